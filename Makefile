@@ -1,0 +1,36 @@
+# Thin wrapper over the CMake presets. `make test` is what CI runs.
+NATIVE_PRESETS := native native-asan native-tsan
+ALL_PRESETS := $(NATIVE_PRESETS) windows
+
+.PHONY: setup ensure-setup build test bench run clean
+
+setup:
+	@if [ "$$(id -u)" -eq 0 ]; then scripts/setup; else sudo scripts/setup; fi
+
+ensure-setup:
+	@if scripts/needs-setup; then $(MAKE) --no-print-directory setup; fi
+
+build: ensure-setup
+	@set -e; for p in $(ALL_PRESETS); do \
+	    cmake --preset $$p >/dev/null; \
+	    cmake --build --preset $$p; \
+	done
+
+test: build
+	@set -e; for p in $(NATIVE_PRESETS); do \
+	    echo "== tests: $$p"; ctest --preset $$p; \
+	done
+	@echo "== tests: windows (under Wine)"; scripts/with-xvfb ctest --preset windows
+
+bench: ensure-setup
+	cmake --preset native >/dev/null
+	cmake --build --preset native --target output_bench
+	build/native/bin/output_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+
+run: ensure-setup
+	cmake --preset native >/dev/null
+	cmake --build --preset native --target orvane-tool
+	scripts/run-demo
+
+clean:
+	rm -rf build out

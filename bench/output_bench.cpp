@@ -1,0 +1,147 @@
+// Image output timings on the corpus desktops, with libjpeg-turbo (quality 90,
+// 4:4:4, baseline, standard Huffman tables, accurate DCT) and memcpy as peers
+// in the same run. Files go to a scratch folder under the system temp folder.
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <stdexcept>
+
+#include <benchmark/benchmark.h>
+#include <lodepng.h>
+#include <turbojpeg.h>
+
+#include "image_file.h"
+#include "output/output.h"
+
+namespace {
+
+struct Corpus {
+    LoadedImage image;
+    std::vector<std::uint8_t> rgb;
+    std::vector<std::uint8_t> bgr;
+};
+
+const Corpus& corpus(const std::string& name) {
+    static std::map<std::string, Corpus> loaded;
+    auto found = loaded.find(name);
+    if (found != loaded.end())
+        return found->second;
+    Corpus c;
+    std::string error;
+    if (!readImageFile(std::string(ORVANE_CORPUS_DIR) + "/" + name, c.image, error))
+        throw std::runtime_error(error);
+    c.rgb = toRgb(c.image);
+    c.bgr.resize(c.rgb.size());
+    for (std::size_t i = 0; i < c.rgb.size(); i += 3) {
+        c.bgr[i] = c.rgb[i + 2];
+        c.bgr[i + 1] = c.rgb[i + 1];
+        c.bgr[i + 2] = c.rgb[i];
+    }
+    return loaded.emplace(name, std::move(c)).first->second;
+}
+
+const char* const names[] = {"desktop_3840x2160.png", "desktop_1920x1080.png"};
+
+std::string scratch(const char* file) {
+    static const auto dir = [] {
+        auto d = std::filesystem::temp_directory_path() / "orvane-bench";
+        std::filesystem::create_directories(d);
+        return d;
+    }();
+    return (dir / file).string();
+}
+
+std::vector<std::uint8_t> sinkBuffer;
+void memorySink(std::uint8_t byte) { sinkBuffer.push_back(byte); }
+
+void setPixels(benchmark::State& state, const Corpus& c) {
+    state.SetLabel(std::to_string(c.image.width) + "x" + std::to_string(c.image.height));
+    state.counters["MPix/s"] =
+        benchmark::Counter(double(c.image.width) * c.image.height / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void BM_encodeJpeg(benchmark::State& state) {
+    const Corpus& c = corpus(names[state.range(0)]);
+    sinkBuffer.reserve(c.rgb.size());
+    for (auto _ : state) {
+        sinkBuffer.clear();
+        encodeJpeg(memorySink, c.rgb.data(), static_cast<std::uint16_t>(c.image.width),
+                   static_cast<std::uint16_t>(c.image.height), true, 90, false, "Captured with Lumagrab");
+        benchmark::DoNotOptimize(sinkBuffer.data());
+    }
+    state.counters["bytes"] = double(sinkBuffer.size());
+    setPixels(state, c);
+}
+
+void BM_libjpegTurbo(benchmark::State& state) {
+    const Corpus& c = corpus(names[state.range(0)]);
+    tjhandle handle = tjInitCompress();
+    unsigned long size = tjBufSize(int(c.image.width), int(c.image.height), TJSAMP_444);
+    unsigned char* out = tjAlloc(int(size));
+    for (auto _ : state) {
+        unsigned long written = size;
+        if (tjCompress2(handle, c.rgb.data(), int(c.image.width), 0, int(c.image.height), TJPF_RGB, &out, &written,
+                        TJSAMP_444, 90, TJFLAG_ACCURATEDCT | TJFLAG_NOREALLOC) != 0)
+            state.SkipWithError(tjGetErrorStr2(handle));
+        state.counters["bytes"] = double(written);
+    }
+    tjFree(out);
+    tjDestroy(handle);
+    setPixels(state, c);
+}
+
+void BM_writeBmp(benchmark::State& state) {
+    const Corpus& c = corpus(names[state.range(0)]);
+    const std::string path = scratch("bench.bmp");
+    for (auto _ : state)
+        writeBmp(path.c_str(), c.image.width, c.image.height, c.bgr.data());
+    setPixels(state, c);
+}
+
+void BM_lodepngEncode(benchmark::State& state) {
+    const Corpus& c = corpus(names[state.range(0)]);
+    std::vector<std::uint8_t> rgba(c.image.bgra.size());
+    for (std::size_t i = 0; i < rgba.size(); i += 4) {
+        rgba[i] = c.image.bgra[i + 2];
+        rgba[i + 1] = c.image.bgra[i + 1];
+        rgba[i + 2] = c.image.bgra[i];
+        rgba[i + 3] = c.image.bgra[i + 3];
+    }
+    const std::string path = scratch("bench-lodepng.png");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(lodepng::encode(path, rgba, c.image.width, c.image.height, LCT_RGBA, 8));
+    setPixels(state, c);
+}
+
+void BM_saveImage(benchmark::State& state, const char* file) {
+    const Corpus& c = corpus(names[state.range(0)]);
+    const std::string path = scratch(file);
+    for (auto _ : state)
+        saveImage(path.c_str(), c.image.bgra.data(), c.image.width, c.image.height, pngFormat, true);
+    setPixels(state, c);
+}
+
+void BM_memcpyBgra(benchmark::State& state) {
+    const Corpus& c = corpus(names[state.range(0)]);
+    std::vector<std::uint8_t> copy(c.image.bgra.size());
+    for (auto _ : state) {
+        std::memcpy(copy.data(), c.image.bgra.data(), copy.size());
+        benchmark::ClobberMemory();
+    }
+    setPixels(state, c);
+}
+
+void corpusArgs(benchmark::internal::Benchmark* b) { b->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond); }
+
+BENCHMARK(BM_encodeJpeg)->Apply(corpusArgs);
+BENCHMARK(BM_libjpegTurbo)->Apply(corpusArgs);
+BENCHMARK(BM_writeBmp)->Apply(corpusArgs);
+BENCHMARK(BM_lodepngEncode)->Apply(corpusArgs);
+BENCHMARK_CAPTURE(BM_saveImage, jpg, "bench.jpg")->Apply(corpusArgs);
+BENCHMARK_CAPTURE(BM_saveImage, png, "bench.png")->Apply(corpusArgs);
+BENCHMARK_CAPTURE(BM_saveImage, bmp, "bench.bmp")->Apply(corpusArgs);
+BENCHMARK(BM_memcpyBgra)->Apply(corpusArgs);
+
+} // namespace
+
+BENCHMARK_MAIN();

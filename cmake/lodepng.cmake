@@ -1,0 +1,9 @@
+# LodePNG comes from Debian's source package (scripts/setup unpacks it into
+# third_party/lodepng, which git ignores) and is built here for either target.
+set(LODEPNG_DIR "${CMAKE_SOURCE_DIR}/third_party/lodepng")
+if(NOT EXISTS "${LODEPNG_DIR}/lodepng.cpp")
+    message(FATAL_ERROR "LodePNG source missing in ${LODEPNG_DIR}: run scripts/setup as root (or make setup)")
+endif()
+add_library(lodepng STATIC "${LODEPNG_DIR}/lodepng.cpp")
+target_include_directories(lodepng SYSTEM PUBLIC "${LODEPNG_DIR}")
+set_target_properties(lodepng PROPERTIES CXX_STANDARD 17)

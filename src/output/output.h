@@ -1,0 +1,84 @@
+// Image output: the JPEG and BMP writers, the save dispatch and the save queue.
+// Pixel buffers handed in are top-down rows packed without gaps. Everything
+// here except enqueueSave runs on the save worker thread.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+// 0 JPEG, 1 PNG, 2 BMP; any other value means "no format".
+using ImageFormat = std::int32_t;
+constexpr ImageFormat jpegFormat = 0;
+constexpr ImageFormat pngFormat = 1;
+constexpr ImageFormat bmpFormat = 2;
+
+// The extension a generated file name gets for a format: ".jpg", ".bmp", else ".png".
+const char* extensionForFormat(ImageFormat format);
+
+// --- JPEG writer -----------------------------------------------------------
+
+using JpegByteSink = void (*)(std::uint8_t byte);
+
+// Baseline JPEG (JFIF 1.01, 4:4:4, Annex K Huffman tables) from packed RGB,
+// every byte through `sink` in file order. False, with nothing emitted, for
+// absent pixels or a zero size. Only colour, 1x1 sampling is produced.
+bool encodeJpeg(JpegByteSink sink, const std::uint8_t* pixels, std::uint16_t width, std::uint16_t height, bool colour,
+                int quality, bool downsample, const char* comment);
+
+// Appends the byte to saveStream.
+void fileByteSink(std::uint8_t byte);
+
+// The file fileByteSink writes to; open only inside one JPEG save.
+extern std::FILE* saveStream;
+
+// --- BMP writer ------------------------------------------------------------
+
+// Uncompressed 24-bit bottom-up BMP from top-down BGR rows.
+void writeBmp(const char* path, std::uint32_t width, std::uint32_t height, const std::uint8_t* bgr);
+
+// --- Save dispatch ---------------------------------------------------------
+
+// Writes one image; the encoder follows the name's extension, else `format`
+// (whose extension is then appended). Silent: nothing is reported.
+void saveImage(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height,
+               ImageFormat format, bool bgra);
+
+// --- Save queue and worker -------------------------------------------------
+
+struct SaveJob {
+    // Declared so that destruction frees the pixels before the path.
+    std::unique_ptr<char[]> path;
+    std::unique_ptr<std::uint8_t[]> pixels;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    ImageFormat format = pngFormat;
+    bool bgra = true;
+};
+
+// Oldest first. Guarded by saveQueueLock; during a pass it also holds the
+// (already emptied) slots of the jobs written so far.
+extern std::vector<std::unique_ptr<SaveJob>> saveQueue;
+extern std::mutex saveQueueLock;
+
+// True while the program runs. Written by the GUI thread, read by the worker.
+extern std::atomic<bool> running;
+
+// Copies the path and the width x height x 4 BGRA top-down pixels into a new
+// job and queues it. Returns at once; when the copies cannot be allocated the
+// save is dropped.
+void enqueueSave(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height,
+                 ImageFormat format);
+
+// Writes every queued job in order, including jobs queued while it runs, and
+// leaves the queue empty. `write` is the save itself (saveImage by default).
+using SaveJobWriter = void (*)(const SaveJob& job);
+void writeSaveJob(const SaveJob& job);
+void runSavePass(SaveJobWriter write = writeSaveJob);
+
+// Body of the save worker thread: a pass every saveWorkerInterval while
+// `running` is set, then one last pass so that nothing queued is lost.
+void saveWorker();

@@ -1,0 +1,141 @@
+// Save dispatch: picks the encoder from the name's extension (or the fallback
+// format), converts the pixels into the layout that encoder takes, and writes
+// the file. Runs on the save worker thread only; it reports nothing.
+#include <cstring>
+#include <limits>
+#include <new>
+#include <string>
+
+#include <lodepng.h>
+
+#include "output/output.h"
+
+namespace {
+
+constexpr const char* jpegComment = "Captured with Lumagrab";
+constexpr std::uint32_t jpegSizeLimit = std::numeric_limits<std::uint16_t>::max();
+
+bool asciiEqualsIgnoringCase(char a, char lower) { return a == lower || a == lower - ('a' - 'A'); }
+
+bool endsWithExtension(const char* path, std::size_t length, const char* extension) {
+    if (length < 4 || path[length - 4] != '.')
+        return false;
+    for (std::size_t i = 0; i < 3; ++i)
+        if (!asciiEqualsIgnoringCase(path[length - 3 + i], extension[i]))
+            return false;
+    return true;
+}
+
+ImageFormat formatFromExtension(const char* path, std::size_t length) {
+    if (endsWithExtension(path, length, "jpg"))
+        return jpegFormat;
+    if (endsWithExtension(path, length, "png"))
+        return pngFormat;
+    if (endsWithExtension(path, length, "bmp"))
+        return bmpFormat;
+    return -1;
+}
+
+// Null when the image is too large to address or memory is short: that save is dropped.
+std::unique_ptr<std::uint8_t[]> allocatePixels(std::uint32_t width, std::uint32_t height, std::size_t bytesPerPixel) {
+    const std::size_t pixelCount = std::size_t{width} * height;
+    if (height != 0 && pixelCount / height != width)
+        return nullptr;
+    if (pixelCount > std::numeric_limits<std::size_t>::max() / bytesPerPixel)
+        return nullptr;
+    return std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[pixelCount * bytesPerPixel]);
+}
+
+// out[k] = in[order[k]] for each pixel, 4 bytes in, outBytes out.
+template <std::size_t outBytes>
+void shufflePixels(const std::uint8_t* in, std::uint8_t* out, std::size_t pixelCount,
+                   const std::size_t (&order)[outBytes]) {
+    for (std::size_t i = 0; i < pixelCount; ++i, in += 4, out += outBytes)
+        for (std::size_t k = 0; k < outBytes; ++k)
+            out[k] = in[order[k]];
+}
+
+void saveJpeg(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height, bool bgra) {
+    // The format holds 16-bit sizes; an empty image has nothing to hold. In
+    // both cases the target is left alone rather than replaced by a bad file.
+    if (width == 0 || height == 0 || width > jpegSizeLimit || height > jpegSizeLimit)
+        return;
+    auto rgb = allocatePixels(width, height, 3);
+    if (!rgb)
+        return;
+    static constexpr std::size_t fromBgra[3] = {2, 1, 0};
+    static constexpr std::size_t fromRgba[3] = {0, 1, 2};
+    shufflePixels(pixels, rgb.get(), std::size_t{width} * height, bgra ? fromBgra : fromRgba);
+
+    saveStream = std::fopen(path, "wb");
+    if (!saveStream)
+        return;
+    encodeJpeg(fileByteSink, rgb.get(), static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), true, 90,
+               false, jpegComment);
+    std::fclose(saveStream);
+    saveStream = nullptr;
+}
+
+void savePng(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height, bool bgra) {
+    std::unique_ptr<std::uint8_t[]> rgba;
+    const std::uint8_t* source = pixels;
+    if (bgra) {
+        rgba = allocatePixels(width, height, 4);
+        if (!rgba)
+            return;
+        static constexpr std::size_t fromBgra[4] = {2, 1, 0, 3};
+        shufflePixels(pixels, rgba.get(), std::size_t{width} * height, fromBgra);
+        source = rgba.get();
+    }
+    // LodePNG reports failures through its result, which saving ignores.
+    (void)lodepng::encode(std::string(path), source, width, height, LCT_RGBA, 8);
+}
+
+void saveBmp(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height, bool bgra) {
+    auto bgr = allocatePixels(width, height, 3);
+    if (!bgr)
+        return;
+    static constexpr std::size_t fromBgra[3] = {0, 1, 2};
+    static constexpr std::size_t fromRgba[3] = {2, 1, 0};
+    shufflePixels(pixels, bgr.get(), std::size_t{width} * height, bgra ? fromBgra : fromRgba);
+    writeBmp(path, width, height, bgr.get());
+}
+
+} // namespace
+
+const char* extensionForFormat(ImageFormat format) {
+    switch (format) {
+    case jpegFormat:
+        return ".jpg";
+    case bmpFormat:
+        return ".bmp";
+    default:
+        return ".png";
+    }
+}
+
+void saveImage(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height,
+               ImageFormat format, bool bgra) {
+    if (!path || (!pixels && width != 0 && height != 0))
+        return;
+    const std::size_t length = std::strlen(path);
+    std::string target(path, length);
+    ImageFormat chosen = formatFromExtension(path, length);
+    if (chosen < 0) {
+        if (length < 5 || format < jpegFormat || format > bmpFormat)
+            return;
+        chosen = format;
+        target += extensionForFormat(format);
+    }
+    switch (chosen) {
+    case jpegFormat:
+        saveJpeg(target.c_str(), pixels, width, height, bgra);
+        break;
+    case pngFormat:
+        savePng(target.c_str(), pixels, width, height, bgra);
+        break;
+    default:
+        saveBmp(target.c_str(), pixels, width, height, bgra);
+        break;
+    }
+}

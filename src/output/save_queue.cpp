@@ -1,0 +1,99 @@
+// The save queue and its single worker. The GUI thread appends; the worker
+// takes jobs in order, writes them with the lock released, and empties the
+// queue under the same hold as its last length check, so no job is skipped.
+#include <chrono>
+#include <cstring>
+#include <exception>
+#include <limits>
+#include <new>
+#include <thread>
+
+#include "output/output.h"
+
+std::vector<std::unique_ptr<SaveJob>> saveQueue;
+std::mutex saveQueueLock;
+std::atomic<bool> running{false};
+
+namespace {
+
+constexpr auto saveWorkerInterval = std::chrono::milliseconds(200);
+
+std::unique_ptr<SaveJob> makeSaveJob(const char* path, const std::uint8_t* pixels, std::uint32_t width,
+                                     std::uint32_t height, ImageFormat format) {
+    const std::size_t pixelCount = std::size_t{width} * height;
+    if (height != 0 && pixelCount / height != width)
+        return nullptr;
+    if (pixelCount > std::numeric_limits<std::size_t>::max() / 4)
+        return nullptr;
+    const std::size_t pixelBytes = pixelCount * 4;
+    const std::size_t pathBytes = std::strlen(path) + 1;
+
+    std::unique_ptr<SaveJob> job(new (std::nothrow) SaveJob);
+    if (!job)
+        return nullptr;
+    job->path.reset(new (std::nothrow) char[pathBytes]);
+    job->pixels.reset(new (std::nothrow) std::uint8_t[pixelBytes]);
+    if (!job->path || !job->pixels)
+        return nullptr;
+    std::memcpy(job->path.get(), path, pathBytes);
+    if (pixelBytes != 0)
+        std::memcpy(job->pixels.get(), pixels, pixelBytes);
+    job->width = width;
+    job->height = height;
+    job->format = format;
+    job->bgra = true;
+    return job;
+}
+
+} // namespace
+
+void enqueueSave(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height,
+                 ImageFormat format) {
+    if (!path || (!pixels && width != 0 && height != 0))
+        return;
+    std::unique_ptr<SaveJob> job = makeSaveJob(path, pixels, width, height, format);
+    if (!job)
+        return; // out of memory: this save is dropped, the program goes on
+    try {
+        std::lock_guard<std::mutex> hold(saveQueueLock);
+        saveQueue.push_back(std::move(job));
+    } catch (const std::bad_alloc&) {
+        // The queue could not grow: the job is freed and the save dropped.
+    }
+}
+
+void writeSaveJob(const SaveJob& job) {
+    try {
+        saveImage(job.path.get(), job.pixels.get(), job.width, job.height, job.format, job.bgra);
+    } catch (const std::exception&) {
+        // Memory ran out inside an encoder: this one file is not written.
+    }
+}
+
+void runSavePass(SaveJobWriter write) {
+    for (std::size_t i = 0;; ++i) {
+        std::unique_ptr<SaveJob> job;
+        {
+            std::lock_guard<std::mutex> hold(saveQueueLock);
+            if (i >= saveQueue.size()) {
+                saveQueue.clear();
+                return;
+            }
+            job = std::move(saveQueue[i]);
+        }
+        write(*job);
+        // job goes here: pixels, then path, then the record.
+    }
+}
+
+void saveWorker() {
+    for (;;) {
+        // Read the flag before the pass: everything queued before it was
+        // cleared is written by this pass, even on the way out.
+        const bool stopping = !running.load();
+        runSavePass();
+        if (stopping)
+            return;
+        std::this_thread::sleep_for(saveWorkerInterval);
+    }
+}

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# The developer tool must write the same bytes natively and under Wine.
+# Usage: tool_parity.sh WINDOWS_TOOL NATIVE_TOOL CORPUS_DIR
+set -euo pipefail
+windows_tool=$1 native_tool=$2 corpus=$3
+root=$(cd "$(dirname "$0")/.." && pwd)
+[ -x "$native_tool" ] || { echo "native tool not built: $native_tool" >&2; exit 1; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# A small PPM as well as the corpus PNG: both readers are exercised.
+printf 'P6\n# parity\n3 2\n255\n' >"$work/in.ppm"
+printf '\377\000\000\000\377\000\000\000\377\377\377\377\000\000\000\200\200\200' >>"$work/in.ppm"
+
+status=0
+for input in "$corpus/desktop_1920x1080.png" "$work/in.ppm"; do
+    for ext in jpg png bmp; do
+        "$native_tool" save "$input" "$work/native.$ext"
+        "$root/scripts/wine-run" "$windows_tool" save "Z:$input" "Z:$work/windows.$ext"
+        if cmp -s "$work/native.$ext" "$work/windows.$ext"; then
+            echo "same bytes: $(basename "$input") -> .$ext"
+        else
+            echo "DIFFERENT: $(basename "$input") -> .$ext" >&2
+            status=1
+        fi
+    done
+done
+exit $status

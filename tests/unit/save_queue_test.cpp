@@ -1,0 +1,155 @@
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "output/output.h"
+#include "test_support.h"
+
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+namespace {
+
+// The queue and flag are process-wide: every test leaves them as it found them.
+class SaveQueue : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::lock_guard<std::mutex> hold(saveQueueLock);
+        saveQueue.clear();
+        running = false;
+    }
+    void TearDown() override {
+        running = false;
+        if (worker_.joinable())
+            worker_.join();
+        std::lock_guard<std::mutex> hold(saveQueueLock);
+        saveQueue.clear();
+    }
+    void startWorker() {
+        running = true;
+        worker_ = std::thread(saveWorker);
+    }
+    // Clears the flag as "Exit" does and waits for the worker to end.
+    void stopWorker() {
+        running = false;
+        worker_.join();
+    }
+    std::size_t queued() {
+        std::lock_guard<std::mutex> hold(saveQueueLock);
+        return saveQueue.size();
+    }
+
+    TempDir dir_;
+    std::thread worker_;
+};
+
+std::vector<std::string> written;
+
+// Built by appending: gcc 12 warns falsely on "literal" + std::string here.
+std::string numbered(const char* prefix, int i, const char* suffix = "") {
+    std::string name(prefix);
+    name += std::to_string(i);
+    name += suffix;
+    return name;
+}
+
+void recordJob(const SaveJob& job) { written.emplace_back(job.path.get()); }
+
+// Queues one more job while the first is being written, as the GUI thread may.
+void recordAndQueueDuringPass(const SaveJob& job) {
+    recordJob(job);
+    if (written.size() == 1) {
+        const std::uint8_t pixel[4] = {1, 2, 3, 4};
+        enqueueSave("late", pixel, 1, 1, 2);
+    }
+}
+
+TEST_F(SaveQueue, AJobOwnsCopiesOfPathAndPixels) {
+    std::string path = "C:/shots/a.png";
+    std::vector<std::uint8_t> pixels = makeFPictureBgra(3, 2);
+    const std::vector<std::uint8_t> original = pixels;
+    enqueueSave(path.c_str(), pixels.data(), 3, 2, 0);
+    path.assign("overwritten");
+    std::fill(pixels.begin(), pixels.end(), 0);
+
+    std::lock_guard<std::mutex> hold(saveQueueLock);
+    ASSERT_EQ(saveQueue.size(), 1u);
+    const SaveJob& job = *saveQueue.front();
+    EXPECT_STREQ(job.path.get(), "C:/shots/a.png");
+    EXPECT_TRUE(std::equal(original.begin(), original.end(), job.pixels.get()));
+    EXPECT_EQ(job.width, 3u);
+    EXPECT_EQ(job.height, 2u);
+    EXPECT_EQ(job.format, 0);
+    EXPECT_TRUE(job.bgra);
+}
+
+TEST_F(SaveQueue, APassWritesInQueueOrderIncludingJobsQueuedDuringIt) {
+    const std::uint8_t pixel[4] = {};
+    for (const char* name : {"first", "second", "third"})
+        enqueueSave(name, pixel, 1, 1, 1);
+    written.clear();
+    runSavePass(recordAndQueueDuringPass);
+    EXPECT_EQ(written, (std::vector<std::string>{"first", "second", "third", "late"}));
+    EXPECT_EQ(queued(), 0u);
+
+    written.clear();
+    runSavePass(recordJob);
+    EXPECT_TRUE(written.empty());
+}
+
+TEST_F(SaveQueue, AJobWithAMissingFolderDoesNotHoldUpTheNext) {
+    const auto pixels = makeFPictureBgra(4, 4);
+    startWorker();
+    enqueueSave(dir_.file("no/such/folder/a.bmp").c_str(), pixels.data(), 4, 4, 0);
+    enqueueSave(dir_.file("b.bmp").c_str(), pixels.data(), 4, 4, 0);
+    stopWorker();
+    EXPECT_TRUE(fs::exists(dir_.path() / "b.bmp"));
+    EXPECT_FALSE(fs::exists(dir_.path() / "no"));
+    EXPECT_EQ(queued(), 0u);
+}
+
+TEST_F(SaveQueue, NothingQueuedBeforeExitIsLost) {
+    const auto pixels = makeFPictureBgra(64, 48);
+    startWorker();
+    // Queued right before "Exit": the worker is most likely asleep when the flag goes.
+    for (int i = 0; i < 20; ++i)
+        enqueueSave(dir_.file(numbered("exit", i, ".png")).c_str(), pixels.data(), 64, 48, 1);
+    stopWorker();
+    for (int i = 0; i < 20; ++i)
+        EXPECT_TRUE(fs::exists(dir_.path() / numbered("exit", i, ".png"))) << i;
+
+    // Even with the flag already clear when the worker starts.
+    enqueueSave(dir_.file("late.bmp").c_str(), pixels.data(), 64, 48, 2);
+    worker_ = std::thread(saveWorker);
+    worker_.join();
+    EXPECT_TRUE(fs::exists(dir_.path() / "late.bmp"));
+}
+
+TEST_F(SaveQueue, ThousandsOfJobsFromOneThreadWhileTheWorkerWrites) {
+    constexpr int jobs = 3000;
+    startWorker();
+    for (int i = 0; i < jobs; ++i) {
+        // Each file's one pixel names its job, so a mixed-up copy shows.
+        const std::uint8_t pixel[4] = {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i >> 8), 7, 255};
+        enqueueSave(dir_.file(numbered("j", i)).c_str(), pixel, 1, 1, 2);
+        if (i % 500 == 0)
+            std::this_thread::yield();
+    }
+    stopWorker();
+    for (int i = 0; i < jobs; ++i) {
+        const auto bytes = readFileBytes(dir_.path() / numbered("j", i, ".bmp"));
+        ASSERT_EQ(bytes.size(), 58u) << i;
+        ASSERT_EQ(bytes[54], static_cast<std::uint8_t>(i)) << i;
+        ASSERT_EQ(bytes[55], static_cast<std::uint8_t>(i >> 8)) << i;
+    }
+    EXPECT_EQ(queued(), 0u);
+}
+
+TEST_F(SaveQueue, ImpossibleSizesAreDroppedWithoutAJob) {
+    const std::uint8_t pixel[4] = {};
+    enqueueSave("huge.bmp", pixel, 0xFFFFFFFFu, 0xFFFFFFFFu, 2);
+    enqueueSave(nullptr, pixel, 1, 1, 2);
+    EXPECT_EQ(queued(), 0u);
+}
+
+} // namespace
