@@ -1,0 +1,8 @@
+// Subcommands of orvane-tool. Each takes the arguments after its name and
+// returns the exit code: 0 done, 1 usage, 2 unreadable input.
+#pragma once
+
+constexpr int toolUsageError = 1;
+constexpr int toolInputError = 2;
+
+int runSaveCommand(int argc, char** argv);
