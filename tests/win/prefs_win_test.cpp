@@ -142,15 +142,6 @@ TEST_F(PrefsFolder, LoadPreferencesUsesTheProfileFolder) {
         fs::remove(file);
 }
 
-TEST_F(PrefsFolder, LoadCreatesTheLastLevelAndReadsDefaults) {
-    const std::string settings = folder("Lumagrab");
-    loadPreferencesFrom(settings);
-    EXPECT_TRUE(isFolder(settings));
-    EXPECT_EQ(prefsPath, settings + "prefs.txt");
-    EXPECT_EQ(preferences, Preferences{});
-    EXPECT_TRUE(fileNames(root_ / "Lumagrab").empty()) << "nothing is written at start-up";
-}
-
 TEST_F(PrefsFolder, LoadCreatesOnlyTheLastLevel) {
     const std::string settings = folder("missing") + "Lumagrab/";
     preferences = custom;
@@ -177,9 +168,14 @@ TEST_F(PrefsFolder, CrLfAndLfFilesLoadTheSame) {
     }
 }
 
-TEST_F(PrefsFolder, SaveWritesCrLfAndReadsBack) {
+TEST_F(PrefsFolder, LoadCreatesTheFolderAndSaveWritesCrLf) {
     const std::string settings = folder("Lumagrab");
     loadPreferencesFrom(settings);
+    EXPECT_TRUE(isFolder(settings));
+    EXPECT_EQ(prefsPath, settings + "prefs.txt");
+    EXPECT_EQ(preferences, Preferences{});
+    EXPECT_TRUE(fileNames(root_ / "Lumagrab").empty()) << "nothing is written at start-up";
+
     savePreferences();
     EXPECT_EQ(readBytes(prefsPath), "1:1:1:C:/Users/($User)/Desktop/\r\nresizeScreenshotWindows=0\r\n");
 
