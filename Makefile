@@ -1,5 +1,5 @@
 # Thin wrapper over the CMake presets. `make test` is what CI runs.
-NATIVE_PRESETS := native native-asan native-tsan
+NATIVE_PRESETS := native native-asan native-tsan native-fuzz
 ALL_PRESETS := $(NATIVE_PRESETS) windows
 
 .PHONY: setup ensure-setup build test bench run clean

@@ -14,6 +14,9 @@ struct Command {
 
 constexpr Command commands[] = {
     {"save", "save IN OUT [FORMAT]   IN (PPM P6 or PNG) through the save dispatch", runSaveCommand},
+    {"prefs", "prefs FILE             FILE through the settings parser, one name=value per field", runPrefsCommand},
+    {"expand", "expand USER TEXT       TEXT with \"($User)\" segments expanded for USER", runExpandCommand},
+    {"fold", "fold USER TEXT         TEXT with USER's folder under \"Users\" folded to \"($User)\"", runFoldCommand},
 };
 
 int usage() {

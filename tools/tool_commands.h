@@ -6,3 +6,6 @@ constexpr int toolUsageError = 1;
 constexpr int toolInputError = 2;
 
 int runSaveCommand(int argc, char** argv);
+int runPrefsCommand(int argc, char** argv);
+int runExpandCommand(int argc, char** argv);
+int runFoldCommand(int argc, char** argv);

@@ -1,0 +1,92 @@
+// Settings: the one Preferences record, prefs.txt (two text lines), and the
+// "($User)" placeholder in stored folder paths. Everything runs on the GUI
+// thread. Parsing, formatting and the path operations are portable and take
+// the user name as an argument; the Win32 half (prefs_win.cpp) asks the system.
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "output/output.h"
+
+struct Preferences {
+    bool closeScreenshotOnSave = true;
+    std::uint32_t selectionColor = 1; // index into the six selection colours
+    ImageFormat defaultFormat = pngFormat;
+    std::string quickSaveLocation = "C:/Users/($User)/Desktop/"; // as stored, may hold "($User)"
+    bool resizeScreenshotWindows = false;
+
+    bool operator==(const Preferences&) const = default;
+};
+
+extern Preferences preferences;
+// Full name of prefs.txt; empty when there is no usable settings folder, and
+// then nothing is ever written.
+extern std::string prefsPath;
+// The Quick Save folder actually used: quickSaveLocation expanded at start-up,
+// replaced by the options window.
+extern std::string quickSaveFolder;
+
+constexpr std::uint32_t selectionColorCount = 6;
+constexpr std::string_view userPlaceholder = "($User)";
+constexpr std::string_view settingsFolderName = "Lumagrab";
+constexpr std::string_view prefsFileName = "prefs.txt";
+
+// --- prefs.txt -------------------------------------------------------------
+
+// Parses the two-line settings text. A stream in a failed state reads as
+// empty; whatever cannot be read keeps its default. CR LF and LF line ends
+// read the same.
+Preferences parsePreferences(std::istream& in);
+// parsePreferences into `preferences`.
+void readPreferences(std::istream& in);
+// The file's text with "\n" line ends (a text-mode stream turns them into CR LF).
+std::string formatPreferences(const Preferences& prefs);
+
+// --- User path templates ---------------------------------------------------
+
+// Maximal runs without "/" or "\", in order.
+std::vector<std::string> splitPath(std::string_view text);
+// Every "($User)" segment becomes the user name; each segment is followed by "/".
+// With an unusable name the placeholder segments stay as they are.
+std::string expandUserPath(std::string_view tmpl, std::string_view userName);
+// A third segment equal to the user name after a second segment "Users"
+// becomes "($User)"; each segment is followed by "/".
+std::string foldUserPath(std::string_view folder, std::string_view userName);
+
+// A name that may become one path segment: 1 to 128 characters, no separator,
+// no control character, not "." or "..".
+bool usableUserName(std::string_view name);
+
+// "C:/Users/<name>/AppData/Local", the profile's local folder as the program
+// has always assumed it.
+std::string profileLocalFolder(std::string_view userName);
+// The settings folder, ending in "/": "<profile local>/Lumagrab/" when the
+// profile's local folder exists, else "<shellLocalFolder>/Lumagrab/"; empty
+// when the name is unusable or the fallback is unknown (empty).
+std::string chooseAppDataFolder(std::string_view userName, bool profileLocalExists, std::string_view shellLocalFolder);
+
+// --- Win32 half (prefs_win.cpp), Windows build only -----------------------
+
+// GetUserNameA with a 129-character buffer; false on failure, a name that does
+// not fit, or one that usableUserName rejects.
+bool currentUserName(std::string& name);
+// SHGetFolderPathA(CSIDL_LOCAL_APPDATA) as the system gives it; empty on failure.
+std::string shellLocalAppDataFolder();
+// The settings folder (see chooseAppDataFolder); empty without a usable user
+// name. The cache folder lives under the same parent.
+std::string appDataFolder();
+// appDataFolder, then loadPreferencesFrom it.
+void loadPreferences();
+// Creates `folder` (last level only), sets prefsPath and reads prefs.txt;
+// an empty folder leaves the defaults and an empty prefsPath.
+void loadPreferencesFrom(const std::string& folder);
+// Writes a temporary file beside prefsPath and moves it over prefs.txt in one
+// step, so a failed save leaves the old file whole. Silent.
+void savePreferences();
+// The two-argument forms with the current user's name (asked each time).
+std::string expandUserPath(std::string_view tmpl);
+std::string foldUserPath(std::string_view folder);

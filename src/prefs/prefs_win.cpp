@@ -1,0 +1,125 @@
+// The Win32 half of the settings: the user name, the settings folder, and
+// reading and replacing prefs.txt. GUI thread only. A save goes through a
+// temporary file in the same folder so that prefs.txt is never left cut short.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <fstream>
+#include <io.h>
+
+#include "prefs/prefs.h"
+
+namespace {
+
+constexpr DWORD userNameBufferSize = 129;
+
+bool folderExists(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Closes the runtime stream on every exit.
+struct StdioFile {
+    std::FILE* file = nullptr;
+    ~StdioFile() {
+        if (file)
+            std::fclose(file);
+    }
+    bool close() {
+        std::FILE* f = file;
+        file = nullptr;
+        return std::fclose(f) == 0;
+    }
+};
+
+// The whole text into `path` in text mode ("\n" becomes CR LF), on disk
+// before it returns true.
+bool writeTextFileDurably(const std::string& path, const std::string& text) {
+    StdioFile out;
+    out.file = std::fopen(path.c_str(), "w");
+    if (!out.file)
+        return false;
+    if (std::fwrite(text.data(), 1, text.size(), out.file) != text.size() || std::fflush(out.file) != 0)
+        return false;
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(out.file)));
+    if (handle == INVALID_HANDLE_VALUE || !FlushFileBuffers(handle))
+        return false;
+    return out.close();
+}
+
+} // namespace
+
+bool currentUserName(std::string& name) {
+    char buffer[userNameBufferSize] = {};
+    DWORD size = userNameBufferSize;
+    if (!GetUserNameA(buffer, &size))
+        return false; // ERROR_INSUFFICIENT_BUFFER included: the name does not fit
+    // `size` counts the terminator; trust neither it nor the buffer blindly.
+    if (size == 0 || size > userNameBufferSize || buffer[size - 1] != '\0')
+        return false;
+    const std::string_view reported(buffer, size - 1);
+    if (!usableUserName(reported))
+        return false;
+    name.assign(reported);
+    return true;
+}
+
+std::string shellLocalAppDataFolder() {
+    char buffer[MAX_PATH] = {};
+    // S_FALSE (folder missing) counts as no answer.
+    if (SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buffer) != S_OK)
+        return {};
+    buffer[MAX_PATH - 1] = '\0';
+    return buffer;
+}
+
+std::string appDataFolder() {
+    std::string name;
+    if (!currentUserName(name))
+        return {};
+    if (folderExists(profileLocalFolder(name)))
+        return chooseAppDataFolder(name, true, {});
+    return chooseAppDataFolder(name, false, shellLocalAppDataFolder());
+}
+
+void loadPreferences() { loadPreferencesFrom(appDataFolder()); }
+
+void loadPreferencesFrom(const std::string& folder) {
+    if (folder.empty()) {
+        prefsPath.clear();
+        preferences = Preferences{};
+        return;
+    }
+    // Only this last level is made; an existing folder is fine.
+    CreateDirectoryA(folder.c_str(), nullptr);
+    prefsPath = folder + std::string(prefsFileName);
+    std::ifstream in(prefsPath); // text mode: CR LF arrives as "\n"
+    readPreferences(in);
+}
+
+void savePreferences() {
+    if (prefsPath.empty())
+        return;
+    const std::string temporary = prefsPath + ".new";
+    if (!writeTextFileDurably(temporary, formatPreferences(preferences))) {
+        DeleteFileA(temporary.c_str());
+        return;
+    }
+    if (!MoveFileExA(temporary.c_str(), prefsPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        DeleteFileA(temporary.c_str());
+}
+
+std::string expandUserPath(std::string_view tmpl) {
+    std::string name;
+    if (!currentUserName(name))
+        name.clear();
+    return expandUserPath(tmpl, name);
+}
+
+std::string foldUserPath(std::string_view folder) {
+    std::string name;
+    if (!currentUserName(name))
+        name.clear();
+    return foldUserPath(folder, name);
+}
