@@ -31,70 +31,74 @@ void buildHuffmanTable(HuffmanTable& table, const std::uint8_t* counts, const st
 
 // Bits leave most significant first. Codes fill a 64-bit word; a full word is
 // stuffed (T.81 F.1.2.3) into a local byte buffer, eight bytes at once when
-// none is FF. The buffer goes to the sink between MCUs, so the sink's calls
-// stay out of the coder's unpredictable branches.
-class BitWriter {
+// none is FF. The coder's state is a plain value that the block loop keeps in
+// registers (byte stores through a member pointer would force it to memory).
+struct BitState {
+    std::uint64_t buffer; // the low 64 - freeBits bits are pending
+    int freeBits;         // 1 to 64 between codes
+    std::uint8_t* end;    // next free byte of the local buffer
+};
+
+[[gnu::noinline]] std::uint8_t* storeWord(std::uint8_t* end, std::uint64_t word) {
+    // A byte of the word is FF exactly when that byte of ~word is zero.
+    if ((((~word) - 0x0101010101010101ull) & word & 0x8080808080808080ull) == 0) {
+        const std::uint64_t bigEndian = __builtin_bswap64(word);
+        std::memcpy(end, &bigEndian, sizeof bigEndian);
+        return end + 8;
+    }
+    for (int shift = 56; shift >= 0; shift -= 8) {
+        const auto byte = static_cast<std::uint8_t>(word >> shift);
+        *end++ = byte;
+        if (byte == 0xFF)
+            *end++ = 0x00;
+    }
+    return end;
+}
+
+// length is 1 to 27.
+inline void putBits(BitState& state, std::uint32_t bits, unsigned length) {
+    state.freeBits -= static_cast<int>(length);
+    if (state.freeBits >= 0) {
+        state.buffer = (state.buffer << length) | bits;
+        return;
+    }
+    // The word is full: it takes the high part of these bits, the rest starts the next word.
+    const auto spill = static_cast<unsigned>(-state.freeBits);
+    state.end = storeWord(state.end, (state.buffer << (length - spill)) | (std::uint64_t{bits} >> spill));
+    state.buffer = bits; // only the low `spill` bits are still pending
+    state.freeBits += 64;
+}
+
+// Completes a partial last byte with 1-bits; whole bytes only, the rest is dropped.
+void finishBits(BitState& state) {
+    putBits(state, 0x7F, 7);
+    for (int pending = 64 - state.freeBits; pending >= 8; pending -= 8) {
+        const auto byte = static_cast<std::uint8_t>(state.buffer >> (pending - 8));
+        *state.end++ = byte;
+        if (byte == 0xFF)
+            *state.end++ = 0x00;
+    }
+}
+
+// The local byte buffer and the sink it drains into between MCUs, so that
+// the sink's calls stay out of the coder's loop.
+class ByteBuffer {
 public:
-    explicit BitWriter(JpegByteSink sink) : sink_(sink) {}
-
-    void put(std::uint32_t bits, unsigned length) {
-        free_ -= static_cast<int>(length);
-        if (free_ >= 0) {
-            buffer_ = (buffer_ << length) | bits;
-            return;
-        }
-        // The word is full: it takes the high part of these bits, the rest starts the next word.
-        const auto spill = static_cast<unsigned>(-free_);
-        storeWord((buffer_ << (length - spill)) | (std::uint64_t{bits} >> spill));
-        buffer_ = bits; // only the low `spill` bits are pending; the rest has gone
-        free_ += 64;
-    }
-
-    // Hands the bytes so far to the sink once enough have gathered.
-    void drainIfFull() {
-        if (end_ - bytes_ >= drainAt)
-            drain();
-    }
-
-    // Completes a partial last byte with 1-bits (whole bytes only) and drains.
-    void finish() {
-        put(0x7F, 7);
-        for (int pending = 64 - free_; pending >= 8; pending -= 8)
-            storeByte(static_cast<std::uint8_t>(buffer_ >> (pending - 8)));
-        drain();
+    explicit ByteBuffer(JpegByteSink sink) : sink_(sink) {}
+    std::uint8_t* begin() { return bytes_; }
+    // Hands the bytes up to `end` to the sink once enough have gathered.
+    std::uint8_t* drainIfFull(std::uint8_t* end) { return end - bytes_ >= drainAt ? drain(end) : end; }
+    std::uint8_t* drain(std::uint8_t* end) {
+        for (const std::uint8_t* p = bytes_; p != end; ++p)
+            sink_(*p);
+        return bytes_;
     }
 
 private:
     // One MCU codes to at most about 1.3 KB even with every byte stuffed.
     static constexpr std::ptrdiff_t drainAt = 2048;
-
-    void storeByte(std::uint8_t byte) {
-        *end_++ = byte;
-        if (byte == 0xFF)
-            *end_++ = 0x00;
-    }
-    void storeWord(std::uint64_t word) {
-        // A byte of the word is FF exactly when that byte of ~word is zero.
-        const std::uint64_t inverted = ~word;
-        if (((inverted - 0x0101010101010101ull) & word & 0x8080808080808080ull) == 0) {
-            for (int shift = 56; shift >= 0; shift -= 8)
-                *end_++ = static_cast<std::uint8_t>(word >> shift);
-            return;
-        }
-        for (int shift = 56; shift >= 0; shift -= 8)
-            storeByte(static_cast<std::uint8_t>(word >> shift));
-    }
-    void drain() {
-        for (const std::uint8_t* p = bytes_; p != end_; ++p)
-            sink_(*p);
-        end_ = bytes_;
-    }
-
     JpegByteSink sink_;
-    std::uint64_t buffer_ = 0;
-    int free_ = 64;
-    std::uint8_t bytes_[4096];
-    std::uint8_t* end_ = bytes_;
+    std::uint8_t bytes_[4096 + 16]; // room for the 8-byte stores past the end
 };
 
 // Magnitude category of v (its bit length) and its additional bits: v itself
@@ -118,13 +122,13 @@ struct ComponentTables {
     const HuffmanTable* ac;
 };
 
-void encodeBlock(BitWriter& out, const std::int16_t* zigzag, std::uint64_t nonzero, int& predictor,
-                 const ComponentTables& tables) {
+BitState encodeBlock(BitState out, const std::int16_t* zigzag, std::uint64_t nonzero, int& predictor,
+                     const ComponentTables& tables) {
     const HuffmanTable& dcTable = *tables.dc;
     const HuffmanTable& acTable = *tables.ac;
     const Amplitude dc = amplitudeOf(zigzag[0] - predictor);
     predictor = zigzag[0];
-    out.put((std::uint32_t{dcTable[dc.size].code} << dc.size) | dc.bits, dcTable[dc.size].length + dc.size);
+    putBits(out, (std::uint32_t{dcTable[dc.size].code} << dc.size) | dc.bits, dcTable[dc.size].length + dc.size);
 
     std::uint64_t remaining = nonzero & ~std::uint64_t{1};
     unsigned previous = 0;
@@ -134,13 +138,14 @@ void encodeBlock(BitWriter& out, const std::int16_t* zigzag, std::uint64_t nonze
         unsigned run = position - previous - 1;
         previous = position;
         for (; run >= 16; run -= 16)
-            out.put(acTable[0xF0].code, acTable[0xF0].length); // ZRL: sixteen zeros
+            putBits(out, acTable[0xF0].code, acTable[0xF0].length); // ZRL: sixteen zeros
         const Amplitude ac = amplitudeOf(zigzag[position]);
         const HuffmanCode& symbol = acTable[(run << 4) | ac.size];
-        out.put((std::uint32_t{symbol.code} << ac.size) | ac.bits, symbol.length + ac.size);
+        putBits(out, (std::uint32_t{symbol.code} << ac.size) | ac.bits, symbol.length + ac.size);
     }
     if (previous < 63)
-        out.put(acTable[0x00].code, acTable[0x00].length); // EOB
+        putBits(out, acTable[0x00].code, acTable[0x00].length); // EOB
+    return out;
 }
 
 void makeQuantTables(int quality, std::uint8_t (&luminance)[64], std::uint8_t (&chrominance)[64]) {
@@ -241,7 +246,8 @@ bool encodeJpeg(JpegByteSink sink, const std::uint8_t* pixels, std::uint16_t wid
     writeHeaders(sink, width, height, comment, luminance, chrominance);
 
     static const TransformMcu transform = selectTransformMcu();
-    BitWriter out(sink);
+    ByteBuffer bytes(sink);
+    BitState out{0, 64, bytes.begin()};
     int predictors[3] = {0, 0, 0};
     JpegMcu mcu;
     const std::size_t stride = std::size_t{width} * 3;
@@ -269,13 +275,14 @@ bool encodeJpeg(JpegByteSink sink, const std::uint8_t* pixels, std::uint16_t wid
             }
             transform(at, luminanceDivisors, chrominanceDivisors, mcu);
             for (int component = 0; component < 3; ++component)
-                encodeBlock(out, mcu.coefficients[component], mcu.nonzero[component], predictors[component],
-                            tables[component]);
-            out.drainIfFull();
+                out = encodeBlock(out, mcu.coefficients[component], mcu.nonzero[component], predictors[component],
+                                  tables[component]);
+            out.end = bytes.drainIfFull(out.end);
         }
     }
 
-    out.finish();
+    finishBits(out);
+    bytes.drain(out.end);
     putBytes(sink, {0xFF, 0xD9});
     return true;
 }
