@@ -1,45 +1,170 @@
 // Baseline sequential JPEG writer: one scan, Y Cb Cr at full resolution, fixed
-// tables, every byte through a sink. The float operations follow a fixed order
-// (written out with parentheses); with -ffp-contract=off both builds give the
-// same bytes. All working tables live in the call: no heap, no shared state.
+// tables, every byte through a sink. The transform runs per MCU in the
+// fastest variant the processor has (all give the same coefficients); the
+// entropy coder packs whole codes into a 64-bit buffer and stuffs a word at
+// a time. No heap: every table lives in the call.
 #include <algorithm>
 #include <cstring>
 
+#include "output/jpeg_kernels.h"
 #include "output/jpeg_tables.h"
 #include "output/output.h"
 
-std::FILE* saveStream = nullptr;
-
-void fileByteSink(std::uint8_t byte) { std::fputc(byte, saveStream); }
-
 namespace {
 
-struct VarCode {
+struct HuffmanCode {
     std::uint16_t code;
-    std::uint8_t length;
+    std::uint8_t length; // 0 for symbols the table does not define
+};
+using HuffmanTable = HuffmanCode[256];
+
+// Canonical codes of T.81 Annex C.
+void buildHuffmanTable(HuffmanTable& table, const std::uint8_t* counts, const std::uint8_t* values) {
+    std::uint32_t code = 0;
+    std::size_t next = 0;
+    for (std::uint8_t length = 1; length <= 16; ++length) {
+        for (std::uint32_t i = 0; i < counts[length - 1]; ++i)
+            table[values[next++]] = {static_cast<std::uint16_t>(code++), length};
+        code *= 2;
+    }
+}
+
+// Bits leave most significant first. Codes fill a 64-bit word; a full word is
+// stuffed (T.81 F.1.2.3) into a local byte buffer, eight bytes at once when
+// none is FF. The coder's state is a plain value that the block loop keeps in
+// registers (byte stores through a member pointer would force it to memory).
+struct BitState {
+    std::uint64_t buffer; // the low 64 - freeBits bits are pending
+    int freeBits;         // 1 to 64 between codes
+    std::uint8_t* end;    // next free byte of the local buffer
 };
 
-// Unsigned, so that shifting old bits out of the top is defined; those bits
-// have already been emitted.
-struct BitPacker {
-    JpegByteSink sink;
-    std::uint32_t accumulator;
-    std::uint8_t pending;
-};
-
-constexpr int amplitudeLimit = 2047;
-using AmplitudeTable = VarCode[2 * amplitudeLimit + 1]; // index v + 2047
-using HuffmanTable = VarCode[256];
-
-void append(BitPacker& bits, VarCode value) {
-    bits.pending = static_cast<std::uint8_t>(bits.pending + value.length);
-    bits.accumulator = (bits.accumulator << value.length) | value.code;
-    while (bits.pending >= 8) {
-        bits.pending = static_cast<std::uint8_t>(bits.pending - 8);
-        const auto byte = static_cast<std::uint8_t>(bits.accumulator >> bits.pending);
-        bits.sink(byte);
+[[gnu::noinline]] std::uint8_t* storeWord(std::uint8_t* end, std::uint64_t word) {
+    // A byte of the word is FF exactly when that byte of ~word is zero.
+    if ((((~word) - 0x0101010101010101ull) & word & 0x8080808080808080ull) == 0) {
+        const std::uint64_t bigEndian = __builtin_bswap64(word);
+        std::memcpy(end, &bigEndian, sizeof bigEndian);
+        return end + 8;
+    }
+    for (int shift = 56; shift >= 0; shift -= 8) {
+        const auto byte = static_cast<std::uint8_t>(word >> shift);
+        *end++ = byte;
         if (byte == 0xFF)
-            bits.sink(0x00); // T.81 F.1.2.3 byte stuffing
+            *end++ = 0x00;
+    }
+    return end;
+}
+
+// length is 1 to 27.
+inline void putBits(BitState& state, std::uint32_t bits, unsigned length) {
+    state.freeBits -= static_cast<int>(length);
+    if (state.freeBits >= 0) {
+        state.buffer = (state.buffer << length) | bits;
+        return;
+    }
+    // The word is full: it takes the high part of these bits, the rest starts the next word.
+    const auto spill = static_cast<unsigned>(-state.freeBits);
+    state.end = storeWord(state.end, (state.buffer << (length - spill)) | (std::uint64_t{bits} >> spill));
+    state.buffer = bits; // only the low `spill` bits are still pending
+    state.freeBits += 64;
+}
+
+// Completes a partial last byte with 1-bits; whole bytes only, the rest is dropped.
+void finishBits(BitState& state) {
+    putBits(state, 0x7F, 7);
+    for (int pending = 64 - state.freeBits; pending >= 8; pending -= 8) {
+        const auto byte = static_cast<std::uint8_t>(state.buffer >> (pending - 8));
+        *state.end++ = byte;
+        if (byte == 0xFF)
+            *state.end++ = 0x00;
+    }
+}
+
+// The local byte buffer and the sink it drains into between MCUs, so that
+// the sink's calls stay out of the coder's loop.
+class ByteBuffer {
+public:
+    explicit ByteBuffer(JpegByteSink sink) : sink_(sink) {}
+    std::uint8_t* begin() { return bytes_; }
+    // Hands the bytes up to `end` to the sink once enough have gathered.
+    std::uint8_t* drainIfFull(std::uint8_t* end) { return end - bytes_ >= drainAt ? drain(end) : end; }
+    std::uint8_t* drain(std::uint8_t* end) {
+        for (const std::uint8_t* p = bytes_; p != end; ++p)
+            sink_(*p);
+        return bytes_;
+    }
+
+private:
+    // One MCU codes to at most about 1.3 KB even with every byte stuffed.
+    static constexpr std::ptrdiff_t drainAt = 2048;
+    JpegByteSink sink_;
+    std::uint8_t bytes_[4096 + 16]; // room for the 8-byte stores past the end
+};
+
+// Magnitude category of v (its bit length) and its additional bits: v itself
+// when positive, the ones' complement of |v| when negative (T.81 F.1.2.1).
+struct Amplitude {
+    unsigned size;
+    std::uint32_t bits;
+};
+
+inline Amplitude amplitudeOf(int value) {
+    const int sign = value >> 31; // all ones when negative
+    const auto magnitude = static_cast<unsigned>((value ^ sign) - sign);
+    // Bit length without a branch: clz(2m + 1) is never taken of 0.
+    const unsigned size = 31u - static_cast<unsigned>(__builtin_clz(magnitude * 2u + 1u));
+    const std::uint32_t bits = static_cast<std::uint32_t>(value + sign) & ((1u << size) - 1u);
+    return {size, bits};
+}
+
+struct ComponentTables {
+    const HuffmanTable* dc;
+    const HuffmanTable* ac;
+};
+
+BitState encodeBlock(BitState out, const std::int16_t* zigzag, std::uint64_t nonzero, int& predictor,
+                     const ComponentTables& tables) {
+    const HuffmanTable& dcTable = *tables.dc;
+    const HuffmanTable& acTable = *tables.ac;
+    const Amplitude dc = amplitudeOf(zigzag[0] - predictor);
+    predictor = zigzag[0];
+    putBits(out, (std::uint32_t{dcTable[dc.size].code} << dc.size) | dc.bits, dcTable[dc.size].length + dc.size);
+
+    std::uint64_t remaining = nonzero & ~std::uint64_t{1};
+    unsigned previous = 0;
+    while (remaining != 0) {
+        const auto position = static_cast<unsigned>(__builtin_ctzll(remaining));
+        remaining &= remaining - 1;
+        unsigned run = position - previous - 1;
+        previous = position;
+        for (; run >= 16; run -= 16)
+            putBits(out, acTable[0xF0].code, acTable[0xF0].length); // ZRL: sixteen zeros
+        const Amplitude ac = amplitudeOf(zigzag[position]);
+        const HuffmanCode& symbol = acTable[(run << 4) | ac.size];
+        putBits(out, (std::uint32_t{symbol.code} << ac.size) | ac.bits, symbol.length + ac.size);
+    }
+    if (previous < 63)
+        putBits(out, acTable[0x00].code, acTable[0x00].length); // EOB
+    return out;
+}
+
+void makeQuantTables(int quality, std::uint8_t (&luminance)[64], std::uint8_t (&chrominance)[64]) {
+    quality = std::clamp(quality, 1, 100);
+    const int scale = quality < 50 ? 5000 / quality : 200 - quality * 2; // 20 at quality 90
+    for (int i = 0; i < 64; ++i) {
+        const int n = jpeg::zigZag[i];
+        luminance[i] = static_cast<std::uint8_t>(std::clamp((jpeg::baseLuminanceQuant[n] * scale + 50) / 100, 1, 255));
+        chrominance[i] =
+            static_cast<std::uint8_t>(std::clamp((jpeg::baseChrominanceQuant[n] * scale + 50) / 100, 1, 255));
+    }
+}
+
+// Quantisation as multipliers with the AAN scale folded in, row-major.
+void makeDivisors(const std::uint8_t (&quant)[64], float (&divisors)[64]) {
+    for (int i = 0; i < 64; ++i) {
+        const int n = jpeg::zigZag[i];
+        const float base = 1.0f / ((jpeg::dctScale[n / 8] * jpeg::dctScale[n % 8]) * 8.0f);
+        divisors[n] = base / static_cast<float>(quant[i]);
     }
 }
 
@@ -56,145 +181,6 @@ void putBytes(JpegByteSink sink, const std::uint8_t* bytes, std::size_t count) {
 void put16(JpegByteSink sink, std::uint32_t value) {
     sink(static_cast<std::uint8_t>(value >> 8));
     sink(static_cast<std::uint8_t>(value));
-}
-
-void buildAmplitudeCodes(AmplitudeTable& table) {
-    table[amplitudeLimit] = {0, 0};
-    std::uint32_t mask = 1;
-    std::uint8_t length = 1;
-    for (std::uint32_t v = 1; v <= amplitudeLimit; ++v) {
-        if (v > mask) {
-            mask = 2 * mask + 1;
-            ++length;
-        }
-        table[amplitudeLimit + v] = {static_cast<std::uint16_t>(v), length};
-        table[amplitudeLimit - v] = {static_cast<std::uint16_t>(mask - v), length};
-    }
-}
-
-// Canonical codes of T.81 Annex C.
-void buildHuffmanLookup(HuffmanTable& table, const std::uint8_t* counts, const std::uint8_t* values) {
-    std::uint32_t code = 0;
-    std::size_t next = 0;
-    for (std::uint8_t length = 1; length <= 16; ++length) {
-        for (std::uint32_t i = 0; i < counts[length - 1]; ++i)
-            table[values[next++]] = {static_cast<std::uint16_t>(code++), length};
-        code *= 2;
-    }
-}
-
-// One-dimensional AAN scaled DCT over d[0], d[step], ..., d[7 * step].
-void forwardDct8(float* d, int step) {
-    float* p0 = d;
-    float* p1 = d + step;
-    float* p2 = d + 2 * step;
-    float* p3 = d + 3 * step;
-    float* p4 = d + 4 * step;
-    float* p5 = d + 5 * step;
-    float* p6 = d + 6 * step;
-    float* p7 = d + 7 * step;
-
-    const float t0 = *p0 + *p7, t7 = *p0 - *p7;
-    const float t1 = *p1 + *p6, t6 = *p1 - *p6;
-    const float t2 = *p2 + *p5, t5 = *p2 - *p5;
-    const float t3 = *p3 + *p4, t4 = *p3 - *p4;
-
-    const float t10 = t0 + t3, t13 = t0 - t3;
-    const float t11 = t1 + t2, t12 = t1 - t2;
-    *p0 = t10 + t11;
-    *p4 = t10 - t11;
-    const float z1 = (t12 + t13) * 0.70710677f;
-    *p2 = t13 + z1;
-    *p6 = t13 - z1;
-
-    const float p = t4 + t5, q = t5 + t6, r = t6 + t7;
-    const float z5 = (p - r) * 0.38268343f;
-    const float z2 = (p * 0.5411961f) + z5;
-    const float z4 = (r * 1.306563f) + z5;
-    const float z3 = q * 0.70710677f;
-    const float z11 = t7 + z3, z13 = t7 - z3;
-    *p5 = z13 + z2;
-    *p3 = z13 - z2;
-    *p1 = z11 + z4;
-    *p7 = z11 - z4;
-}
-
-std::int16_t roundHalfAway(float value) {
-    return static_cast<std::int16_t>(value >= 0.0f ? static_cast<int>(value + 0.5f) : static_cast<int>(value - 0.5f));
-}
-
-struct ComponentCoder {
-    const float* divisors;
-    const HuffmanTable* dcTable;
-    const HuffmanTable* acTable;
-    std::int16_t predictor;
-};
-
-void encodeDataUnit(BitPacker& bits, float* block, ComponentCoder& coder, const AmplitudeTable& amplitude) {
-    for (int row = 0; row < 8; ++row)
-        forwardDct8(block + row * 8, 1);
-    for (int column = 0; column < 8; ++column)
-        forwardDct8(block + column, 8);
-    for (int i = 0; i < 64; ++i)
-        block[i] = block[i] * coder.divisors[i];
-
-    const std::int16_t dc = roundHalfAway(block[0]);
-    std::int16_t ac[64] = {};
-    int last = 0;
-    for (int i = 1; i < 64; ++i) {
-        ac[i] = roundHalfAway(block[jpeg::zigZag[i]]);
-        if (ac[i] != 0)
-            last = i;
-    }
-
-    const HuffmanTable& dcTable = *coder.dcTable;
-    const HuffmanTable& acTable = *coder.acTable;
-    const int diff = dc - coder.predictor;
-    if (diff == 0) {
-        append(bits, dcTable[0]);
-    } else {
-        const VarCode bitsOfDiff = amplitude[amplitudeLimit + diff];
-        append(bits, dcTable[bitsOfDiff.length]);
-        append(bits, bitsOfDiff);
-    }
-
-    int runOffset = 0; // zero run, already shifted into the high nibble
-    for (int i = 1; i <= last; ++i) {
-        if (ac[i] == 0) {
-            runOffset += 16;
-            if (runOffset > 240) {
-                append(bits, acTable[0xF0]); // ZRL: sixteen zeros
-                runOffset = 0;
-            }
-            continue;
-        }
-        const VarCode bitsOfValue = amplitude[amplitudeLimit + ac[i]];
-        append(bits, acTable[runOffset + bitsOfValue.length]);
-        append(bits, bitsOfValue);
-        runOffset = 0;
-    }
-    if (last < 63)
-        append(bits, acTable[0x00]); // EOB
-    coder.predictor = dc;
-}
-
-void makeQuantTables(int quality, std::uint8_t (&luminance)[64], std::uint8_t (&chrominance)[64]) {
-    quality = std::clamp(quality, 1, 100);
-    const int scale = quality < 50 ? 5000 / quality : 200 - quality * 2; // 20 at quality 90
-    for (int i = 0; i < 64; ++i) {
-        const int n = jpeg::zigZag[i];
-        luminance[i] = static_cast<std::uint8_t>(std::clamp((jpeg::baseLuminanceQuant[n] * scale + 50) / 100, 1, 255));
-        chrominance[i] =
-            static_cast<std::uint8_t>(std::clamp((jpeg::baseChrominanceQuant[n] * scale + 50) / 100, 1, 255));
-    }
-}
-
-void makeDivisors(const std::uint8_t (&quant)[64], float (&divisors)[64]) {
-    for (int i = 0; i < 64; ++i) {
-        const int n = jpeg::zigZag[i];
-        const float base = 1.0f / ((jpeg::dctScale[n / 8] * jpeg::dctScale[n % 8]) * 8.0f);
-        divisors[n] = base / static_cast<float>(quant[i]);
-    }
 }
 
 void writeHeaders(JpegByteSink sink, std::uint16_t width, std::uint16_t height, const char* comment,
@@ -249,46 +235,54 @@ bool encodeJpeg(JpegByteSink sink, const std::uint8_t* pixels, std::uint16_t wid
     float luminanceDivisors[64], chrominanceDivisors[64];
     makeDivisors(luminance, luminanceDivisors);
     makeDivisors(chrominance, chrominanceDivisors);
-
-    AmplitudeTable amplitude;
-    buildAmplitudeCodes(amplitude);
     HuffmanTable luminanceDc{}, luminanceAc{}, chrominanceDc{}, chrominanceAc{};
-    buildHuffmanLookup(luminanceDc, jpeg::luminanceDcCounts, jpeg::luminanceDcValues);
-    buildHuffmanLookup(luminanceAc, jpeg::luminanceAcCounts, jpeg::luminanceAcValues);
-    buildHuffmanLookup(chrominanceDc, jpeg::chrominanceDcCounts, jpeg::chrominanceDcValues);
-    buildHuffmanLookup(chrominanceAc, jpeg::chrominanceAcCounts, jpeg::chrominanceAcValues);
+    buildHuffmanTable(luminanceDc, jpeg::luminanceDcCounts, jpeg::luminanceDcValues);
+    buildHuffmanTable(luminanceAc, jpeg::luminanceAcCounts, jpeg::luminanceAcValues);
+    buildHuffmanTable(chrominanceDc, jpeg::chrominanceDcCounts, jpeg::chrominanceDcValues);
+    buildHuffmanTable(chrominanceAc, jpeg::chrominanceAcCounts, jpeg::chrominanceAcValues);
+    const ComponentTables tables[3] = {
+        {&luminanceDc, &luminanceAc}, {&chrominanceDc, &chrominanceAc}, {&chrominanceDc, &chrominanceAc}};
 
     writeHeaders(sink, width, height, comment, luminance, chrominance);
 
-    BitPacker bits{sink, 0, 0};
-    ComponentCoder y{luminanceDivisors, &luminanceDc, &luminanceAc, 0};
-    ComponentCoder cb{chrominanceDivisors, &chrominanceDc, &chrominanceAc, 0};
-    ComponentCoder cr{chrominanceDivisors, &chrominanceDc, &chrominanceAc, 0};
-    float yBlock[64], cbBlock[64], crBlock[64];
+    static const TransformMcu transform = selectTransformMcu();
+    ByteBuffer bytes(sink);
+    BitState out{0, 64, bytes.begin()};
+    int predictors[3] = {0, 0, 0};
+    JpegMcu mcu;
     const std::size_t stride = std::size_t{width} * 3;
+    const std::uint32_t fullWidth = width & ~7u; // MCUs that need no column replication
+    // The last MCU of a row repeats the last column: its pixels are copied here.
+    std::uint8_t edgeTile[8][8 * 3 + 8];
 
     for (std::uint32_t mcuY = 0; mcuY < height; mcuY += 8) {
+        const std::uint8_t* rows[8];
+        for (std::uint32_t k = 0; k < 8; ++k) // rows past the bottom repeat the last one
+            rows[k] = pixels + std::min<std::uint32_t>(mcuY + k, height - 1u) * stride;
         for (std::uint32_t mcuX = 0; mcuX < width; mcuX += 8) {
-            for (std::uint32_t deltaY = 0; deltaY < 8; ++deltaY) {
-                // Blocks past the right or bottom edge repeat the last column and row.
-                const std::uint32_t row = std::min<std::uint32_t>(mcuY + deltaY, height - 1u);
-                for (std::uint32_t deltaX = 0; deltaX < 8; ++deltaX) {
-                    const std::uint32_t column = std::min<std::uint32_t>(mcuX + deltaX, width - 1u);
-                    const std::uint8_t* p = pixels + row * stride + column * 3;
-                    const float r = p[0], g = p[1], b = p[2];
-                    const std::size_t at = deltaY * 8 + deltaX;
-                    yBlock[at] = (((0.587f * g) + (0.299f * r)) + (0.114f * b)) - 128.0f;
-                    cbBlock[at] = ((-0.16874f * r) - (0.33126f * g)) + (0.5f * b);
-                    crBlock[at] = ((0.5f * r) - (0.41869f * g)) - (0.08131f * b);
+            const std::uint8_t* at[8];
+            if (mcuX < fullWidth) {
+                for (int k = 0; k < 8; ++k)
+                    at[k] = rows[k] + mcuX * 3;
+            } else {
+                for (int k = 0; k < 8; ++k) {
+                    for (std::uint32_t x = 0; x < 8; ++x) {
+                        const std::uint32_t column = std::min<std::uint32_t>(mcuX + x, width - 1u);
+                        std::memcpy(&edgeTile[k][x * 3], rows[k] + column * 3, 3);
+                    }
+                    at[k] = edgeTile[k];
                 }
             }
-            encodeDataUnit(bits, yBlock, y, amplitude);
-            encodeDataUnit(bits, cbBlock, cb, amplitude);
-            encodeDataUnit(bits, crBlock, cr, amplitude);
+            transform(at, luminanceDivisors, chrominanceDivisors, mcu);
+            for (int component = 0; component < 3; ++component)
+                out = encodeBlock(out, mcu.coefficients[component], mcu.nonzero[component], predictors[component],
+                                  tables[component]);
+            out.end = bytes.drainIfFull(out.end);
         }
     }
 
-    append(bits, {0x7F, 7}); // pad the last byte with 1-bits
+    finishBits(out);
+    bytes.drain(out.end);
     putBytes(sink, {0xFF, 0xD9});
     return true;
 }

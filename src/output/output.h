@@ -29,7 +29,7 @@ using JpegByteSink = void (*)(std::uint8_t byte);
 bool encodeJpeg(JpegByteSink sink, const std::uint8_t* pixels, std::uint16_t width, std::uint16_t height, bool colour,
                 int quality, bool downsample, const char* comment);
 
-// Appends the byte to saveStream.
+// Appends the byte to saveStream (buffered; the save dispatch flushes it).
 void fileByteSink(std::uint8_t byte);
 
 // The file fileByteSink writes to; open only inside one JPEG save.

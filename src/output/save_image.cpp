@@ -10,6 +10,29 @@
 
 #include "output/output.h"
 
+std::FILE* saveStream = nullptr;
+
+namespace {
+
+// The JPEG writer emits one byte at a time; they are gathered here and go to
+// saveStream in large writes. Worker thread only, like saveStream itself.
+std::uint8_t saveBuffer[1 << 16];
+std::size_t saveBuffered = 0;
+
+void flushSaveBuffer() {
+    if (saveBuffered != 0)
+        std::fwrite(saveBuffer, 1, saveBuffered, saveStream);
+    saveBuffered = 0;
+}
+
+} // namespace
+
+void fileByteSink(std::uint8_t byte) {
+    saveBuffer[saveBuffered++] = byte;
+    if (saveBuffered == sizeof saveBuffer)
+        flushSaveBuffer();
+}
+
 namespace {
 
 constexpr const char* jpegComment = "Captured with Lumagrab";
@@ -72,6 +95,7 @@ void saveJpeg(const char* path, const std::uint8_t* pixels, std::uint32_t width,
         return;
     encodeJpeg(fileByteSink, rgb.get(), static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), true, 90,
                false, jpegComment);
+    flushSaveBuffer();
     std::fclose(saveStream);
     saveStream = nullptr;
 }

@@ -1,0 +1,135 @@
+// The fast JPEG writer against the direct reference writer: the same bytes
+// for every size and content, and every SIMD transform this processor runs
+// against the scalar one.
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+#include "image_file.h"
+#include "jpeg_memory.h"
+#include "jpeg_reference.h"
+#include "output/jpeg_kernels.h"
+#include "test_support.h"
+
+using namespace testing_support;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+std::vector<std::uint8_t>* referenceTarget = nullptr;
+void referenceSink(std::uint8_t byte) { referenceTarget->push_back(byte); }
+
+Bytes encodeReference(const Bytes& rgb, std::uint32_t width, std::uint32_t height) {
+    Bytes bytes;
+    referenceTarget = &bytes;
+    encodeJpegReference(referenceSink, rgb.data(), static_cast<std::uint16_t>(width),
+                        static_cast<std::uint16_t>(height), true, 90, false, "Captured with Lumagrab");
+    referenceTarget = nullptr;
+    return bytes;
+}
+
+void expectSameBytes(const Bytes& rgb, std::uint32_t width, std::uint32_t height, const std::string& what) {
+    const Bytes fast = encodeJpegToMemory(rgb, width, height);
+    const Bytes reference = encodeReference(rgb, width, height);
+    ASSERT_EQ(fast.size(), reference.size()) << what;
+    const auto mismatch = std::mismatch(fast.begin(), fast.end(), reference.begin());
+    ASSERT_TRUE(mismatch.first == fast.end())
+        << what << ": first difference at byte " << (mismatch.first - fast.begin());
+}
+
+// Content kinds that stress different parts: noise (long codes, no EOB),
+// smooth ramps, flat areas with sharp edges, extreme values.
+Bytes makeContent(int kind, std::uint32_t width, std::uint32_t height, std::uint32_t seed) {
+    const std::size_t count = std::size_t{width} * height * 3;
+    switch (kind) {
+    case 0:
+        return noiseBytes(count, seed);
+    case 1: {
+        Bytes rgb(count);
+        for (std::size_t i = 0; i < count; ++i)
+            rgb[i] = static_cast<std::uint8_t>((i / 3 % width) * 255 / std::max(1u, width - 1) + (i % 3) * 40);
+        return rgb;
+    }
+    case 2:
+        return bgraToRgb(makeFPictureBgra(width, height));
+    default: {
+        Bytes rgb = noiseBytes(count, seed);
+        for (auto& b : rgb)
+            b = b < 128 ? 0 : 255; // saturated: the largest coefficients
+        return rgb;
+    }
+    }
+}
+
+TEST(JpegEquivalence, RandomSizesAndContentsGiveTheReferenceBytes) {
+    const Bytes sizes = noiseBytes(400, 77);
+    for (std::size_t i = 0; i + 1 < sizes.size(); i += 2) {
+        const std::uint32_t width = 1u + sizes[i] % 70u, height = 1u + sizes[i + 1] % 45u;
+        const int kind = static_cast<int>(i / 2 % 4);
+        expectSameBytes(makeContent(kind, width, height, static_cast<std::uint32_t>(i)), width, height,
+                        std::to_string(width) + "x" + std::to_string(height) + " kind " + std::to_string(kind));
+    }
+}
+
+TEST(JpegEquivalence, EdgeSizesGiveTheReferenceBytes) {
+    for (auto [w, h] : {std::pair{1u, 1u},
+                        {7u, 7u},
+                        {8u, 8u},
+                        {9u, 9u},
+                        {15u, 17u},
+                        {16u, 16u},
+                        {1u, 300u},
+                        {300u, 1u},
+                        {65535u, 2u},
+                        {2u, 4000u}})
+        for (int kind = 0; kind < 4; ++kind)
+            expectSameBytes(makeContent(kind, w, h, w * 7 + h), w, h,
+                            std::to_string(w) + "x" + std::to_string(h) + " kind " + std::to_string(kind));
+}
+
+TEST(JpegEquivalence, CorpusImagesGiveTheReferenceBytes) {
+    for (const char* name : {"desktop_3840x2160.png", "gradient_3840x2160.png", "flat_3840x2160.png"}) {
+        LoadedImage image;
+        std::string error;
+        ASSERT_TRUE(readImageFile((corpusDir() / name).string(), image, error)) << error;
+        expectSameBytes(bgraToRgb(image.bgra), image.width, image.height, name);
+    }
+}
+
+TEST(JpegEquivalence, EverySimdTransformMatchesTheScalarOne) {
+    std::vector<std::pair<const char*, TransformMcu>> variants;
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2"))
+        variants.emplace_back("avx2", transformMcuAvx2);
+    if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512f"))
+        variants.emplace_back("avx512", transformMcuAvx512);
+#endif
+    if (variants.empty())
+        GTEST_SKIP() << "this processor has no SIMD transform";
+
+    float luminance[64], chrominance[64];
+    const Bytes q = noiseBytes(128, 5);
+    for (int i = 0; i < 64; ++i) { // realistic divisors, including the extremes of quality 90
+        luminance[i] = 1.0f / (8.0f * float(1 + q[static_cast<std::size_t>(i)] % 24));
+        chrominance[i] = 1.0f / (8.0f * float(1 + q[static_cast<std::size_t>(64 + i)] % 20));
+    }
+    for (std::uint32_t trial = 0; trial < 4000; ++trial) {
+        const Bytes pixels = makeContent(static_cast<int>(trial % 4), 8, 8, trial);
+        const std::uint8_t* rows[8];
+        for (int k = 0; k < 8; ++k)
+            rows[k] = pixels.data() + k * 24;
+        JpegMcu expected{}, actual{};
+        transformMcuScalar(rows, luminance, chrominance, expected);
+        for (const auto& [name, transform] : variants) {
+            std::memset(&actual, 0x5A, sizeof actual);
+            transform(rows, luminance, chrominance, actual);
+            ASSERT_EQ(0, std::memcmp(expected.coefficients, actual.coefficients, sizeof expected.coefficients))
+                << name << " trial " << trial;
+            for (int c = 0; c < 3; ++c)
+                ASSERT_EQ(expected.nonzero[c], actual.nonzero[c]) << name << " trial " << trial;
+        }
+    }
+}
+
+} // namespace
