@@ -14,6 +14,7 @@ struct Command {
 
 constexpr Command commands[] = {
     {"save", "save IN OUT [FORMAT]   IN (PPM P6 or PNG) through the save dispatch", runSaveCommand},
+    {"hdr-table", "hdr-table NITS         tone tables for an SDR white level of NITS", runHdrTableCommand},
 };
 
 int usage() {

@@ -6,3 +6,4 @@ constexpr int toolUsageError = 1;
 constexpr int toolInputError = 2;
 
 int runSaveCommand(int argc, char** argv);
+int runHdrTableCommand(int argc, char** argv);
