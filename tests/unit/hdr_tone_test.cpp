@@ -205,10 +205,9 @@ INSTANTIATE_TEST_SUITE_P(Levels, UnusableLevel,
                                            1e-35f));
 
 TEST(PrepareHdrToneTable, FreshTableRefusesLevelZero) {
-    HdrToneTable* table = new HdrToneTable;
+    auto table = std::make_unique<HdrToneTable>();
     table->whiteNits = 0.0f;
     EXPECT_FALSE(prepareHdrToneTable(*table, 0.0f));
-    delete table;
 }
 
 TEST(PrepareHdrToneTable, AcceptsTheWholeRangeTheSystemReports) {
