@@ -17,6 +17,7 @@ constexpr Command commands[] = {
     {"prefs", "prefs FILE             FILE through the settings parser, one name=value per field", runPrefsCommand},
     {"expand", "expand USER TEXT       TEXT with \"($User)\" segments expanded for USER", runExpandCommand},
     {"fold", "fold USER TEXT         TEXT with USER's folder under \"Users\" folded to \"($User)\"", runFoldCommand},
+    {"hdr-table", "hdr-table NITS         tone tables for an SDR white level of NITS", runHdrTableCommand},
 };
 
 int usage() {

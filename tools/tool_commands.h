@@ -9,3 +9,4 @@ int runSaveCommand(int argc, char** argv);
 int runPrefsCommand(int argc, char** argv);
 int runExpandCommand(int argc, char** argv);
 int runFoldCommand(int argc, char** argv);
+int runHdrTableCommand(int argc, char** argv);

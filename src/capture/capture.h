@@ -1,0 +1,97 @@
+// Desktop capture: the HDR-to-SDR tone tables (portable) and the SDR white
+// level of a display (Win32). Half-float codes 0x0000..0x7C00 index the
+// tables; every larger code (NaN, sign bit set) counts as 0x0000. GUI thread.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+// --- HDR to SDR conversion -------------------------------------------------
+
+// Zero, every positive finite half float in ascending order, and +infinity.
+constexpr std::uint32_t hdrToneCodeCount = 0x7C01;
+constexpr std::uint16_t halfInfinityCode = 0x7C00;
+
+// Entry i is the 8-bit sRGB encoding (IEC 61966-2-1) of the linear value i / 65535.
+struct SrgbEncodeTable {
+    std::uint8_t entries[65536];
+};
+
+// The process's one encode table, built on the first call and never changed.
+const SrgbEncodeTable& srgbEncodeTable();
+
+struct HdrToneTable {
+    const SrgbEncodeTable* srgbTable = nullptr;
+    // By code: the value scaled so that the SDR white level is 1.0.
+    float linear[hdrToneCodeCount];
+    // By the code of a pixel's brightest channel: the factor for all three channels.
+    float gain[hdrToneCodeCount];
+    // The level both arrays were built for; 0 means not built yet.
+    float whiteNits = 0;
+};
+
+// A level the tables can be built for: finite, positive, and small enough
+// that the brightest half float still scales to a finite value.
+bool isUsableWhiteNits(float whiteNits);
+
+// Rebuilds both arrays for the level unless they were built for exactly this
+// one. An unusable level leaves the table as it was and gives false.
+bool prepareHdrToneTable(HdrToneTable& table, float whiteNits);
+
+// A table built for the level (and the encode table on the first call);
+// null for an unusable level or when memory runs out.
+std::unique_ptr<HdrToneTable> createHdrToneTable(float whiteNits);
+
+// Writes blue, green, red, alpha (255) for one pixel; alpha of the source is
+// not used. Defined here so that the capture's per-pixel loop inlines it.
+inline void convertHdrPixel(const HdrToneTable& table, std::uint16_t red, std::uint16_t green, std::uint16_t blue,
+                            std::uint8_t* bgra) {
+    if (red > halfInfinityCode)
+        red = 0;
+    if (green > halfInfinityCode)
+        green = 0;
+    if (blue > halfInfinityCode)
+        blue = 0;
+    // Positive half floats sort like their codes: the largest code is the brightest channel.
+    std::uint16_t brightest = red > green ? red : green;
+    brightest = blue > brightest ? blue : brightest;
+    const float g = table.gain[brightest];
+    const std::uint16_t codes[3] = {blue, green, red};
+    for (int channel = 0; channel < 3; ++channel) {
+        const float v = g * table.linear[codes[channel]];
+        if (v >= 1.0f)
+            bgra[channel] = 255;
+        else if (v <= 0.0f)
+            bgra[channel] = 0;
+        else
+            bgra[channel] = table.srgbTable->entries[static_cast<std::uint32_t>((v * 65535.0f) + 0.5f)];
+    }
+    bgra[3] = 255;
+}
+
+// --- SDR white level (Win32) -----------------------------------------------
+
+#ifdef _WIN32
+struct DISPLAYCONFIG_PATH_INFO;
+struct DISPLAYCONFIG_MODE_INFO;
+struct DISPLAYCONFIG_DEVICE_INFO_HEADER;
+
+// The three display configuration calls, as a seam: the system's own by
+// default, a fake in tests (Wine has no HDR display). The query never asks
+// for the topology.
+struct DisplayConfigCalls {
+    long (*getBufferSizes)(std::uint32_t flags, std::uint32_t* pathCount, std::uint32_t* modeCount);
+    long (*query)(std::uint32_t flags, std::uint32_t* pathCount, DISPLAYCONFIG_PATH_INFO* paths,
+                  std::uint32_t* modeCount, DISPLAYCONFIG_MODE_INFO* modes);
+    long (*getDeviceInfo)(DISPLAYCONFIG_DEVICE_INFO_HEADER* request);
+};
+
+const DisplayConfigCalls& systemDisplayConfigCalls();
+
+// The SDR white level in nits of the active display whose GDI device name
+// (as in the DXGI output description, "\\.\DISPLAY1") is `gdiDeviceName`.
+// False, with `whiteNits` untouched, when no active path has that name or
+// its level cannot be read or reads 0.
+bool querySdrWhiteNits(const wchar_t* gdiDeviceName, float& whiteNits);
+bool querySdrWhiteNits(const DisplayConfigCalls& calls, const wchar_t* gdiDeviceName, float& whiteNits);
+#endif
