@@ -29,9 +29,7 @@ bench: ensure-setup
 	build/native/bin/hdr_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
 run: ensure-setup
-	cmake --preset native >/dev/null
-	cmake --build --preset native --target orvane-tool
-	scripts/run-demo
+	scripts/run
 
 clean:
 	rm -rf build out

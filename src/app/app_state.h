@@ -1,0 +1,108 @@
+// The process-wide state of the GUI thread: one AppState record, `app`, that
+// every subsystem reaches directly. Start-up fills it in a fixed order and
+// shutdown releases it in a fixed order (app/startup_win.cpp); nothing here
+// frees itself in a destructor. Only `running` and the save queue (output/)
+// are shared with the save worker.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "capture/monitors.h"
+
+// The frozen virtual screen of the last capture. `pixels` is a bottom-up copy
+// of `bitmap` (first row = bottom screen line); `memoryDC` holds `bitmap`.
+struct FrozenDesktop {
+    bool valid = false;
+    HDC memoryDC = nullptr;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ previousBitmap = nullptr;
+    std::unique_ptr<std::uint8_t[]> pixels;
+    std::int32_t originX = 0;
+    std::int32_t originY = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+};
+
+// One pinned screenshot window. Owns `pixels`, the three GDI objects and the
+// cache file at `cachePath` (deleted on release unless `keepFile`).
+struct ScreenshotWindow {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::uint32_t dpiX = 96;
+    std::uint32_t dpiY = 96;
+    HMONITOR monitor = nullptr;
+    std::int32_t grabOffsetX = 0;
+    std::int32_t grabOffsetY = 0;
+    std::int32_t grabWidth = 1;
+    std::int32_t grabHeight = 1;
+    bool keepFile = false;
+    std::string cachePath;
+    HWND hwnd = nullptr;
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    std::int32_t imageWidth = 0;
+    std::int32_t imageHeight = 0;
+    std::int32_t pressX = 0;
+    std::int32_t pressY = 0;
+    std::unique_ptr<std::uint8_t[]> pixels; // top-down BGRA
+    HDC memoryDC = nullptr;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ previousBitmap = nullptr;
+    bool moving = false;
+    bool mouseCaptured = false;
+    COLORREF borderColor = 0;
+};
+
+constexpr std::size_t screenshotSlots = 100;
+
+struct AppState {
+    HINSTANCE instance = nullptr;
+
+    // Monitor layout, learnt once at start-up; entry i belongs to overlay i.
+    MonitorTable monitors;
+    std::uint32_t monitorCount = 0;
+
+    // Capture and selection in progress.
+    bool captureActive = false;
+    bool overlaysShown = false;
+    std::uint32_t captureDelay = 0;   // milliseconds the next capture waits first
+    std::vector<HWND> overlayWindows; // monitorCount entries
+    std::map<HWND, std::uint32_t> overlayMap;
+    POINT selectionAnchor{};
+    POINT lastCursorPos{};
+    bool selectionButtonDown = false;
+    HWND selectionWindow = nullptr;
+    bool selectionWindowShown = false;
+    FrozenDesktop frozenDesktop;
+
+    // Screenshot windows: slots below screenshotCount hold records, in creation order.
+    std::vector<std::unique_ptr<ScreenshotWindow>> screenshots;
+    std::uint32_t screenshotCount = 0;
+    std::map<HWND, std::uint32_t> screenshotIndex;
+    bool dropPressPending = false;
+
+    // Folders, both ending in their separator; cacheFolder is empty when no
+    // per-user folder could be found (then no cache file is ever made).
+    std::string exeFolder;
+    std::string cacheFolder;
+
+    HANDLE instanceMutex = nullptr;
+    HWND trayWindow = nullptr;
+    HMENU trayMenu = nullptr;
+    HMENU shotMenu = nullptr;
+    HHOOK keyboardHook = nullptr;
+    NOTIFYICONDATAA trayIcon{}; // kept to remove the icon and to add it again after Explorer restarts
+    HCURSOR selectionCursor = nullptr;
+    HCURSOR arrowCursor = nullptr;
+    HICON appIcon = nullptr;
+};
+
+extern AppState app;

@@ -1,0 +1,4 @@
+// The one AppState instance.
+#include "app/app_state.h"
+
+AppState app;

@@ -1,0 +1,55 @@
+// Pure decisions of the application shell; see app/decisions.h.
+#include "app/decisions.h"
+
+namespace {
+
+constexpr std::intptr_t leftButtonUp = 0x0202;
+constexpr std::intptr_t rightButtonUp = 0x0205;
+
+char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool endsWithIgnoringCase(std::string_view text, std::string_view suffix) {
+    if (text.size() < suffix.size())
+        return false;
+    text.remove_prefix(text.size() - suffix.size());
+    for (std::size_t i = 0; i < suffix.size(); ++i)
+        if (lowerAscii(text[i]) != suffix[i])
+            return false;
+    return true;
+}
+
+} // namespace
+
+std::string folderOfPath(std::string_view path) {
+    const std::size_t separator = path.find_last_of("\\/");
+    if (separator == std::string_view::npos)
+        return {};
+    return std::string(path.substr(0, separator + 1));
+}
+
+std::string cacheFolderFor(std::string_view settingsFolder) {
+    if (settingsFolder.empty())
+        return {};
+    std::string folder(settingsFolder);
+    for (char& c : folder)
+        if (c == '/')
+            c = '\\';
+    if (folder.back() != '\\')
+        folder += '\\';
+    return folder + "VELTO_CACHE\\";
+}
+
+bool isCacheImageName(std::string_view fileName) {
+    return endsWithIgnoringCase(fileName, ".jpg") || endsWithIgnoringCase(fileName, ".png") ||
+           endsWithIgnoringCase(fileName, ".bmp");
+}
+
+std::uint32_t validSelectionColor(std::uint32_t index, std::size_t paletteSize) {
+    return index < paletteSize ? index : 0;
+}
+
+bool trayCallbackOpensMenu(std::intptr_t mouseMessage) {
+    return mouseMessage == leftButtonUp || mouseMessage == rightButtonUp;
+}
+
+std::int32_t optionsScaleFrom(std::int32_t scaleFactor) { return scaleFactor < 100 ? 100 : scaleFactor; }

@@ -1,0 +1,37 @@
+// The pure decisions of the application shell: folders, the cache clean-up
+// rule, the tray callback and the options scale. Portable; the Win32 halves
+// in this folder perform the effects around them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Folder of a module path, up to and including its last '\' or '/'; empty
+// when the path holds no separator (files are then looked for in the current
+// directory).
+std::string folderOfPath(std::string_view path);
+
+// The cache folder beside the settings: `settingsFolder` (as the settings
+// code chose it, either separator) in backslash form + "VELTO_CACHE\". Empty
+// when there is no settings folder, so that no clean-up or cache file ever
+// works on the current directory instead.
+std::string cacheFolderFor(std::string_view settingsFolder);
+
+// The start-up clean-up deletes "*.jpg", "*.png" and "*.bmp" in the cache
+// folder, in that order. A directory search also matches short 8.3 names
+// ("a.pngold" is "A~1.PNG"), so a found name is deleted only when its own
+// extension is one of the three (any letter case).
+constexpr const char* cacheCleanupPatterns[] = {"*.jpg", "*.png", "*.bmp"};
+bool isCacheImageName(std::string_view fileName);
+
+// The selection colour index start-up keeps: an index past the palette becomes 0.
+std::uint32_t validSelectionColor(std::uint32_t index, std::size_t paletteSize);
+
+// Only a button release over the notification icon opens the tray menu.
+bool trayCallbackOpensMenu(std::intptr_t mouseMessage);
+
+// The options window's scale in percent from the monitor's scale factor;
+// below 100 (a failed query gives 0) means 100.
+std::int32_t optionsScaleFrom(std::int32_t scaleFactor);

@@ -1,0 +1,261 @@
+// Start-up, the message loop and shutdown, each in its fixed order. The save
+// worker is started before the settings are read and joined last of all, so
+// that every queued save is written before the process ends.
+#include <ole2.h>
+#include <shellscalingapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <thread>
+
+#include "app/app.h"
+#include "app/app_state.h"
+#include "app/decisions.h"
+#include "capture/monitors.h"
+#include "options/options.h"
+#include "output/output.h"
+#include "prefs/prefs.h"
+#include "selection/selection.h"
+#include "shots/shots.h"
+
+namespace {
+
+// Never destroyed: exit() must not meet a joinable std::thread.
+std::thread* saveWorkerThread = nullptr;
+
+void stopSaveWorker() {
+    running = false;
+    if (saveWorkerThread && saveWorkerThread->joinable() && saveWorkerThread->get_id() != std::this_thread::get_id())
+        saveWorkerThread->join();
+}
+
+struct ShellClass {
+    const char* name;
+    WNDPROC procedure;
+    UINT style;
+};
+
+constexpr ShellClass shellClasses[] = {
+    {overlayWindowClass, overlayWindowProc, 0},
+    {selectionWindowClass, selectionWindowProc, 0},
+    {screenshotWindowClass, screenshotWindowProc, 0},
+    {trayWindowClass, trayWindowProc, CS_HREDRAW | CS_VREDRAW},
+    {plainWindowClass, DefWindowProcA, CS_HREDRAW | CS_VREDRAW},
+};
+
+bool anotherInstanceRuns(HANDLE& mutex) {
+    SetLastError(ERROR_SUCCESS);
+    mutex = CreateMutexA(nullptr, FALSE, instanceMutexName);
+    const DWORD error = GetLastError();
+    // Access denied: the mutex exists but belongs to another user's copy.
+    if (error != ERROR_ALREADY_EXISTS && !(mutex == nullptr && error == ERROR_ACCESS_DENIED))
+        return false;
+    if (mutex)
+        CloseHandle(mutex);
+    mutex = nullptr;
+    return true;
+}
+
+void releaseFrozenDesktop(FrozenDesktop& desktop) {
+    if (!desktop.valid)
+        return;
+    if (desktop.memoryDC) {
+        if (desktop.previousBitmap)
+            SelectObject(desktop.memoryDC, desktop.previousBitmap);
+        DeleteDC(desktop.memoryDC);
+    }
+    if (desktop.bitmap)
+        DeleteObject(desktop.bitmap);
+    desktop.pixels.reset();
+    desktop.memoryDC = nullptr;
+    desktop.bitmap = nullptr;
+    desktop.previousBitmap = nullptr;
+    desktop.valid = false;
+}
+
+void loadCursorsAndIcon() {
+    // A missing file leaves its handle empty; start-up goes on.
+    app.selectionCursor = LoadCursorFromFileA((app.exeFolder + "cursor.cur").c_str());
+    app.arrowCursor = LoadCursorA(nullptr, IDC_ARROW);
+    app.appIcon = static_cast<HICON>(LoadImageA(app.instance, (app.exeFolder + "icon.ico").c_str(), IMAGE_ICON, 0, 0,
+                                                LR_LOADFROMFILE | LR_DEFAULTSIZE | LR_SHARED));
+}
+
+void startUp(HINSTANCE instance) {
+    SetProcessDpiAwareness(PROCESS_PER_MONITOR_DPI_AWARE);
+    if (!registerWindowClasses())
+        endProcess(ExitCode::classRegistrationFailed);
+    startSaveWorker();
+    loadPreferences();
+    app.instance = instance;
+
+    if (!enumerateMonitors(app.monitors))
+        endProcess(ExitCode::normal);
+    app.monitorCount = static_cast<std::uint32_t>(app.monitors.size());
+    app.overlayWindows.assign(app.monitorCount, nullptr);
+    app.screenshots.clear();
+    app.screenshots.resize(screenshotSlots);
+    app.screenshotCount = 0;
+    quickSaveFolder = expandUserPath(preferences.quickSaveLocation);
+
+    app.exeFolder = moduleFolder();
+    app.cacheFolder = cacheFolderFor(appDataFolder());
+    cleanCacheFolder(app.cacheFolder);
+
+    OleInitialize(nullptr);
+    prepareDragDropTables();
+    app.shotMenu = createShotMenu();
+    loadCursorsAndIcon();
+    createTrayWindow();
+    addTrayIcon();
+    if (!registerOptionsClasses(app.appIcon))
+        endProcess(ExitCode::classRegistrationFailed);
+    resetInvalidSelectionColor();
+    installKeyboardHook();
+}
+
+} // namespace
+
+void endProcess(ExitCode code) {
+    stopSaveWorker();
+    removeTrayIcon();
+    std::exit(static_cast<int>(code));
+}
+
+bool registerWindowClasses() {
+    WNDCLASSEXA record{};
+    record.cbSize = sizeof(record);
+    // No instance: the stored instance handle is set only after registration.
+    record.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
+    record.hIconSm = LoadIconA(nullptr, IDI_APPLICATION);
+    record.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
+    for (const ShellClass& entry : shellClasses) {
+        record.style = entry.style;
+        record.lpfnWndProc = entry.procedure;
+        record.lpszClassName = entry.name;
+        if (!RegisterClassExA(&record))
+            return false;
+    }
+    return true;
+}
+
+void startSaveWorker() {
+    running = true;
+    saveWorkerThread = new std::thread(saveWorker);
+}
+
+std::string moduleFolder() {
+    // Grown until the whole path fits: a cut path would name the wrong folder.
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return folderOfPath(path);
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+void cleanCacheFolder(const std::string& folder) {
+    if (folder.empty())
+        return;
+    for (const char* pattern : cacheCleanupPatterns) {
+        WIN32_FIND_DATAA found{};
+        const HANDLE search = FindFirstFileA((folder + pattern).c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE)
+            continue;
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && isCacheImageName(found.cFileName))
+                std::remove((folder + found.cFileName).c_str()); // a file that stays is left alone
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+}
+
+HMENU createShotMenu() {
+    HMENU menu = CreatePopupMenu();
+    if (!menu)
+        return nullptr;
+    AppendMenuA(menu, MF_STRING, shotSaveAsCommand, "Save As");
+    AppendMenuA(menu, MF_STRING, shotQuickSaveCommand, "Quick Save");
+    AppendMenuA(menu, MF_STRING, shotCopyCommand, "Copy");
+    AppendMenuA(menu, MF_STRING, shotCloseAllCommand, "Close All");
+    return menu;
+}
+
+void resetInvalidSelectionColor() {
+    preferences.selectionColor = validSelectionColor(preferences.selectionColor, selectionColors.size());
+}
+
+void installKeyboardHook() {
+    // The module handle is passed although the procedure lives in the program
+    // itself: some Windows versions refuse a global hook without one.
+    app.keyboardHook = SetWindowsHookExA(WH_KEYBOARD_LL, keyboardHookProc, app.instance, 0);
+}
+
+void runMessageLoop() {
+    MSG msg{};
+    // -1 (an error) ends the loop like WM_QUIT instead of spinning.
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (!running)
+            break;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+void shutDown() {
+    if (app.keyboardHook)
+        UnhookWindowsHookEx(app.keyboardHook);
+    app.keyboardHook = nullptr;
+    releaseOptionsFonts();
+
+    if (app.selectionWindowShown && app.selectionWindow)
+        DestroyWindow(app.selectionWindow);
+    if (app.overlaysShown)
+        for (std::uint32_t i = 0; i < app.monitorCount && i < app.overlayWindows.size(); ++i)
+            DestroyWindow(app.overlayWindows[i]);
+    app.overlayWindows.clear();
+    app.monitors.clear();
+    app.monitorCount = 0;
+
+    running = false;
+    for (std::uint32_t i = 0; i < app.screenshotCount && i < app.screenshots.size(); ++i)
+        releaseScreenshot(app.screenshots[i]);
+    // The windows stay until the process ends and may still get messages: the
+    // slots stay, empty, so that their lookups find no record.
+    app.screenshotCount = 0;
+    app.cacheFolder.clear();
+    quickSaveFolder.clear();
+    prefsPath.clear();
+
+    if (app.shotMenu)
+        DestroyMenu(app.shotMenu);
+    app.shotMenu = nullptr;
+    releaseFrozenDesktop(app.frozenDesktop);
+    OleUninitialize();
+    removeTrayIcon();
+    stopSaveWorker();
+    if (app.instanceMutex)
+        CloseHandle(app.instanceMutex);
+    app.instanceMutex = nullptr;
+}
+
+int runOrvane(HINSTANCE instance) {
+    HANDLE mutex = nullptr;
+    if (anotherInstanceRuns(mutex))
+        return static_cast<int>(ExitCode::normal);
+    app.instanceMutex = mutex;
+    try {
+        startUp(instance);
+        runMessageLoop();
+        shutDown();
+    } catch (const std::exception&) {
+        endProcess(ExitCode::normal);
+    }
+    return static_cast<int>(ExitCode::normal);
+}

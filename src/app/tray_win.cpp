@@ -1,0 +1,131 @@
+// The hidden tray window: the notification icon, its menu, and the capture
+// requests of the keyboard hook. The icon record lives in app.trayIcon so
+// that it can be removed at shutdown and added again when Explorer restarts.
+#include <shellscalingapi.h>
+
+#include <cstring>
+#include <exception>
+
+#include "app/app.h"
+#include "app/app_state.h"
+#include "app/decisions.h"
+#include "capture/capture_front.h"
+#include "options/options.h"
+#include "output/output.h"
+#include "shots/shots.h"
+
+namespace {
+
+// Explorer broadcasts this after it (re)starts; its icons are gone then.
+const UINT taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
+
+std::int32_t trayMonitorScale() {
+    DEVICE_SCALE_FACTOR factor = DEVICE_SCALE_FACTOR_INVALID;
+    const HMONITOR monitor = MonitorFromWindow(app.trayWindow, MONITOR_DEFAULTTONEAREST);
+    if (FAILED(GetScaleFactorForMonitor(monitor, &factor)))
+        factor = DEVICE_SCALE_FACTOR_INVALID;
+    return optionsScaleFrom(static_cast<std::int32_t>(factor));
+}
+
+void onTrayCommand(UINT_PTR command) {
+    switch (command) {
+    case trayBeginCaptureCommand:
+        app.captureDelay = beginCaptureDelay;
+        beginCapture();
+        break;
+    case trayOptionsCommand:
+        openOptionsWindow(trayMonitorScale());
+        break;
+    case trayCloseAllCommand:
+        closeAllScreenshots();
+        break;
+    case trayExitCommand:
+        running = false;
+        PostQuitMessage(0);
+        break;
+    }
+}
+
+LRESULT onTrayCallback(HWND hwnd, LPARAM mouseMessage) {
+    if (!trayCallbackOpensMenu(mouseMessage))
+        return 0;
+    // Without the foreground the menu would not close when the user clicks elsewhere.
+    SetForegroundWindow(hwnd);
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    const BOOL command = TrackPopupMenu(app.trayMenu, TPM_RETURNCMD, cursor.x, cursor.y, 0, hwnd, nullptr);
+    // The menu of a notification icon needs a message after it to close for good the next time.
+    PostMessageA(hwnd, WM_NULL, 0, 0);
+    onTrayCommand(static_cast<UINT_PTR>(command));
+    return 0;
+}
+
+LRESULT dispatchTrayMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_CREATE:
+        app.trayMenu = createTrayMenu();
+        return DefWindowProcA(hwnd, msg, wp, lp);
+    case trayCallbackMessage:
+        return onTrayCallback(hwnd, lp);
+    case captureRequestMessage:
+        beginCapture();
+        return 0;
+    }
+    if (taskbarCreatedMessage != 0 && msg == taskbarCreatedMessage) {
+        addTrayIcon();
+        return 0;
+    }
+    return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+} // namespace
+
+HMENU createTrayMenu() {
+    HMENU menu = CreatePopupMenu();
+    if (!menu)
+        return nullptr;
+    AppendMenuA(menu, MF_STRING, trayBeginCaptureCommand, "Begin Capture");
+    AppendMenuA(menu, MF_STRING, trayOptionsCommand, "Options");
+    AppendMenuA(menu, MF_STRING, trayCloseAllCommand, "Close All");
+    AppendMenuA(menu, MF_STRING, trayExitCommand, "Exit");
+    return menu;
+}
+
+bool createTrayWindow() {
+    app.trayWindow = CreateWindowExA(0, trayWindowClass, ".", 0, 0, 0, 0, 0, nullptr, nullptr, app.instance, nullptr);
+    if (!app.trayWindow)
+        return false;
+    ShowWindow(app.trayWindow, SW_HIDE);
+    SendMessageA(app.trayWindow, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(app.appIcon));
+    SendMessageA(app.trayWindow, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(app.appIcon));
+    return true;
+}
+
+void addTrayIcon() {
+    NOTIFYICONDATAA& icon = app.trayIcon;
+    icon = NOTIFYICONDATAA{};
+    icon.cbSize = sizeof(icon);
+    icon.hWnd = app.trayWindow;
+    icon.uID = trayIconId;
+    icon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    icon.uCallbackMessage = trayCallbackMessage;
+    icon.hIcon = app.appIcon;
+    std::strncpy(icon.szTip, trayIconTip, sizeof(icon.szTip) - 1);
+    Shell_NotifyIconA(NIM_ADD, &icon);
+}
+
+void removeTrayIcon() {
+    if (!app.trayIcon.hWnd)
+        return;
+    Shell_NotifyIconA(NIM_DELETE, &app.trayIcon);
+    app.trayIcon.hWnd = nullptr;
+}
+
+LRESULT CALLBACK trayWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    try {
+        return dispatchTrayMessage(hwnd, msg, wp, lp);
+    } catch (const std::exception&) {
+        // Nothing may unwind through the system's dispatch: end as the entry point would.
+        endProcess(ExitCode::normal);
+    }
+}

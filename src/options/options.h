@@ -1,0 +1,57 @@
+// Options: the options window, its self-drawn controls and the palette of
+// selection colours. All on the GUI thread.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+struct OptionsUi {
+    std::int32_t uiScale = 100; // percent, for layout and fonts
+    HFONT labelFont = nullptr;  // Tahoma 16 x uiScale / 100
+    HFONT formatFont = nullptr; // Tahoma 22 x uiScale / 100
+    HBITMAP checkmarkBitmap = nullptr;
+    HINSTANCE optionsInstance = nullptr;
+    std::map<HWND, std::string> labelTexts;
+    std::map<HWND, COLORREF> swatchColors;
+    std::map<HWND, std::uint32_t> swatchIndices;
+    std::map<HWND, std::uint32_t> formatIndices;
+    HWND selectedSwatch = nullptr;
+    HWND selectedFormatChoice = nullptr;
+    HWND resizeToggle = nullptr;
+    HWND browseButton = nullptr;
+    HWND pathEdit = nullptr;
+    HWND optionsWindow = nullptr;
+    bool optionsOpen = false;
+};
+
+extern OptionsUi optionsUi;
+
+// Colours of the selection rectangle, indexed by preferences.selectionColor.
+extern std::vector<COLORREF> selectionColors;
+
+constexpr const char* optionsWindowClass = "Screen Capture Options Menu";
+
+// Start-up: the check mark from app.exeFolder, the two fonts, the six classes
+// (options window and five controls) with `icon`, and selectionColors. False
+// when a class cannot be registered; the caller ends the process.
+bool registerOptionsClasses(HICON icon);
+
+// A Tahoma font of the options window at `height` pixels.
+HFONT createOptionsFont(int height);
+
+// Shutdown: deletes labelFont, then formatFont.
+void releaseOptionsFonts();
+
+// Opens the options window at `scale` percent (never below 100).
+void openOptionsWindow(std::int32_t scale);
+
+LRESULT CALLBACK optionsWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+LRESULT CALLBACK labelControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+LRESULT CALLBACK swatchControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+LRESULT CALLBACK formatChoiceControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+LRESULT CALLBACK toggleControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+LRESULT CALLBACK browseControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);

@@ -1,0 +1,66 @@
+// Start-up registration of the options classes, with the fonts, the check
+// mark and the selection palette they share; the fonts' release at shutdown.
+#include <iterator>
+
+#include "app/app_state.h"
+#include "options/options.h"
+
+OptionsUi optionsUi;
+std::vector<COLORREF> selectionColors;
+
+namespace {
+
+struct OptionsClass {
+    const char* name;
+    WNDPROC procedure;
+};
+
+constexpr OptionsClass optionsClasses[] = {
+    {optionsWindowClass, optionsWindowProc}, {"OLabel", labelControlProc},   {"OButton", swatchControlProc},
+    {"ORadio", formatChoiceControlProc},     {"OToggle", toggleControlProc}, {"OOpen", browseControlProc},
+};
+
+// Black, dark grey, light grey, red, green, blue: the order of selectionColor.
+constexpr COLORREF selectionPalette[] = {RGB(0, 0, 0),   RGB(96, 96, 96), RGB(230, 230, 230),
+                                         RGB(255, 0, 0), RGB(0, 255, 0),  RGB(0, 0, 255)};
+
+} // namespace
+
+HFONT createOptionsFont(int height) {
+    return CreateFontA(height, 0, 0, 0, 0, FALSE, FALSE, FALSE, 0, OUT_TT_PRECIS, 0, 0, 0, "Tahoma");
+}
+
+bool registerOptionsClasses(HICON icon) {
+    // A missing check mark is not reported: a toggle that is on then shows its frame alone.
+    const std::string checkmarkPath = app.exeFolder + "checkmark.bmp";
+    optionsUi.checkmarkBitmap =
+        static_cast<HBITMAP>(LoadImageA(nullptr, checkmarkPath.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+    optionsUi.optionsInstance = app.instance;
+    optionsUi.labelFont = createOptionsFont(16 * optionsUi.uiScale / 100);
+    optionsUi.formatFont = createOptionsFont(22 * optionsUi.uiScale / 100);
+
+    WNDCLASSEXA record{};
+    record.cbSize = sizeof(record);
+    record.hInstance = app.instance;
+    record.hIcon = icon;
+    record.hCursor = app.arrowCursor;
+    record.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
+    for (const OptionsClass& entry : optionsClasses) {
+        record.lpfnWndProc = entry.procedure;
+        record.lpszClassName = entry.name;
+        if (!RegisterClassExA(&record))
+            return false;
+    }
+
+    selectionColors.insert(selectionColors.end(), std::begin(selectionPalette), std::end(selectionPalette));
+    return true;
+}
+
+void releaseOptionsFonts() {
+    if (optionsUi.labelFont)
+        DeleteObject(optionsUi.labelFont);
+    optionsUi.labelFont = nullptr;
+    if (optionsUi.formatFont)
+        DeleteObject(optionsUi.formatFont);
+    optionsUi.formatFont = nullptr;
+}

@@ -1,0 +1,41 @@
+// The screenshot table: releasing records and "Close All". Slots below
+// app.screenshotCount hold records; screenshotIndex maps each window to its slot.
+#include <cstdio>
+
+#include "shots/shots.h"
+
+void releaseScreenshot(std::unique_ptr<ScreenshotWindow>& slot) {
+    if (!slot)
+        return;
+    ScreenshotWindow& shot = *slot;
+    shot.pixels.reset();
+    if (shot.memoryDC) {
+        if (shot.previousBitmap)
+            SelectObject(shot.memoryDC, shot.previousBitmap);
+        shot.previousBitmap = nullptr;
+    }
+    if (shot.bitmap)
+        DeleteObject(shot.bitmap);
+    shot.bitmap = nullptr;
+    if (shot.memoryDC)
+        DeleteDC(shot.memoryDC);
+    shot.memoryDC = nullptr;
+    // A file never written (closed before the worker got to it) is no error.
+    if (!shot.keepFile && !shot.cachePath.empty())
+        std::remove(shot.cachePath.c_str());
+    shot.cachePath.clear();
+    slot.reset();
+}
+
+void closeAllScreenshots() {
+    for (std::uint32_t i = 0; i < app.screenshotCount && i < app.screenshots.size(); ++i) {
+        std::unique_ptr<ScreenshotWindow>& slot = app.screenshots[i];
+        if (!slot)
+            continue;
+        const HWND window = slot->hwnd;
+        app.screenshotIndex.erase(window);
+        DestroyWindow(window);
+        releaseScreenshot(slot);
+    }
+    app.screenshotCount = 0;
+}

@@ -1,0 +1,359 @@
+// The user-level driver; see driver.h.
+#include "driver.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include <lodepng.h>
+
+namespace driver {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string folderOf(const std::string& path) {
+    const std::size_t separator = path.find_last_of("\\/");
+    return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
+}
+
+void sendMouse(DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    SendInput(1, &input, sizeof(input));
+}
+
+} // namespace
+
+// --- files and the user's profile ---------------------------------------------------
+
+std::string driverFolder() {
+    char path[MAX_PATH * 4] = {};
+    GetModuleFileNameA(nullptr, path, sizeof(path));
+    return folderOf(path);
+}
+
+std::string orvanePath() { return driverFolder() + "orvane.exe"; }
+
+std::string userName() {
+    char name[257] = {};
+    DWORD size = sizeof(name);
+    if (!GetUserNameA(name, &size))
+        return {};
+    return name;
+}
+
+std::string settingsFolder() { return "C:/Users/" + userName() + "/AppData/Local/Lumagrab/"; }
+
+std::string cacheFolder() { return "C:\\Users\\" + userName() + "\\AppData\\Local\\Lumagrab\\VELTO_CACHE\\"; }
+
+void resetProfile() {
+    std::error_code ignored;
+    fs::remove_all(fs::path(settingsFolder()), ignored);
+}
+
+void writeFile(const std::string& path, const std::string& content) {
+    std::error_code ignored;
+    fs::create_directories(fs::path(path).parent_path(), ignored);
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+bool fileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::vector<std::string> fileNamesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(fs::path(folder), error))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string scratchFolder(const std::string& name) {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(sizeof(temp), temp);
+    const fs::path folder = fs::path(temp) / ("orvane-e2e-" + name);
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+    fs::create_directories(folder, ignored);
+    return folder.string() + "\\";
+}
+
+// --- waiting ---------------------------------------------------------------------------
+
+bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (condition())
+            return true;
+        if (GetTickCount64() >= end)
+            return false;
+        Sleep(20);
+    }
+}
+
+// --- a running orvane.exe ----------------------------------------------------------------
+
+Process::Process(const std::string& exe, const std::string& workingFolder) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    std::string commandLine = "\"" + exe + "\"";
+    const std::string folder = workingFolder.empty() ? folderOf(exe) : workingFolder;
+    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &info))
+        return;
+    CloseHandle(info.hThread);
+    handle_ = info.hProcess;
+    id_ = info.dwProcessId;
+}
+
+Process::~Process() {
+    if (!handle_)
+        return;
+    if (running()) {
+        TerminateProcess(handle_, 1);
+        WaitForSingleObject(handle_, 5000);
+    }
+    CloseHandle(handle_);
+}
+
+bool Process::running() const { return handle_ && WaitForSingleObject(handle_, 0) == WAIT_TIMEOUT; }
+
+std::optional<DWORD> Process::waitForExit(DWORD timeoutMs) const {
+    if (!handle_ || WaitForSingleObject(handle_, timeoutMs) != WAIT_OBJECT_0)
+        return std::nullopt;
+    DWORD code = 0;
+    if (!GetExitCodeProcess(handle_, &code))
+        return std::nullopt;
+    return code;
+}
+
+bool Process::waitUntilIdle(DWORD timeoutMs) const { return handle_ && WaitForInputIdle(handle_, timeoutMs) == 0; }
+
+// --- windows ----------------------------------------------------------------------------------
+
+std::string className(HWND window) {
+    char name[256] = {};
+    GetClassNameA(window, name, sizeof(name));
+    return name;
+}
+
+std::string windowTitle(HWND window) {
+    char title[256] = {};
+    GetWindowTextA(window, title, sizeof(title));
+    return title;
+}
+
+RECT windowRect(HWND window) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+DWORD windowProcess(HWND window) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    return process;
+}
+
+std::vector<HWND> topLevelWindows(DWORD process) {
+    struct Search {
+        DWORD process;
+        std::vector<HWND> found;
+    } search{process, {}};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(data);
+            if (s.process == 0 || windowProcess(window) == s.process)
+                s.found.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND waitForWindow(DWORD process, const std::string& windowClass, DWORD timeoutMs) {
+    HWND found = nullptr;
+    waitUntil(
+        [&] {
+            for (HWND window : topLevelWindows(process))
+                if (className(window) == windowClass) {
+                    found = window;
+                    return true;
+                }
+            return false;
+        },
+        timeoutMs);
+    return found;
+}
+
+// --- the notification area ----------------------------------------------------------------------
+
+std::vector<HWND> trayIcons() {
+    std::vector<HWND> icons;
+    const HWND tray = FindWindowA("__winex11_standalone_tray", nullptr);
+    if (!tray)
+        return icons;
+    for (HWND icon = FindWindowExA(tray, nullptr, "__winex11_tray_icon", nullptr); icon;
+         icon = FindWindowExA(tray, icon, "__winex11_tray_icon", nullptr))
+        if (IsWindowVisible(icon))
+            icons.push_back(icon);
+    std::sort(icons.begin(), icons.end(), [](HWND a, HWND b) { return windowRect(a).left < windowRect(b).left; });
+    return icons;
+}
+
+bool popupMenuOpen(DWORD process) {
+    for (HWND window : topLevelWindows(process))
+        if (className(window) == "#32768" && IsWindowVisible(window))
+            return true;
+    return false;
+}
+
+HWND waitForPopupMenu(DWORD process, DWORD timeoutMs) {
+    HWND menu = nullptr;
+    waitUntil(
+        [&] {
+            for (HWND window : topLevelWindows(process))
+                if (className(window) == "#32768" && IsWindowVisible(window)) {
+                    menu = window;
+                    return true;
+                }
+            return false;
+        },
+        timeoutMs);
+    return menu;
+}
+
+// --- input ---------------------------------------------------------------------------------------
+
+POINT centreOf(const RECT& rect) { return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
+
+void moveMouse(POINT screenPoint) {
+    SetCursorPos(screenPoint.x, screenPoint.y);
+    sendMouse(MOUSEEVENTF_MOVE); // a real move event, so that hover tracking sees it
+}
+
+void click(POINT screenPoint, Button button) {
+    moveMouse(screenPoint);
+    Sleep(30);
+    sendMouse(button == Button::left ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_RIGHTDOWN);
+    Sleep(30);
+    sendMouse(button == Button::left ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_RIGHTUP);
+}
+
+void pressKey(WORD virtualKey) {
+    INPUT inputs[2]{};
+    inputs[0].type = INPUT_KEYBOARD;
+    inputs[0].ki.wVk = virtualKey;
+    inputs[1] = inputs[0];
+    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, inputs, sizeof(INPUT));
+}
+
+void clickMenuItem(HWND menu, int index, int itemCount) {
+    // Another process cannot read the items, but plain string items share one
+    // height: the menu is itemCount equal rows inside a thin frame.
+    const RECT rect = windowRect(menu);
+    const int rowHeight = (rect.bottom - rect.top) / itemCount;
+    click({(rect.left + rect.right) / 2, rect.top + rowHeight * index + rowHeight / 2});
+}
+
+// --- the screen -------------------------------------------------------------------------------------
+
+COLORREF Screenshot::pixel(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width || y >= height)
+        return CLR_INVALID;
+    const std::uint8_t* p =
+        &bgra[(static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 4];
+    return RGB(p[2], p[1], p[0]);
+}
+
+bool Screenshot::savePng(const std::string& path) const {
+    std::vector<std::uint8_t> rgba(bgra.size());
+    for (std::size_t i = 0; i + 3 < bgra.size(); i += 4) {
+        rgba[i] = bgra[i + 2];
+        rgba[i + 1] = bgra[i + 1];
+        rgba[i + 2] = bgra[i];
+        rgba[i + 3] = 255;
+    }
+    return lodepng::encode(path, rgba, static_cast<unsigned>(width), static_cast<unsigned>(height)) == 0;
+}
+
+Screenshot grabScreen() {
+    Screenshot shot;
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    shot.width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    shot.height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    if (shot.width <= 0 || shot.height <= 0)
+        return {};
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = shot.width;
+    info.bmiHeader.biHeight = -shot.height; // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (memory && bitmap) {
+        HGDIOBJ previous = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, shot.width, shot.height, screen, left, top, SRCCOPY);
+        GdiFlush();
+        const auto* bytes = static_cast<const std::uint8_t*>(bits);
+        shot.bgra.assign(bytes,
+                         bytes + static_cast<std::size_t>(shot.width) * static_cast<std::size_t>(shot.height) * 4);
+        SelectObject(memory, previous);
+    }
+    if (bitmap)
+        DeleteObject(bitmap);
+    if (memory)
+        DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    if (shot.bgra.empty())
+        return {};
+    return shot;
+}
+
+} // namespace driver
+
+namespace driver {
+
+bool waitForStartUp(Process& process, const std::vector<HWND>& iconsBefore, RunningOrvane& out, DWORD timeoutMs) {
+    out.trayWindow = waitForWindow(process.id(), trayWindowClass, timeoutMs);
+    if (!out.trayWindow)
+        return false;
+    return waitUntil(
+        [&] {
+            for (HWND icon : trayIcons())
+                if (std::find(iconsBefore.begin(), iconsBefore.end(), icon) == iconsBefore.end()) {
+                    out.icon = icon;
+                    return true;
+                }
+            return false;
+        },
+        timeoutMs);
+}
+
+HWND openTrayMenu(const RunningOrvane& orvane, Button button) {
+    if (!orvane.icon)
+        return nullptr;
+    click(centreOf(windowRect(orvane.icon)), button);
+    return waitForPopupMenu(orvane.process.id(), 3000);
+}
+
+bool chooseTrayItem(const RunningOrvane& orvane, TrayItem item) {
+    const HWND menu = openTrayMenu(orvane);
+    if (!menu)
+        return false;
+    clickMenuItem(menu, item, trayItemCount);
+    return waitUntil([&] { return !popupMenuOpen(orvane.process.id()); }, 3000);
+}
+
+} // namespace driver

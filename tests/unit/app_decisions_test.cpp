@@ -1,0 +1,105 @@
+// The application shell's pure decisions: folders, cache clean-up names, the
+// selection colour check, the tray callback and the options scale.
+#include <iterator>
+
+#include <gtest/gtest.h>
+
+#include "app/decisions.h"
+
+namespace {
+
+struct FolderCase {
+    const char* path;
+    const char* folder;
+};
+
+class FolderOfPath : public ::testing::TestWithParam<FolderCase> {};
+
+TEST_P(FolderOfPath, KeepsEverythingUpToTheLastSeparator) {
+    EXPECT_EQ(folderOfPath(GetParam().path), GetParam().folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, FolderOfPath,
+    ::testing::Values(FolderCase{"C:\\Program Files\\Orvane\\orvane.exe", "C:\\Program Files\\Orvane\\"},
+                      FolderCase{"C:/tools/orvane.exe", "C:/tools/"},
+                      FolderCase{"C:\\mixed/dir\\orvane.exe", "C:\\mixed/dir\\"},
+                      FolderCase{"\\\\server\\share\\orvane.exe", "\\\\server\\share\\"}, FolderCase{"orvane.exe", ""},
+                      FolderCase{"", ""}, FolderCase{"C:\\", "C:\\"}));
+
+struct CacheFolderCase {
+    const char* settings;
+    const char* cache;
+};
+
+class CacheFolder : public ::testing::TestWithParam<CacheFolderCase> {};
+
+TEST_P(CacheFolder, LivesInTheSettingsFolderInBackslashForm) {
+    EXPECT_EQ(cacheFolderFor(GetParam().settings), GetParam().cache);
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, CacheFolder,
+                         ::testing::Values(CacheFolderCase{"C:/Users/Bob/AppData/Local/Lumagrab/",
+                                                           "C:\\Users\\Bob\\AppData\\Local\\Lumagrab\\VELTO_CACHE\\"},
+                                           CacheFolderCase{"D:\\Profiles\\bob\\Local\\Lumagrab\\",
+                                                           "D:\\Profiles\\bob\\Local\\Lumagrab\\VELTO_CACHE\\"},
+                                           CacheFolderCase{"E:/Local/Lumagrab", "E:\\Local\\Lumagrab\\VELTO_CACHE\\"},
+                                           // No settings folder: no cache folder, never the current directory.
+                                           CacheFolderCase{"", ""}));
+
+struct NameCase {
+    const char* name;
+    bool deleted;
+};
+
+class CacheCleanup : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(CacheCleanup, DeletesOnlyNamesWithAnImageExtension) {
+    EXPECT_EQ(isCacheImageName(GetParam().name), GetParam().deleted) << GetParam().name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, CacheCleanup,
+                         ::testing::Values(NameCase{"1700000000_123.jpg", true}, NameCase{"a.png", true},
+                                           NameCase{"a.bmp", true}, NameCase{"SHOT.JPG", true},
+                                           NameCase{"Shot.Png", true}, NameCase{"notes.txt", false},
+                                           // What a search for "*.png" also finds through the 8.3 name.
+                                           NameCase{"a.pngold", false}, NameCase{"a.jpeg", false},
+                                           NameCase{"a.bmp.txt", false}, NameCase{"jpg", false}, NameCase{"", false}));
+
+TEST(CachePatterns, AreSearchedInTheOrderJpgPngBmp) {
+    ASSERT_EQ(std::size(cacheCleanupPatterns), 3u);
+    EXPECT_STREQ(cacheCleanupPatterns[0], "*.jpg");
+    EXPECT_STREQ(cacheCleanupPatterns[1], "*.png");
+    EXPECT_STREQ(cacheCleanupPatterns[2], "*.bmp");
+}
+
+TEST(SelectionColor, AnIndexPastThePaletteBecomesZero) {
+    EXPECT_EQ(validSelectionColor(0, 6), 0u);
+    EXPECT_EQ(validSelectionColor(5, 6), 5u);
+    EXPECT_EQ(validSelectionColor(6, 6), 0u);
+    EXPECT_EQ(validSelectionColor(4000000000u, 6), 0u);
+    EXPECT_EQ(validSelectionColor(1, 0), 0u); // no palette at all
+}
+
+TEST(TrayCallback, OnlyAButtonReleaseOpensTheMenu) {
+    EXPECT_TRUE(trayCallbackOpensMenu(0x0202));  // WM_LBUTTONUP
+    EXPECT_TRUE(trayCallbackOpensMenu(0x0205));  // WM_RBUTTONUP
+    EXPECT_FALSE(trayCallbackOpensMenu(0x0200)); // WM_MOUSEMOVE
+    EXPECT_FALSE(trayCallbackOpensMenu(0x0201)); // WM_LBUTTONDOWN
+    EXPECT_FALSE(trayCallbackOpensMenu(0x0204)); // WM_RBUTTONDOWN
+    EXPECT_FALSE(trayCallbackOpensMenu(0x0203)); // WM_LBUTTONDBLCLK
+    EXPECT_FALSE(trayCallbackOpensMenu(0x0208)); // WM_MBUTTONUP
+    EXPECT_FALSE(trayCallbackOpensMenu(0x0400)); // NIN_SELECT
+    EXPECT_FALSE(trayCallbackOpensMenu(0x007B)); // WM_CONTEXTMENU
+}
+
+TEST(OptionsScale, NeverBelowOneHundredPercent) {
+    EXPECT_EQ(optionsScaleFrom(0), 100); // the query failed
+    EXPECT_EQ(optionsScaleFrom(-1), 100);
+    EXPECT_EQ(optionsScaleFrom(99), 100);
+    EXPECT_EQ(optionsScaleFrom(100), 100);
+    EXPECT_EQ(optionsScaleFrom(150), 150);
+    EXPECT_EQ(optionsScaleFrom(500), 500);
+}
+
+} // namespace
