@@ -2,7 +2,7 @@
 NATIVE_PRESETS := native native-asan native-tsan native-fuzz
 ALL_PRESETS := $(NATIVE_PRESETS) windows
 
-.PHONY: setup ensure-setup build test bench run package clean
+.PHONY: setup ensure-setup build test bench run package screenshots clean
 
 setup:
 	@if [ "$$(id -u)" -eq 0 ]; then scripts/setup; else sudo scripts/setup; fi
@@ -33,6 +33,9 @@ run: ensure-setup
 
 package: ensure-setup
 	scripts/package
+
+screenshots: ensure-setup
+	scripts/screenshots
 
 clean:
 	rm -rf build out
