@@ -7,6 +7,7 @@
 // Usage: orvane_screenshots OUTPUT_FOLDER (writes <name>.png there).
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -255,6 +256,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: orvane_screenshots OUTPUT_FOLDER\n");
         return 2;
     }
+    std::error_code ignored;
+    std::filesystem::create_directories(argv[1], ignored);
     Pictures pictures(std::string(argv[1]) + "\\");
 
     Backdrop backdrop;
