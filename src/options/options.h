@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "options/options_layout.h"
+
 struct OptionsUi {
     std::int32_t uiScale = 100; // percent, for layout and fonts
     HFONT labelFont = nullptr;  // Tahoma 16 x uiScale / 100
@@ -46,8 +48,14 @@ HFONT createOptionsFont(int height);
 // Shutdown: deletes labelFont, then formatFont.
 void releaseOptionsFonts();
 
-// Opens the options window at `scale` percent (never below 100).
+// Opens the options window at `scale` percent (never below 100). With a new
+// scale the fonts are made again first, also while a window is open; an open
+// window is never opened twice.
 void openOptionsWindow(std::int32_t scale);
+
+// The close of the options window: takes the folder from the box, sets
+// quickSaveLocation and quickSaveFolder, writes prefs.txt, empties the tables.
+void applyOptions();
 
 LRESULT CALLBACK optionsWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 LRESULT CALLBACK labelControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);

@@ -20,10 +20,6 @@ constexpr OptionsClass optionsClasses[] = {
     {"ORadio", formatChoiceControlProc},     {"OToggle", toggleControlProc}, {"OOpen", browseControlProc},
 };
 
-// Black, dark grey, light grey, red, green, blue: the order of selectionColor.
-constexpr COLORREF selectionPalette[] = {RGB(0, 0, 0),   RGB(96, 96, 96), RGB(230, 230, 230),
-                                         RGB(255, 0, 0), RGB(0, 255, 0),  RGB(0, 0, 255)};
-
 } // namespace
 
 HFONT createOptionsFont(int height) {

@@ -1,23 +1,297 @@
-// Window procedures of the five self-drawn option controls. Until the options
-// window exists they draw nothing of their own.
+// The five self-drawn option controls. Each paints itself completely and acts
+// on a left-button release only (a press does nothing); every message then
+// goes on to DefWindowProcA. The options window fills the tables these read
+// before it is first shown, so a lookup misses only for a stray control.
+#include <shlobj.h>
+
+#include <exception>
+#include <string>
+
+#include "app/app.h"
 #include "options/options.h"
+#include "prefs/prefs.h"
+
+namespace {
+
+// BeginPaint/EndPaint around one paint, with the control's size.
+class PaintSession {
+public:
+    explicit PaintSession(HWND hwnd) : hwnd_(hwnd), dc_(BeginPaint(hwnd, &paint_)) {
+        RECT rect{};
+        if (GetWindowRect(hwnd, &rect)) {
+            width_ = rect.right - rect.left;
+            height_ = rect.bottom - rect.top;
+        }
+    }
+    ~PaintSession() { EndPaint(hwnd_, &paint_); }
+    PaintSession(const PaintSession&) = delete;
+    PaintSession& operator=(const PaintSession&) = delete;
+
+    HDC dc() const { return dc_; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+    RECT whole() const { return {0, 0, width_, height_}; }
+
+private:
+    HWND hwnd_;
+    PAINTSTRUCT paint_{};
+    HDC dc_;
+    int width_ = 0;
+    int height_ = 0;
+};
+
+// SelectObject, undone on scope exit.
+class SelectedObject {
+public:
+    SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(object ? SelectObject(dc, object) : nullptr) {}
+    ~SelectedObject() {
+        if (previous_)
+            SelectObject(dc_, previous_);
+    }
+    SelectedObject(const SelectedObject&) = delete;
+    SelectedObject& operator=(const SelectedObject&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
+
+// A brush made for one paint → DeleteObject.
+class SolidBrush {
+public:
+    explicit SolidBrush(COLORREF colour) : brush_(CreateSolidBrush(colour)) {}
+    ~SolidBrush() {
+        if (brush_)
+            DeleteObject(brush_);
+    }
+    SolidBrush(const SolidBrush&) = delete;
+    SolidBrush& operator=(const SolidBrush&) = delete;
+    HBRUSH get() const { return brush_; }
+
+private:
+    HBRUSH brush_;
+};
+
+// CreateCompatibleDC → DeleteDC.
+class MemoryDc {
+public:
+    explicit MemoryDc(HDC like) : dc_(CreateCompatibleDC(like)) {}
+    ~MemoryDc() {
+        if (dc_)
+            DeleteDC(dc_);
+    }
+    MemoryDc(const MemoryDc&) = delete;
+    MemoryDc& operator=(const MemoryDc&) = delete;
+    HDC get() const { return dc_; }
+
+private:
+    HDC dc_;
+};
+
+// Rectangle (0, 0, w, h) with the stock DC pen and brush in these colours.
+void drawBox(const PaintSession& paint, COLORREF pen, COLORREF brush) {
+    const HDC dc = paint.dc();
+    SelectedObject penChoice(dc, GetStockObject(DC_PEN));
+    SelectedObject brushChoice(dc, GetStockObject(DC_BRUSH));
+    SetDCPenColor(dc, pen);
+    SetDCBrushColor(dc, brush);
+    Rectangle(dc, 0, 0, paint.width(), paint.height());
+}
+
+void writeText(HDC dc, HFONT font, int x, int y, const char* text, int length) {
+    SetBkMode(dc, OPAQUE);
+    SelectedObject fontChoice(dc, font);
+    TextOutA(dc, x, y, text, length);
+}
+
+// Moves the yellow outline from `selected` to `hwnd`.
+void moveSelection(HWND& selected, HWND hwnd) {
+    if (selected)
+        InvalidateRect(selected, nullptr, TRUE);
+    selected = hwnd;
+    InvalidateRect(hwnd, nullptr, TRUE);
+}
+
+bool& settingBoundTo(HWND toggle) {
+    return toggle == optionsUi.resizeToggle ? preferences.resizeScreenshotWindows : preferences.closeScreenshotOnSave;
+}
+
+void paintLabel(HWND hwnd) {
+    PaintSession paint(hwnd);
+    const HDC dc = paint.dc();
+    const RECT whole = paint.whole();
+    SolidBrush grey(optionsGrey);
+    FillRect(dc, &whole, grey.get());
+    SetBkColor(dc, optionsGrey);
+    SetTextColor(dc, optionsWhite);
+    const auto text = optionsUi.labelTexts.find(hwnd);
+    if (text != optionsUi.labelTexts.end())
+        writeText(dc, optionsUi.labelFont, 10, 10, text->second.c_str(), static_cast<int>(text->second.size()));
+}
+
+void paintSwatch(HWND hwnd) {
+    PaintSession paint(hwnd);
+    const auto colour = optionsUi.swatchColors.find(hwnd);
+    const COLORREF fill = colour != optionsUi.swatchColors.end() ? colour->second : optionsGrey;
+    drawBox(paint, hwnd == optionsUi.selectedSwatch ? optionsYellow : fill, fill);
+}
+
+void onSwatchReleased(HWND hwnd) {
+    const auto index = optionsUi.swatchIndices.find(hwnd);
+    if (index == optionsUi.swatchIndices.end())
+        return;
+    moveSelection(optionsUi.selectedSwatch, hwnd);
+    preferences.selectionColor = index->second;
+}
+
+void paintFormatChoice(HWND hwnd) {
+    PaintSession paint(hwnd);
+    const HDC dc = paint.dc();
+    SetBkColor(dc, optionsGrey);
+    SetTextColor(dc, optionsWhite);
+    drawBox(paint, hwnd == optionsUi.selectedFormatChoice ? optionsYellow : optionsGrey, optionsGrey);
+    char title[4] = {};
+    const int length = GetWindowTextA(hwnd, title, sizeof(title));
+    const int at = scaledBy(2, optionsUi.uiScale);
+    writeText(dc, optionsUi.formatFont, at, at, title, length);
+}
+
+void onFormatChoiceReleased(HWND hwnd) {
+    const auto code = optionsUi.formatIndices.find(hwnd);
+    if (code == optionsUi.formatIndices.end())
+        return;
+    moveSelection(optionsUi.selectedFormatChoice, hwnd);
+    preferences.defaultFormat = static_cast<ImageFormat>(code->second);
+}
+
+void drawCheckmark(const PaintSession& paint) {
+    if (!optionsUi.checkmarkBitmap)
+        return; // then the frame alone shows that it is on
+    MemoryDc memory(paint.dc());
+    if (!memory.get())
+        return;
+    BITMAP info{};
+    if (!GetObjectA(optionsUi.checkmarkBitmap, sizeof(info), &info))
+        return;
+    SelectedObject bitmapChoice(memory.get(), optionsUi.checkmarkBitmap);
+    StretchBlt(paint.dc(), 0, 0, scaledBy(info.bmWidth, optionsUi.uiScale), scaledBy(info.bmHeight, optionsUi.uiScale),
+               memory.get(), 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+}
+
+void paintToggle(HWND hwnd) {
+    PaintSession paint(hwnd);
+    if (!settingBoundTo(hwnd)) {
+        drawBox(paint, optionsWhite, optionsGrey);
+        return;
+    }
+    drawCheckmark(paint);
+    const RECT whole = paint.whole();
+    SolidBrush white(optionsWhite);
+    FrameRect(paint.dc(), &whole, white.get());
+}
+
+void onToggleReleased(HWND hwnd) {
+    bool& setting = settingBoundTo(hwnd);
+    setting = !setting;
+    // With erase: where the check mark does not reach, the class background shows.
+    InvalidateRect(hwnd, nullptr, TRUE);
+}
+
+void paintBrowseButton(HWND hwnd) {
+    PaintSession paint(hwnd);
+    const HDC dc = paint.dc();
+    SetBkColor(dc, optionsWhite);
+    SetTextColor(dc, optionsDarkText);
+    drawBox(paint, optionsBlack, optionsWhite);
+    char title[32] = {};
+    const int length = GetWindowTextA(hwnd, title, sizeof(title));
+    writeText(dc, optionsUi.labelFont, 6, 2, title, length);
+}
+
+void onBrowseReleased(HWND hwnd) {
+    if (hwnd != optionsUi.browseButton)
+        return;
+    char displayName[MAX_PATH] = {};
+    BROWSEINFOA request{};
+    // Owned by the options window, so that it cannot be closed (or browsed
+    // again) while the dialog is open and a chosen folder always has its box.
+    request.hwndOwner = optionsUi.optionsWindow;
+    request.pszDisplayName = displayName;
+    request.lpszTitle = browseDialogTitle;
+    request.ulFlags = BIF_RETURNONLYFSDIRS;
+    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderA(&request);
+    if (!chosen)
+        return; // cancelled
+    char path[MAX_PATH] = {};
+    const BOOL isFolder = SHGetPathFromIDListA(chosen, path);
+    CoTaskMemFree(chosen);
+    if (!isFolder || path[0] == '\0')
+        return; // no file-system path: keep the folder there was
+    quickSaveFolder = browsedFolder(path);
+    SetWindowTextA(optionsUi.pathEdit, quickSaveFolder.c_str());
+}
+
+// Nothing may unwind through the system's dispatch: end as the entry point would.
+template <typename Handler> void guarded(Handler handler) {
+    try {
+        handler();
+    } catch (const std::exception&) {
+        endProcess(ExitCode::normal);
+    }
+}
+
+} // namespace
 
 LRESULT CALLBACK labelControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_PAINT)
+        guarded([&] { paintLabel(hwnd); });
     return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
 LRESULT CALLBACK swatchControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_PAINT:
+        guarded([&] { paintSwatch(hwnd); });
+        break;
+    case WM_LBUTTONUP:
+        guarded([&] { onSwatchReleased(hwnd); });
+        break;
+    }
     return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
 LRESULT CALLBACK formatChoiceControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_PAINT:
+        guarded([&] { paintFormatChoice(hwnd); });
+        break;
+    case WM_LBUTTONUP:
+        guarded([&] { onFormatChoiceReleased(hwnd); });
+        break;
+    }
     return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
 LRESULT CALLBACK toggleControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_PAINT:
+        guarded([&] { paintToggle(hwnd); });
+        break;
+    case WM_LBUTTONUP:
+        guarded([&] { onToggleReleased(hwnd); });
+        break;
+    }
     return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
 LRESULT CALLBACK browseControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_PAINT:
+        guarded([&] { paintBrowseButton(hwnd); });
+        break;
+    case WM_LBUTTONUP:
+        guarded([&] { onBrowseReleased(hwnd); });
+        break;
+    }
     return DefWindowProcA(hwnd, msg, wp, lp);
 }

@@ -1,8 +1,170 @@
-// The options window. Not built yet: "Options" opens nothing.
-#include "options/options.h"
+// The options window: at most one at a time, its 19 children in the fixed
+// grid of options_layout.h scaled by uiScale, no OK or Cancel. Clicks act in
+// memory at once; the close takes the typed folder and writes prefs.txt.
+// The tables of OptionsUi hold exactly the controls of the open window.
+#include <exception>
+#include <string>
 
-void openOptionsWindow(std::int32_t) {}
+#include "app/app.h"
+#include "app/app_state.h"
+#include "options/options.h"
+#include "prefs/prefs.h"
+
+namespace {
+
+void replaceOptionsFonts(std::int32_t scale) {
+    optionsUi.uiScale = scale;
+    const HFONT oldLabelFont = optionsUi.labelFont;
+    const HFONT oldFormatFont = optionsUi.formatFont;
+    optionsUi.labelFont = createOptionsFont(scaledBy(16, scale));
+    optionsUi.formatFont = createOptionsFont(scaledBy(22, scale));
+    // An open box must not keep drawing with a deleted font.
+    if (optionsUi.optionsOpen && optionsUi.pathEdit)
+        SendMessageA(optionsUi.pathEdit, WM_SETFONT, reinterpret_cast<WPARAM>(optionsUi.labelFont), TRUE);
+    if (oldLabelFont)
+        DeleteObject(oldLabelFont);
+    if (oldFormatFont)
+        DeleteObject(oldFormatFont);
+}
+
+HWND createChild(HWND parent, const OptionsChild& child) {
+    const bool isEdit = child.role == OptionsRole::pathEdit;
+    // The system's edit class is found without the module instance.
+    return CreateWindowExA(0, child.className, isEdit ? quickSaveFolder.c_str() : child.title, child.style,
+                           child.rect.x, child.rect.y, child.rect.width, child.rect.height, parent, nullptr,
+                           isEdit ? nullptr : optionsUi.optionsInstance, nullptr);
+}
+
+// Records a created child where OptionsUi names it and in its table.
+void recordChild(HWND hwnd, const OptionsChild& child) {
+    switch (child.role) {
+    case OptionsRole::label:
+        optionsUi.labelTexts[hwnd] = child.text;
+        break;
+    case OptionsRole::swatch:
+        optionsUi.swatchColors[hwnd] = swatchPaintColors[child.index];
+        optionsUi.swatchIndices[hwnd] = child.index;
+        if (child.index == preferences.selectionColor)
+            optionsUi.selectedSwatch = hwnd;
+        break;
+    case OptionsRole::browseButton:
+        optionsUi.browseButton = hwnd;
+        break;
+    case OptionsRole::formatChoice:
+        optionsUi.formatIndices[hwnd] = child.index;
+        if (static_cast<ImageFormat>(child.index) == preferences.defaultFormat)
+            optionsUi.selectedFormatChoice = hwnd;
+        break;
+    case OptionsRole::closeToggle:
+        break;
+    case OptionsRole::resizeToggle:
+        optionsUi.resizeToggle = hwnd;
+        break;
+    case OptionsRole::pathEdit:
+        optionsUi.pathEdit = hwnd;
+        break;
+    }
+}
+
+void clearOptionsTables() {
+    optionsUi.labelTexts.clear();
+    optionsUi.swatchColors.clear();
+    optionsUi.swatchIndices.clear();
+    optionsUi.formatIndices.clear();
+}
+
+// The whole text of the box: a longer folder than a fixed buffer holds must
+// not be cut into another, existing one.
+std::string pathEditText() {
+    const int length = GetWindowTextLengthA(optionsUi.pathEdit);
+    if (length <= 0)
+        return {};
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    const int copied = GetWindowTextA(optionsUi.pathEdit, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
+    return text;
+}
+
+void paintOptionsWindow(HWND hwnd) {
+    PAINTSTRUCT paint{};
+    const HDC dc = BeginPaint(hwnd, &paint);
+    RECT window{};
+    GetWindowRect(hwnd, &window);
+    const RECT fill{0, 0, window.right - window.left, window.bottom - window.top};
+    const HBRUSH grey = CreateSolidBrush(optionsGrey);
+    FillRect(dc, &fill, grey);
+    DeleteObject(grey);
+    EndPaint(hwnd, &paint);
+}
+
+void handleOptionsMessage(HWND hwnd, UINT msg) {
+    switch (msg) {
+    case WM_PAINT:
+        paintOptionsWindow(hwnd);
+        break;
+    case WM_CLOSE:
+        applyOptions(); // the default procedure then destroys the window and its children
+        break;
+    case WM_SETCURSOR:
+        SetCursor(app.arrowCursor);
+        break;
+    }
+}
+
+} // namespace
+
+void openOptionsWindow(std::int32_t scale) {
+    if (scale != optionsUi.uiScale)
+        replaceOptionsFonts(scale);
+    if (optionsUi.optionsOpen)
+        return;
+
+    const OptionsRect frame = optionsWindowRect(optionsUi.uiScale);
+    optionsUi.optionsWindow =
+        CreateWindowExA(0, optionsWindowClass, optionsWindowTitle, optionsWindowStyle, frame.x, frame.y, frame.width,
+                        frame.height, nullptr, nullptr, optionsUi.optionsInstance, nullptr);
+    if (!optionsUi.optionsWindow) {
+        MessageBoxA(nullptr, optionsWindowFailedText, errorCaption, MB_ICONWARNING);
+        return;
+    }
+
+    // The tables hold only this window's controls; a child that cannot be
+    // made is left out, and the window opens without it.
+    clearOptionsTables();
+    optionsUi.selectedSwatch = nullptr;
+    optionsUi.selectedFormatChoice = nullptr;
+    optionsUi.resizeToggle = nullptr;
+    optionsUi.browseButton = nullptr;
+    optionsUi.pathEdit = nullptr;
+    for (const OptionsChild& child : optionsLayout(optionsUi.uiScale))
+        if (const HWND hwnd = createChild(optionsUi.optionsWindow, child))
+            recordChild(hwnd, child);
+
+    if (optionsUi.pathEdit)
+        SendMessageA(optionsUi.pathEdit, WM_SETFONT, reinterpret_cast<WPARAM>(optionsUi.labelFont), FALSE);
+    UpdateWindow(optionsUi.optionsWindow);
+    ShowWindow(optionsUi.optionsWindow, SW_SHOW);
+    optionsUi.optionsOpen = true;
+}
+
+void applyOptions() {
+    optionsUi.optionsOpen = false;
+    // Without its box the window shows no folder, and none is taken from it.
+    if (optionsUi.pathEdit && IsWindow(optionsUi.pathEdit)) {
+        const std::string text(typedFolder(pathEditText()));
+        preferences.quickSaveLocation = foldUserPath(text);
+        quickSaveFolder = quickSaveFolderFor(text);
+    }
+    savePreferences();
+    clearOptionsTables();
+}
 
 LRESULT CALLBACK optionsWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    try {
+        handleOptionsMessage(hwnd, msg);
+    } catch (const std::exception&) {
+        // Nothing may unwind through the system's dispatch: end as the entry point would.
+        endProcess(ExitCode::normal);
+    }
     return DefWindowProcA(hwnd, msg, wp, lp);
 }

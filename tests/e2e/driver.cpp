@@ -2,10 +2,13 @@
 #include "driver.h"
 
 #include <algorithm>
+#include <cctype>
+#include <iterator>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
 
+#include <commctrl.h>
 #include <lodepng.h>
 
 namespace driver {
@@ -62,6 +65,11 @@ void writeFile(const std::string& path, const std::string& content) {
 }
 
 bool fileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 std::vector<std::string> fileNamesIn(const std::string& folder) {
     std::vector<std::string> names;
@@ -191,6 +199,37 @@ HWND waitForWindow(DWORD process, const std::string& windowClass, DWORD timeoutM
     return found;
 }
 
+std::vector<HWND> windowsOfClass(DWORD process, const std::string& windowClass) {
+    std::vector<HWND> found;
+    for (HWND window : topLevelWindows(process))
+        if (className(window) == windowClass && IsWindowVisible(window))
+            found.push_back(window);
+    return found;
+}
+
+std::vector<HWND> childWindows(HWND parent) {
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        children.push_back(child);
+    return children;
+}
+
+RECT rectInParent(HWND child) {
+    RECT rect = windowRect(child);
+    MapWindowPoints(HWND_DESKTOP, GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+std::optional<POINT> closeButtonOf(HWND window) {
+    const RECT rect = windowRect(window);
+    // The close button sits at the right end of the caption.
+    for (int y = rect.top; y < rect.top + 40 && y < rect.bottom; y += 2)
+        for (int x = rect.right - 1; x > rect.right - 80 && x > rect.left; x -= 2)
+            if (SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(x, y)) == HTCLOSE)
+                return POINT{x - 3, y + 3};
+    return std::nullopt;
+}
+
 // --- the notification area ----------------------------------------------------------------------
 
 std::vector<HWND> trayIcons() {
@@ -245,6 +284,40 @@ void click(POINT screenPoint, Button button) {
     sendMouse(button == Button::left ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_RIGHTUP);
 }
 
+void pressLeft(POINT screenPoint) {
+    moveMouse(screenPoint);
+    Sleep(30);
+    sendMouse(MOUSEEVENTF_LEFTDOWN);
+}
+
+void releaseLeft() { sendMouse(MOUSEEVENTF_LEFTUP); }
+
+void pressChord(WORD modifier, WORD key) {
+    INPUT inputs[4]{};
+    for (INPUT& input : inputs)
+        input.type = INPUT_KEYBOARD;
+    inputs[0].ki.wVk = modifier;
+    inputs[1].ki.wVk = key;
+    inputs[2].ki.wVk = key;
+    inputs[2].ki.dwFlags = KEYEVENTF_KEYUP;
+    inputs[3].ki.wVk = modifier;
+    inputs[3].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(4, inputs, sizeof(INPUT));
+}
+
+void typeText(const std::string& text) {
+    for (const char c : text) {
+        INPUT inputs[2]{};
+        inputs[0].type = INPUT_KEYBOARD;
+        inputs[0].ki.wScan = static_cast<WORD>(static_cast<unsigned char>(c));
+        inputs[0].ki.dwFlags = KEYEVENTF_UNICODE;
+        inputs[1] = inputs[0];
+        inputs[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
+        SendInput(2, inputs, sizeof(INPUT));
+        Sleep(5);
+    }
+}
+
 void pressKey(WORD virtualKey) {
     INPUT inputs[2]{};
     inputs[0].type = INPUT_KEYBOARD;
@@ -284,11 +357,18 @@ bool Screenshot::savePng(const std::string& path) const {
 }
 
 Screenshot grabScreen() {
-    Screenshot shot;
     const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
     const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-    shot.width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
-    shot.height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    return grabScreen(
+        RECT{left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN), top + GetSystemMetrics(SM_CYVIRTUALSCREEN)});
+}
+
+Screenshot grabScreen(const RECT& area) {
+    Screenshot shot;
+    const int left = area.left;
+    const int top = area.top;
+    shot.width = area.right - area.left;
+    shot.height = area.bottom - area.top;
     if (shot.width <= 0 || shot.height <= 0)
         return {};
     HDC screen = GetDC(nullptr);
@@ -319,6 +399,125 @@ Screenshot grabScreen() {
     if (shot.bgra.empty())
         return {};
     return shot;
+}
+
+// --- the system's folder dialog -----------------------------------------------------------------
+
+namespace {
+
+// Memory inside another process, for the tree-view messages that carry a pointer.
+class RemoteBuffer {
+public:
+    RemoteBuffer(DWORD process, std::size_t size)
+        : process_(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process)) {
+        if (process_)
+            address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    }
+    ~RemoteBuffer() {
+        if (address_)
+            VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+        if (process_)
+            CloseHandle(process_);
+    }
+    RemoteBuffer(const RemoteBuffer&) = delete;
+    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+
+    char* address() const { return static_cast<char*>(address_); }
+    bool write(std::size_t offset, const void* data, std::size_t size) const {
+        return WriteProcessMemory(process_, address() + offset, data, size, nullptr) != 0;
+    }
+    bool read(std::size_t offset, void* data, std::size_t size) const {
+        return ReadProcessMemory(process_, address() + offset, data, size, nullptr) != 0;
+    }
+
+private:
+    HANDLE process_;
+    void* address_ = nullptr;
+};
+
+HWND findDescendant(HWND parent, const char* windowClass) {
+    struct Search {
+        const char* windowClass;
+        HWND found;
+    } search{windowClass, nullptr};
+    EnumChildWindows(
+        parent,
+        [](HWND window, LPARAM data) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(data);
+            if (className(window) != s.windowClass)
+                return TRUE;
+            s.found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::string treeItemText(HWND tree, HTREEITEM item) {
+    constexpr std::size_t textSize = 260;
+    RemoteBuffer remote(windowProcess(tree), sizeof(TVITEMA) + textSize);
+    if (!remote.address())
+        return {};
+    TVITEMA request{};
+    request.mask = TVIF_TEXT;
+    request.hItem = item;
+    request.pszText = remote.address() + sizeof(TVITEMA);
+    request.cchTextMax = static_cast<int>(textSize);
+    const char empty = '\0';
+    if (!remote.write(0, &request, sizeof(request)) || !remote.write(sizeof(TVITEMA), &empty, 1))
+        return {};
+    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(remote.address()));
+    char text[textSize] = {};
+    remote.read(sizeof(TVITEMA), text, textSize - 1);
+    return text;
+}
+
+std::string trimmed(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+bool startsWithIgnoringCase(const std::string& text, const std::string& start) {
+    if (text.size() < start.size())
+        return false;
+    for (std::size_t i = 0; i < start.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(text[i])) != std::tolower(static_cast<unsigned char>(start[i])))
+            return false;
+    return true;
+}
+
+HTREEITEM treeItem(HWND tree, UINT relation, HTREEITEM item) {
+    return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
+}
+
+} // namespace
+
+bool selectFolderInDialog(HWND dialog, const std::vector<std::string>& labels) {
+    const HWND tree = findDescendant(dialog, WC_TREEVIEWA);
+    if (!tree)
+        return false;
+    HTREEITEM parent = nullptr;
+    for (const std::string& label : labels) {
+        if (parent)
+            SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(parent));
+        HTREEITEM found = nullptr;
+        for (HTREEITEM item = parent ? treeItem(tree, TVGN_CHILD, parent) : treeItem(tree, TVGN_ROOT, nullptr);
+             item && !found; item = treeItem(tree, TVGN_NEXT, item))
+            if (startsWithIgnoringCase(trimmed(treeItemText(tree, item)), label))
+                found = item;
+        if (!found)
+            return false;
+        parent = found;
+    }
+    return SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(parent)) != 0;
+}
+
+void clickDialogButton(HWND dialog, int id) {
+    const HWND button = GetDlgItem(dialog, id);
+    if (button)
+        click(centreOf(windowRect(button)));
 }
 
 } // namespace driver

@@ -27,6 +27,7 @@ std::string cacheFolder();    // the settings folder + "VELTO_CACHE\"
 void resetProfile();
 void writeFile(const std::string& path, const std::string& content);
 bool fileExists(const std::string& path);
+std::string readFile(const std::string& path);                   // the bytes as stored; empty when missing
 std::vector<std::string> fileNamesIn(const std::string& folder); // sorted
 // A folder of its own under the temporary folder, emptied.
 std::string scratchFolder(const std::string& name);
@@ -70,6 +71,15 @@ DWORD windowProcess(HWND window);
 std::vector<HWND> topLevelWindows(DWORD process = 0);
 // The first top-level window of `process` with this class, waiting for it.
 HWND waitForWindow(DWORD process, const std::string& windowClass, DWORD timeoutMs);
+// Every visible top-level window of `process` with this class.
+std::vector<HWND> windowsOfClass(DWORD process, const std::string& windowClass);
+// The direct children of `parent`, in their Z order (first = top).
+std::vector<HWND> childWindows(HWND parent);
+// A window's rectangle relative to its parent's client area.
+RECT rectInParent(HWND child);
+// A screen point over the close button of `window`'s caption (asked of the
+// window itself with WM_NCHITTEST); nullopt when it has none.
+std::optional<POINT> closeButtonOf(HWND window);
 
 // --- the notification area ------------------------------------------------------------
 
@@ -85,7 +95,14 @@ enum class Button { left, right };
 POINT centreOf(const RECT& rect);
 void moveMouse(POINT screenPoint);
 void click(POINT screenPoint, Button button = Button::left);
+// The two halves of a left click, for what happens in between.
+void pressLeft(POINT screenPoint);
+void releaseLeft();
 void pressKey(WORD virtualKey);
+// `key` pressed while `modifier` is held (Shift+End: VK_SHIFT, VK_END).
+void pressChord(WORD modifier, WORD key);
+// Types the characters as keyboard input (plain ASCII).
+void typeText(const std::string& text);
 // Clicks entry `index` of a popup menu of `itemCount` plain items.
 void clickMenuItem(HWND menu, int index, int itemCount);
 
@@ -99,6 +116,18 @@ struct Screenshot {
     bool savePng(const std::string& path) const;
 };
 Screenshot grabScreen();
+// Only the rectangle `area` of the screen (`pixel` then takes coordinates in it).
+Screenshot grabScreen(const RECT& area);
+
+// --- the system's folder dialog -----------------------------------------------------------------
+
+// In an open "Browse for Folder" dialog of another process: expands the tree
+// from its top along `labels` (each compared without letter case, a leading
+// part of the item's text is enough) and selects the last one. False when an
+// item is not found.
+bool selectFolderInDialog(HWND dialog, const std::vector<std::string>& labels);
+// Clicks the dialog's OK (IDOK) or Cancel (IDCANCEL) button.
+void clickDialogButton(HWND dialog, int id);
 
 } // namespace driver
 

@@ -12,6 +12,7 @@
 #include "app/app_state.h"
 #include "options/options.h"
 #include "prefs/prefs.h"
+#include "options_test_support.h"
 
 namespace {
 
@@ -24,11 +25,8 @@ LOGFONTA fontOf(HFONT font) {
 class OptionsRegistration : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        app.instance = GetModuleHandleA(nullptr);
-        app.exeFolder = moduleFolder(); // checkmark.bmp is made beside the test programs
-        app.arrowCursor = LoadCursorA(nullptr, IDC_ARROW);
-        icon = LoadIconA(nullptr, IDI_WARNING);
-        registered = registerOptionsClasses(icon);
+        icon = optionsClassesForTests().icon;
+        registered = optionsClassesForTests().registered;
     }
     static inline HICON icon = nullptr;
     static inline bool registered = false;
@@ -36,6 +34,7 @@ protected:
 
 TEST_F(OptionsRegistration, RegistersTheOptionsWindowAndFiveControlClasses) {
     ASSERT_TRUE(registered);
+    ASSERT_NE(icon, nullptr);
     for (const char* name : {"Screen Capture Options Menu", "OLabel", "OButton", "ORadio", "OToggle", "OOpen"}) {
         WNDCLASSEXA info{};
         info.cbSize = sizeof(info);

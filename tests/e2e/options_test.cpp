@@ -1,0 +1,425 @@
+// The options window as a user meets it: "Options" in the tray menu, what the
+// window shows, clicks that act on release, the folder dialog, typing a
+// folder, closing, and what prefs.txt and a restart make of it. Wine reports
+// every monitor at 100 %, so the window opens at 100 % here (150 % is in the
+// Win32 tests). The capture's own use of the settings is not seen here.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "driver.h"
+
+using namespace driver;
+
+namespace {
+
+constexpr const char* optionsClass = "Screen Capture Options Menu";
+constexpr COLORREF grey = RGB(60, 60, 60);
+constexpr COLORREF yellow = RGB(255, 255, 0);
+constexpr COLORREF white = RGB(255, 255, 255);
+
+enum Child : std::size_t {
+    firstSwatch = 5,
+    browseButton = 11,
+    jpgChoice = 12,
+    pngChoice = 13,
+    bmpChoice = 14,
+    closeToggle = 15,
+    resizeToggle = 17,
+    pathBox = 18,
+};
+
+std::string prefsFile() { return settingsFolder() + "prefs.txt"; }
+
+std::string boxText(HWND box) {
+    // The edit control keeps its text itself: ask it (the system carries WM_GETTEXT across processes).
+    char text[1024] = {};
+    SendMessageA(box, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+bool tick(COLORREF c) { return GetRValue(c) > 200 && GetGValue(c) > 200 && GetBValue(c) > 200; }
+
+// One orvane.exe with its options window.
+class OptionsProgram : public ::testing::Test {
+protected:
+    void SetUp() override { resetProfile(); }
+    void TearDown() override { stop(); }
+
+    void start(const std::string& exe = orvanePath()) {
+        process_ = std::make_unique<Process>(exe);
+        ASSERT_TRUE(process_->started());
+        orvane_ = std::make_unique<RunningOrvane>(RunningOrvane{*process_});
+        ASSERT_TRUE(waitForStartUp(*process_, trayIcons(), *orvane_)) << "no tray window or icon";
+    }
+    void stop() {
+        if (!process_ || !process_->running())
+            return;
+        EXPECT_TRUE(chooseTrayItem(*orvane_, exitItem));
+        EXPECT_EQ(process_->waitForExit(5000), 0u);
+    }
+    void restart() {
+        stop();
+        start();
+    }
+
+    HWND openOptions() {
+        EXPECT_TRUE(chooseTrayItem(*orvane_, optionsItem));
+        window_ = waitForWindow(process_->id(), optionsClass, 3000);
+        // Painted once every child has painted itself.
+        if (window_)
+            process_->waitUntilIdle(2000);
+        Sleep(200);
+        return window_;
+    }
+    HWND child(std::size_t index) const {
+        const std::vector<HWND> children = childWindows(window_);
+        return index < children.size() ? children[index] : nullptr;
+    }
+    POINT centreOfChild(std::size_t index) const { return centreOf(windowRect(child(index))); }
+    void clickChild(std::size_t index) {
+        click(centreOfChild(index));
+        Sleep(150);
+    }
+    // The pixel at (x, y) of the client area, in a fresh picture of the screen.
+    COLORREF pixel(int x, int y) const { return clientPicture().pixel(x, y); }
+    // Waits (up to 2 s) for the window to repaint the pixel at (x, y) as wanted.
+    bool showsWithin(int x, int y, const std::function<bool(COLORREF)>& wanted) const {
+        return waitUntil([&] { return wanted(pixel(x, y)); }, 2000);
+    }
+    bool shows(int x, int y, COLORREF colour) const {
+        return showsWithin(x, y, [colour](COLORREF seen) { return seen == colour; });
+    }
+    bool showsTick(int x, int y, bool on) const {
+        return showsWithin(x, y, [on](COLORREF seen) { return tick(seen) == on; });
+    }
+    Screenshot clientPicture() const {
+        Sleep(100);
+        RECT client{};
+        GetClientRect(window_, &client);
+        MapWindowPoints(window_, HWND_DESKTOP, reinterpret_cast<POINT*>(&client), 2);
+        return grabScreen(client);
+    }
+    // Closes the window with its caption's close button, as a user would.
+    bool closeOptions() {
+        const auto button = closeButtonOf(window_);
+        if (!button)
+            return false;
+        click(*button);
+        return waitUntil([&] { return !IsWindow(window_); }, 3000);
+    }
+    void typeIntoBox(const std::string& text) {
+        clickChild(pathBox);
+        // Wine's edit box knows no Ctrl+A: select from the start to the end.
+        pressKey(VK_HOME);
+        pressChord(VK_SHIFT, VK_END);
+        pressKey(VK_DELETE);
+        typeText(text);
+        Sleep(150);
+    }
+    HWND waitForFolderDialog() {
+        return waitUntil([&] { return !windowsOfClass(process_->id(), "#32770").empty(); }, 3000)
+                   ? windowsOfClass(process_->id(), "#32770").front()
+                   : nullptr;
+    }
+
+    std::unique_ptr<Process> process_;
+    std::unique_ptr<RunningOrvane> orvane_;
+    HWND window_ = nullptr;
+};
+
+struct Row {
+    const char* className;
+    const char* title;
+    DWORD style;
+    RECT rect; // left, top, width, height
+};
+
+TEST_F(OptionsProgram, OptionsOpensTheWindowAtOneHundredPercentWithItsGridInOrder) {
+    start();
+    const HWND window = openOptions();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(windowTitle(window), "Lumagrab Options");
+    EXPECT_TRUE(IsWindowVisible(window));
+    const RECT frame = windowRect(window);
+    EXPECT_EQ(frame.left, 300);
+    EXPECT_EQ(frame.top, 300);
+    EXPECT_EQ(frame.right - frame.left, 400);
+    EXPECT_EQ(frame.bottom - frame.top, 260);
+    // Caption, system menu, sizing frame, minimise box; the system adds the visible and sibling bits.
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)) & ~(WS_VISIBLE | WS_CLIPSIBLINGS), 0x00CE0000u);
+
+    const std::string folder = "C:/Users/" + userName() + "/Desktop/";
+    const Row grid[] = {
+        {"OLabel", "Lbl5", 0x50010000, {0, 0, 200, 30}},
+        {"OLabel", "Lbl1", 0x50010000, {0, 30, 130, 30}},
+        {"OLabel", "Lbl2", 0x50010000, {0, 60, 140, 30}},
+        {"OLabel", "Lbl3", 0x50010000, {0, 90, 100, 30}},
+        {"OLabel", "Lbl4", 0x50010000, {0, 120, 200, 30}},
+        {"OButton", "", 0x50010001, {140, 39, 20, 20}},
+        {"OButton", "", 0x50010001, {164, 39, 20, 20}},
+        {"OButton", "", 0x50010001, {188, 39, 20, 20}},
+        {"OButton", "", 0x50010001, {212, 39, 20, 20}},
+        {"OButton", "", 0x50010001, {236, 39, 20, 20}},
+        {"OButton", "", 0x50010001, {260, 39, 20, 20}},
+        {"OOpen", "...", 0x50010001, {340, 69, 26, 20}},
+        {"ORadio", "JPG", 0x50010000, {140, 99, 36, 26}},
+        {"ORadio", "PNG", 0x50010000, {180, 99, 40, 26}},
+        {"ORadio", "BMP", 0x50010000, {220, 99, 40, 26}},
+        {"OToggle", "", 0x50010000, {220, 129, 20, 20}},
+        {"OLabel", "", 0x50000000, {0, 150, 220, 30}},
+        {"OToggle", "", 0x50010000, {220, 159, 20, 20}},
+        {"Edit", folder.c_str(), 0x50800080, {140, 69, 200, 20}},
+    };
+    const std::vector<HWND> children = childWindows(window);
+    ASSERT_EQ(children.size(), 19u);
+    for (std::size_t i = 0; i < 19; ++i) {
+        const HWND c = children[i];
+        const Row& row = grid[i];
+        EXPECT_EQ(className(c), row.className) << i;
+        EXPECT_EQ(i == pathBox ? boxText(c) : windowTitle(c), row.title) << i;
+        DWORD style = static_cast<DWORD>(GetWindowLongA(c, GWL_STYLE));
+        // The edit control takes WS_BORDER over and draws its one-pixel border itself.
+        if (i == pathBox)
+            style |= WS_BORDER;
+        EXPECT_EQ(style, row.style) << i;
+        const RECT r = rectInParent(c);
+        EXPECT_EQ(r.left, row.rect.left) << i;
+        EXPECT_EQ(r.top, row.rect.top) << i;
+        EXPECT_EQ(r.right - r.left, row.rect.right) << i;
+        EXPECT_EQ(r.bottom - r.top, row.rect.bottom) << i;
+    }
+
+    // A second "Options" opens no second window.
+    ASSERT_TRUE(chooseTrayItem(*orvane_, optionsItem));
+    Sleep(300);
+    EXPECT_EQ(windowsOfClass(process_->id(), optionsClass), std::vector<HWND>{window});
+    EXPECT_EQ(windowRect(window).left, 300);
+}
+
+TEST_F(OptionsProgram, TheWindowShowsTheSettingsInItsFixedColours) {
+    start();
+    const HWND window = openOptions();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(shows(164, 39, yellow));
+    const Screenshot p = clientPicture();
+    EXPECT_EQ(p.pixel(300, 200), grey); // the window's own background
+    EXPECT_EQ(p.pixel(3, 3), grey);     // a label's
+    const COLORREF painted[] = {RGB(0, 0, 0),   RGB(96, 96, 96), RGB(200, 200, 200),
+                                RGB(128, 0, 0), RGB(0, 128, 0),  RGB(0, 0, 128)};
+    for (int i = 0; i < 6; ++i) {
+        const int x = 140 + 24 * i;
+        EXPECT_EQ(p.pixel(x + 10, 49), painted[i]) << "swatch " << i;
+        // Swatch 1, the stored selection colour by default, has the yellow outline.
+        EXPECT_EQ(p.pixel(x, 39), i == 1 ? yellow : painted[i]) << "swatch " << i;
+        EXPECT_EQ(p.pixel(x + 19, 58), i == 1 ? yellow : painted[i]) << "swatch " << i;
+    }
+    EXPECT_EQ(p.pixel(180, 99), yellow); // PNG, the default format
+    EXPECT_EQ(p.pixel(140, 99), grey);
+    EXPECT_EQ(p.pixel(220, 99), grey);
+    EXPECT_EQ(p.pixel(220, 129), white); // close after Quick Save: on, the check mark in a white frame
+    EXPECT_EQ(p.pixel(222, 131), grey);
+    EXPECT_TRUE(tick(p.pixel(228, 143)));
+    EXPECT_EQ(p.pixel(220, 159), white); // resize: off, a white outline on grey
+    EXPECT_EQ(p.pixel(230, 169), grey);
+    EXPECT_EQ(p.pixel(340, 69), RGB(0, 0, 0)); // browse: black outline on white
+    EXPECT_EQ(p.pixel(342, 86), white);
+
+    std::filesystem::create_directories(driverFolder() + "pictures");
+    grabScreen(windowRect(window)).savePng(driverFolder() + "pictures\\options-100.png");
+}
+
+TEST_F(OptionsProgram, StoredSettingsAreShownSelectedWhenTheWindowOpens) {
+    writeFile(prefsFile(), "0:4:2:D:/Shots/\r\nresizeScreenshotWindows=1\r\n");
+    start();
+    ASSERT_NE(openOptions(), nullptr);
+    ASSERT_TRUE(shows(236, 39, yellow)); // swatch 4
+    const Screenshot p = clientPicture();
+    EXPECT_EQ(p.pixel(164, 39), RGB(96, 96, 96));
+    EXPECT_EQ(p.pixel(220, 99), yellow); // BMP
+    EXPECT_EQ(p.pixel(180, 99), grey);
+    EXPECT_FALSE(tick(p.pixel(228, 143))); // close after Quick Save: off
+    EXPECT_TRUE(tick(p.pixel(228, 173)));  // resize: on
+    EXPECT_EQ(boxText(child(pathBox)), "D:/Shots/");
+}
+
+TEST_F(OptionsProgram, PressesDoNothingAndReleasesAct) {
+    start();
+    ASSERT_NE(openOptions(), nullptr);
+    pressLeft(centreOfChild(firstSwatch + 3));
+    EXPECT_EQ(pixel(164, 39), yellow) << "a press moved the outline";
+    EXPECT_EQ(pixel(212, 39), RGB(128, 0, 0));
+    releaseLeft();
+    EXPECT_TRUE(shows(212, 39, yellow));
+    EXPECT_EQ(pixel(164, 39), RGB(96, 96, 96));
+
+    pressLeft(centreOfChild(bmpChoice));
+    EXPECT_EQ(pixel(220, 99), grey);
+    releaseLeft();
+    EXPECT_TRUE(shows(220, 99, yellow));
+    EXPECT_EQ(pixel(180, 99), grey);
+
+    pressLeft(centreOfChild(resizeToggle));
+    EXPECT_FALSE(tick(pixel(228, 173)));
+    releaseLeft();
+    EXPECT_TRUE(showsTick(228, 173, true));
+
+    // Nothing reaches the file before the window closes.
+    EXPECT_FALSE(fileExists(prefsFile()));
+    ASSERT_TRUE(closeOptions());
+    EXPECT_EQ(readFile(prefsFile()), "1:3:2:C:/Users/($User)/Desktop/\r\nresizeScreenshotWindows=1\r\n");
+}
+
+TEST_F(OptionsProgram, TogglesAlternateBetweenOutlineAndCheckMark) {
+    start();
+    ASSERT_NE(openOptions(), nullptr);
+    for (const bool on : {false, true, false}) {
+        clickChild(closeToggle);
+        EXPECT_TRUE(showsTick(228, 143, on)) << on;
+        const Screenshot p = clientPicture();
+        EXPECT_EQ(p.pixel(220, 129), white) << on;
+        EXPECT_EQ(p.pixel(239, 148), white) << on;
+        EXPECT_EQ(tick(p.pixel(228, 143)), on) << on;
+        EXPECT_EQ(p.pixel(222, 131), grey) << on; // grey both ways: the box's fill, or the mark's background
+    }
+    ASSERT_TRUE(closeOptions());
+    EXPECT_EQ(readFile(prefsFile()), "0:1:1:C:/Users/($User)/Desktop/\r\nresizeScreenshotWindows=0\r\n");
+}
+
+TEST_F(OptionsProgram, WithoutTheCheckMarkFileAnOnToggleShowsItsFrameAlone) {
+    const std::string folder = scratchFolder("no-checkmark");
+    for (const char* file : {"orvane.exe", "cursor.cur", "icon.ico"})
+        std::filesystem::copy_file(driverFolder() + file, folder + file);
+    start(folder + "orvane.exe");
+    ASSERT_NE(openOptions(), nullptr);
+    ASSERT_TRUE(shows(164, 39, yellow));
+    const Screenshot p = clientPicture();
+    EXPECT_EQ(p.pixel(220, 129), white);
+    EXPECT_EQ(p.pixel(239, 148), white);
+    // Inside the frame, the class background (the system's window colour), not the mark.
+    EXPECT_EQ(p.pixel(222, 131), GetSysColor(COLOR_WINDOW));
+    EXPECT_EQ(p.pixel(230, 140), GetSysColor(COLOR_WINDOW));
+    EXPECT_EQ(p.pixel(230, 169), grey); // the resize toggle, off, as ever
+}
+
+TEST_F(OptionsProgram, BrowsingPutsTheChosenFolderInTheBoxWithOneBackslash) {
+    start();
+    ASSERT_NE(openOptions(), nullptr);
+    clickChild(browseButton);
+    HWND dialog = waitForFolderDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(windowTitle(dialog), "Browse for Folder");
+    // The dialog belongs to the options window: no second dialog, no close meanwhile.
+    EXPECT_FALSE(IsWindowEnabled(window_));
+    ASSERT_TRUE(selectFolderInDialog(dialog, {"Desktop", "My Computer", "(C:)", "windows"}));
+    clickDialogButton(dialog, IDOK);
+    ASSERT_TRUE(waitUntil([&] { return !IsWindow(dialog); }, 3000));
+    EXPECT_TRUE(waitUntil([&] { return boxText(child(pathBox)) == "C:\\windows\\"; }, 2000)) << boxText(child(pathBox));
+    EXPECT_TRUE(IsWindowEnabled(window_));
+
+    // A drive root keeps its own backslash and gets one more.
+    clickChild(browseButton);
+    dialog = waitForFolderDialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(selectFolderInDialog(dialog, {"Desktop", "My Computer", "(C:)"}));
+    clickDialogButton(dialog, IDOK);
+    EXPECT_TRUE(waitUntil([&] { return boxText(child(pathBox)) == "C:\\\\"; }, 3000)) << boxText(child(pathBox));
+
+    // The close keeps a folder that already ends in "\" and stores it folded.
+    ASSERT_TRUE(closeOptions());
+    EXPECT_EQ(readFile(prefsFile()), "1:1:1:C:/\r\nresizeScreenshotWindows=0\r\n");
+    ASSERT_NE(openOptions(), nullptr);
+    EXPECT_EQ(boxText(child(pathBox)), "C:\\\\");
+}
+
+TEST_F(OptionsProgram, CancellingTheFolderDialogChangesNothing) {
+    start();
+    ASSERT_NE(openOptions(), nullptr);
+    const std::string before = boxText(child(pathBox));
+    clickChild(browseButton);
+    const HWND dialog = waitForFolderDialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(selectFolderInDialog(dialog, {"Desktop", "My Computer", "(C:)", "windows"}));
+    clickDialogButton(dialog, IDCANCEL);
+    ASSERT_TRUE(waitUntil([&] { return !IsWindow(dialog); }, 3000));
+    Sleep(200);
+    EXPECT_EQ(boxText(child(pathBox)), before);
+    ASSERT_TRUE(closeOptions());
+    EXPECT_EQ(readFile(prefsFile()), "1:1:1:C:/Users/($User)/Desktop/\r\nresizeScreenshotWindows=0\r\n");
+}
+
+TEST_F(OptionsProgram, ATypedFolderGetsItsSeparatorAndARestartReadsItBack) {
+    start();
+    ASSERT_NE(openOptions(), nullptr);
+    typeIntoBox("C:/Shots");
+    EXPECT_EQ(boxText(child(pathBox)), "C:/Shots");
+    ASSERT_TRUE(closeOptions());
+    EXPECT_EQ(readFile(prefsFile()), "1:1:1:C:/Shots/\r\nresizeScreenshotWindows=0\r\n");
+    // The folder in use now, as the next window shows it.
+    ASSERT_NE(openOptions(), nullptr);
+    EXPECT_EQ(boxText(child(pathBox)), "C:/Shots/");
+    clickChild(firstSwatch + 5);
+    clickChild(jpgChoice);
+    ASSERT_TRUE(closeOptions());
+    EXPECT_EQ(readFile(prefsFile()), "1:5:0:C:/Shots/\r\nresizeScreenshotWindows=0\r\n");
+
+    restart();
+    ASSERT_NE(openOptions(), nullptr);
+    EXPECT_EQ(boxText(child(pathBox)), "C:/Shots/");
+    EXPECT_TRUE(shows(260, 39, yellow));
+    EXPECT_TRUE(shows(140, 99, yellow));
+}
+
+TEST_F(OptionsProgram, TheUsersOwnFolderIsStoredWithThePlaceholder) {
+    start();
+    ASSERT_NE(openOptions(), nullptr);
+    const std::string pictures = "C:\\Users\\" + userName() + "\\Pictures";
+    typeIntoBox(pictures);
+    ASSERT_TRUE(closeOptions());
+    EXPECT_EQ(readFile(prefsFile()), "1:1:1:C:/Users/($User)/Pictures/\r\nresizeScreenshotWindows=0\r\n");
+    ASSERT_NE(openOptions(), nullptr);
+    EXPECT_EQ(boxText(child(pathBox)), pictures + "\\"); // more "\" than "/"
+    ASSERT_TRUE(closeOptions());
+    restart();
+    ASSERT_NE(openOptions(), nullptr);
+    EXPECT_EQ(boxText(child(pathBox)), "C:/Users/" + userName() + "/Pictures/");
+}
+
+TEST_F(OptionsProgram, AReopenedWindowsControlsAct) {
+    start();
+    ASSERT_NE(openOptions(), nullptr);
+    clickChild(firstSwatch + 2);
+    ASSERT_TRUE(closeOptions());
+    const HWND first = window_;
+    ASSERT_NE(openOptions(), nullptr);
+    EXPECT_NE(window_, first);
+    EXPECT_TRUE(shows(188, 39, yellow)); // the colour chosen in the first window
+    clickChild(firstSwatch);
+    clickChild(bmpChoice);
+    clickChild(resizeToggle);
+    ASSERT_TRUE(showsTick(228, 173, true));
+    const Screenshot p = clientPicture();
+    EXPECT_EQ(p.pixel(140, 39), yellow);
+    EXPECT_EQ(p.pixel(188, 39), RGB(200, 200, 200));
+    EXPECT_EQ(p.pixel(220, 99), yellow);
+    EXPECT_TRUE(tick(p.pixel(228, 173)));
+    ASSERT_TRUE(closeOptions());
+    EXPECT_EQ(readFile(prefsFile()), "1:0:2:C:/Users/($User)/Desktop/\r\nresizeScreenshotWindows=1\r\n");
+}
+
+TEST_F(OptionsProgram, ExitWithTheWindowOpenWritesNothing) {
+    start();
+    ASSERT_NE(openOptions(), nullptr);
+    clickChild(bmpChoice);
+    typeIntoBox("D:/Elsewhere");
+    stop();
+    EXPECT_FALSE(fileExists(prefsFile()));
+    start();
+    ASSERT_NE(openOptions(), nullptr);
+    EXPECT_TRUE(shows(180, 99, yellow)); // PNG again
+    EXPECT_EQ(boxText(child(pathBox)), "C:/Users/" + userName() + "/Desktop/");
+}
+
+} // namespace
