@@ -610,6 +610,14 @@ Screenshot decodeImageFile(const std::string& path) {
     return {};
 }
 
+Screenshot dimmed(const Screenshot& picture, int percent) {
+    Screenshot darker = picture;
+    for (std::size_t i = 0; i < darker.bgra.size(); ++i)
+        if (i % 4 != 3)
+            darker.bgra[i] = static_cast<std::uint8_t>(darker.bgra[i] * percent / 100);
+    return darker;
+}
+
 // --- the pattern window ------------------------------------------------------------------------------------------
 
 namespace {

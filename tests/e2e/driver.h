@@ -132,6 +132,8 @@ Screenshot testPicture(int width, int height, int variant = 0);
 // Image files as they decode: PNG (LodePNG), BMP (24 or 32 bits), JPEG
 // (the system's imaging component). Empty on failure.
 Screenshot decodeImageFile(const std::string& path);
+// A picture with every colour scaled by percent / 100.
+Screenshot dimmed(const Screenshot& picture, int percent);
 
 // --- windows of the driver's own ---------------------------------------------------------
 
