@@ -24,9 +24,10 @@ test: build
 
 bench: ensure-setup
 	cmake --preset native >/dev/null
-	cmake --build --preset native --target output_bench hdr_bench
+	cmake --build --preset native --target output_bench hdr_bench capture_bench
 	build/native/bin/output_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 	build/native/bin/hdr_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+	build/native/bin/capture_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
 run: ensure-setup
 	scripts/run

@@ -1,11 +1,15 @@
 // The `make run` demonstration on a desktop without a user: starts Orvane
-// with a fresh profile, opens its tray menu as a user would, takes a picture
-// of the desktop, chooses Exit, and logs every step.
-// Usage: orvane_demo OUTPUT_FOLDER (writes desktop.png and run.log there).
+// with a fresh profile, opens its tray menu as a user would, then captures a
+// known desktop: PrintScreen, a drag, the pinned screenshot window over a
+// changed desktop, its cache file; chooses Exit, and logs every step.
+// Usage: orvane_demo OUTPUT_FOLDER (writes desktop.png, selecting.png,
+// pinned.png, the cache file and run.log there).
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
+
+#include <lodepng.h>
 
 #include "driver.h"
 
@@ -39,6 +43,131 @@ std::string describe(const RECT& r) {
 int fail(Log& log, const std::string& why) {
     log("FAILED: " + why);
     return 1;
+}
+
+// The known desktop: the corpus scene at the screen's size, or the driver's
+// own test picture when the corpus is not there.
+Screenshot knownDesktop(int width, int height, std::string& source) {
+    std::vector<unsigned char> rgba;
+    unsigned w = 0, h = 0;
+    const std::string path = std::string(ORVANE_CORPUS_DIR) + "/desktop_1920x1080.png";
+    if (lodepng::decode(rgba, w, h, path) == 0 && static_cast<int>(w) >= width && static_cast<int>(h) >= height) {
+        Screenshot picture;
+        picture.width = width;
+        picture.height = height;
+        picture.bgra.resize(static_cast<std::size_t>(width) * height * 4);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const unsigned char* from = &rgba[(static_cast<std::size_t>(y) * w + x) * 4];
+                std::uint8_t* to = &picture.bgra[(static_cast<std::size_t>(y) * width + x) * 4];
+                to[0] = from[2], to[1] = from[1], to[2] = from[0], to[3] = 255;
+            }
+        source = path;
+        return picture;
+    }
+    source = "the driver's test picture (no " + path + ")";
+    return testPicture(width, height);
+}
+
+std::string describeShot(const Screenshot& shot) {
+    return std::to_string(shot.width) + "x" + std::to_string(shot.height);
+}
+
+// PrintScreen, a drag, the pinned window and its cache file, on a known desktop.
+int demonstrateCapture(Log& log, const std::string& out, const RunningOrvane& orvane) {
+    const DWORD pid = orvane.process.id();
+    const Screenshot screen = grabScreen();
+    std::string source;
+    const Screenshot desktop = knownDesktop(screen.width, screen.height, source);
+    moveMouse({screen.width / 2, screen.height / 2}); // away from the icon and its tip
+    PatternWindow wallpaper({0, 0}, desktop);
+    log("known desktop shown full screen: " + source);
+    if (!waitUntil(
+            [&] {
+                return screenPixel({screen.width / 2, screen.height / 2}) ==
+                       desktop.pixel(screen.width / 2, screen.height / 2);
+            },
+            3000))
+        return fail(log, "the known desktop did not appear");
+    // Wine's tray window in front of it again, as a desktop would have it.
+    if (const HWND tray = FindWindowA("__winex11_standalone_tray", nullptr))
+        SetWindowPos(tray, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    Sleep(300);
+    const Screenshot before = grabScreen();
+
+    log("pressing and releasing PrintScreen");
+    pressKey(VK_SNAPSHOT);
+    const double pressed = nowMs();
+    const auto frozen = msUntil([&] { return !visibleWindows(pid, overlayClass).empty(); }, pressed, 5000);
+    if (!frozen)
+        return fail(log, "no overlay after PrintScreen");
+    const std::vector<HWND> overlays = visibleWindows(pid, overlayClass);
+    log("screen frozen after " + std::to_string(static_cast<int>(*frozen)) + " ms: " + std::to_string(overlays.size()) +
+        " \"" + std::string(overlayClass) + "\" overlay(s) at " + describe(windowRect(overlays.front())));
+
+    // The live desktop changes under the overlays; the frozen picture stays.
+    wallpaper.show(dimmed(desktop, 35));
+    Sleep(300);
+    const bool stillFrozen = grabScreen().sameColours(before);
+    log(std::string("desktop dimmed underneath; the overlay still shows the old screen pixel for pixel: ") +
+        (stillFrozen ? "yes" : "NO"));
+
+    const RECT rect{screen.width * 30 / 100, screen.height * 22 / 100, screen.width * 71 / 100,
+                    screen.height * 64 / 100};
+    log("dragging from (" + std::to_string(rect.left) + ", " + std::to_string(rect.top) + ") to (" +
+        std::to_string(rect.right) + ", " + std::to_string(rect.bottom) + ")");
+    moveMouse({rect.left, rect.top});
+    Sleep(50);
+    buttonDown();
+    Sleep(50);
+    for (int i = 1; i <= 10; ++i) {
+        moveMouse({rect.left + (rect.right - rect.left) * i / 10, rect.top + (rect.bottom - rect.top) * i / 10});
+        Sleep(20);
+    }
+    moveMouse({rect.right, rect.bottom});
+    Sleep(300);
+    const std::vector<HWND> selection = visibleWindows(pid, selectionClass);
+    if (!selection.empty())
+        log("selection window \"" + std::string(selectionClass) + "\" over " + describe(windowRect(selection.front())) +
+            " (layered, alpha 50; Wine without a compositor draws it opaque)");
+    grabScreen().savePng(out + "selecting.png");
+    log("picture while dragging: " + out + "selecting.png");
+
+    buttonUp();
+    const double released = nowMs();
+    const auto pinned = msUntil([&] { return !visibleWindows(pid, screenshotClass).empty(); }, released, 5000);
+    if (!pinned)
+        return fail(log, "no screenshot window after the release");
+    const HWND shot = visibleWindows(pid, screenshotClass).front();
+    log("pinned window \"" + std::string(screenshotClass) + "\" after " + std::to_string(static_cast<int>(*pinned)) +
+        " ms at " + describe(windowRect(shot)) +
+        "; overlays left: " + std::to_string(visibleWindows(pid, overlayClass).size()));
+    Sleep(400);
+    const Screenshot after = grabScreen();
+    const RECT inner{rect.left + 1, rect.top + 1, rect.right - 1, rect.bottom - 1};
+    const bool exact = after.crop(inner).sameColours(before.crop(inner));
+    const COLORREF frame = expectedFrameColor(before.crop(rect));
+    char frameText[64];
+    std::snprintf(frameText, sizeof frameText, "RGB(%d, %d, %d)", GetRValue(frame), GetGValue(frame), GetBValue(frame));
+    log(std::string("the pinned window shows the frozen pixels exactly: ") + (exact ? "yes" : "NO") + "; its frame: " +
+        frameText + (after.pixel(rect.left, rect.top) == frame ? " (as expected)" : " (NOT as expected)"));
+    after.savePng(out + "pinned.png");
+    log("picture of the pinned window over the dimmed desktop: " + out + "pinned.png");
+
+    if (!waitUntil([&] { return !cacheImageFiles().empty(); }, 2000))
+        return fail(log, "no cache file within 2 s");
+    const std::string name = cacheImageFiles().front();
+    const DWORD attributes = GetFileAttributesA(cacheFolder().c_str());
+    Sleep(200);
+    const Screenshot saved = decodeImageFile(cacheFolder() + name);
+    log("cache file " + cacheFolder() + name + " (" + describeShot(saved) +
+        "), folder hidden: " + ((attributes & FILE_ATTRIBUTE_HIDDEN) ? "yes" : "no") +
+        ", same pixels as the selection: " + (saved.sameColours(before.crop(rect)) ? "yes" : "NO"));
+    if (!CopyFileA((cacheFolder() + name).c_str(), (out + name).c_str(), FALSE))
+        return fail(log, "could not copy the cache file to " + out);
+    log("cache file copied to " + out + name);
+    wallpaper.show(desktop);
+    return exact && stillFrozen ? 0 : 1;
 }
 
 } // namespace
@@ -93,8 +222,17 @@ int main(int argc, char** argv) {
     log("desktop picture: " + out + "desktop.png (" + std::to_string(desktop.width) + "x" +
         std::to_string(desktop.height) + ")");
 
+    pressKey(VK_ESCAPE);
+    waitUntil([&] { return !popupMenuOpen(process.id()); }, 3000);
+    const int captured = demonstrateCapture(log, out, orvane);
+    if (captured != 0)
+        log("the capture demonstration did not go as it should");
+
     log("choosing Exit");
-    clickMenuItem(menu, exitItem, trayItemCount);
+    const HWND exitMenu = openTrayMenu(orvane);
+    if (!exitMenu)
+        return fail(log, "the tray menu did not open for Exit");
+    clickMenuItem(exitMenu, exitItem, trayItemCount);
     const ULONGLONG chosen = GetTickCount64();
     const auto code = process.waitForExit(5000);
     if (!code)
@@ -103,5 +241,6 @@ int main(int argc, char** argv) {
         " ms");
     waitUntil([&] { return trayIcons().size() == before.size(); }, 2000);
     log("icons left in the tray: " + std::to_string(trayIcons().size()));
-    return *code == 0 ? 0 : 1;
+    log("cache files left after Exit: " + std::to_string(cacheImageFiles().size()));
+    return *code == 0 && captured == 0 ? 0 : 1;
 }
