@@ -1,4 +1,4 @@
-#include "shots/drop_files.h"
+#include "shots/shot_rules.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "shots/drop_files.h"
+#include "shots/shot_rules.h"
 #include "shots/shots.h"
 
 namespace {
@@ -247,6 +247,20 @@ TEST_F(DragObjects, TheDropSourceDropsOnReleaseAndCancelsOnEscape) {
     EXPECT_EQ(IDropSource_QueryContinueDrag(source, FALSE, MK_RBUTTON), S_OK); // right button held: go on
     EXPECT_EQ(IDropSource_GiveFeedback(source, DROPEFFECT_COPY), DRAGDROP_S_USEDEFAULTCURSORS);
     EXPECT_EQ(IDropSource_Release(source), 0u);
+}
+
+} // namespace
+
+namespace {
+
+// The portable MulDiv the rescale arithmetic uses agrees with the system's.
+TEST(ShotRescaleOnWindows, MulDivMatchesTheSystems) {
+    const int values[] = {0,   1,   -1,  2,    -2,    3,         7,           -7,        96,
+                          144, 192, 399, -400, 65535, 123456789, -2147483647, 2147483647};
+    for (int a : values)
+        for (int b : values)
+            for (int c : values)
+                ASSERT_EQ(mulDivRounded(a, b, c), MulDiv(a, b, c)) << a << " * " << b << " / " << c;
 }
 
 } // namespace
