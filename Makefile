@@ -2,7 +2,7 @@
 NATIVE_PRESETS := native native-asan native-tsan native-fuzz
 ALL_PRESETS := $(NATIVE_PRESETS) windows
 
-.PHONY: setup ensure-setup build test bench run clean
+.PHONY: setup ensure-setup build test bench run package screenshots clean
 
 setup:
 	@if [ "$$(id -u)" -eq 0 ]; then scripts/setup; else sudo scripts/setup; fi
@@ -30,6 +30,12 @@ bench: ensure-setup
 
 run: ensure-setup
 	scripts/run
+
+package: ensure-setup
+	scripts/package
+
+screenshots: ensure-setup
+	scripts/screenshots
 
 clean:
 	rm -rf build out

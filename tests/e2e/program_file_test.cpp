@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "driver.h"
+#include "orvane_version.h"
 
 using namespace driver;
 
@@ -103,7 +104,13 @@ TEST(ProgramFile, NamesItsProductAndVersion) {
     EXPECT_STREQ(value, "Orvane");
     VS_FIXEDFILEINFO* fixed = nullptr;
     ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
-    EXPECT_EQ(HIWORD(fixed->dwProductVersionMS), 3u);
+    EXPECT_EQ(HIWORD(fixed->dwProductVersionMS), static_cast<DWORD>(ORVANE_VERSION_MAJOR));
+    EXPECT_EQ(LOWORD(fixed->dwProductVersionMS), static_cast<DWORD>(ORVANE_VERSION_MINOR));
+    EXPECT_EQ(HIWORD(fixed->dwProductVersionLS), static_cast<DWORD>(ORVANE_VERSION_PATCH));
+    EXPECT_EQ(fixed->dwFileVersionMS, fixed->dwProductVersionMS);
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\StringFileInfo\\040904B0\\ProductVersion",
+                               reinterpret_cast<void**>(&value), &length));
+    EXPECT_STREQ(value, ORVANE_VERSION_TEXT);
     EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
 }
 

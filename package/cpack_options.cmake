@@ -1,0 +1,4 @@
+# Read by cpack once per generator: the installer is named for what it is.
+if(CPACK_GENERATOR STREQUAL "NSIS")
+    set(CPACK_PACKAGE_FILE_NAME "Orvane-${CPACK_PACKAGE_VERSION}-setup")
+endif()
