@@ -51,6 +51,10 @@ bool createTrayWindow();
 void addTrayIcon();
 void resetInvalidSelectionColor();
 void installKeyboardHook();
+// Unhooks and hooks again. Called after every capture: the system silently
+// drops a low-level hook whose thread answered too late, and the capture runs
+// on the hook's thread.
+void reinstallKeyboardHook();
 void runMessageLoop();
 void shutDown();
 

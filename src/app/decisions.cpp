@@ -6,6 +6,10 @@ namespace {
 constexpr std::intptr_t leftButtonUp = 0x0202;
 constexpr std::intptr_t rightButtonUp = 0x0205;
 
+constexpr int hookAction = 0; // HC_ACTION
+constexpr std::uintptr_t keyDown = 0x0100, keyUp = 0x0101, sysKeyDown = 0x0104, sysKeyUp = 0x0105;
+constexpr std::uint32_t escapeKey = 0x1B, printScreenKey = 0x2C;
+
 char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool endsWithIgnoringCase(std::string_view text, std::string_view suffix) {
@@ -53,3 +57,14 @@ bool trayCallbackOpensMenu(std::intptr_t mouseMessage) {
 }
 
 std::int32_t optionsScaleFrom(std::int32_t scaleFactor) { return scaleFactor < 100 ? 100 : scaleFactor; }
+
+HookKey classifyHookKey(int code, std::uintptr_t message, std::uint32_t virtualKey, bool captureActive) {
+    if (code != hookAction)
+        return HookKey::other;
+    if ((message == keyDown || message == sysKeyDown) && virtualKey == escapeKey && captureActive)
+        return HookKey::cancelCapture;
+    // Alt+PrintScreen arrives as a system key.
+    if ((message == keyUp || message == sysKeyUp) && virtualKey == printScreenKey)
+        return HookKey::printScreenReleased;
+    return HookKey::other;
+}

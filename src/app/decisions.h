@@ -1,5 +1,5 @@
 // The pure decisions of the application shell: folders, the cache clean-up
-// rule, the tray callback and the options scale. Portable; the Win32 halves
+// rule, the tray callback, the options scale and the keyboard hook's keys. Portable; the Win32 halves
 // in this folder perform the effects around them.
 #pragma once
 
@@ -35,3 +35,9 @@ bool trayCallbackOpensMenu(std::intptr_t mouseMessage);
 // The options window's scale in percent from the monitor's scale factor;
 // below 100 (a failed query gives 0) means 100.
 std::int32_t optionsScaleFrom(std::int32_t scaleFactor);
+
+// What the keyboard hook makes of one key event. Escape pressed during a
+// capture cancels it; PrintScreen released asks for a capture unless Ctrl is
+// held (the caller asks the key state only then). Everything is passed on.
+enum class HookKey { other, cancelCapture, printScreenReleased };
+HookKey classifyHookKey(int code, std::uintptr_t message, std::uint32_t virtualKey, bool captureActive);

@@ -1,5 +1,26 @@
 // The low-level keyboard hook. It only watches: every key goes on to the next
-// hook. PrintScreen and Escape get their meaning with the capture.
+// hook. It runs on the GUI thread between two of its messages, so it does no
+// more than the Escape cancel and posting the capture request; the capture
+// itself runs from the tray window.
 #include "app/app.h"
+#include "app/app_state.h"
+#include "app/decisions.h"
+#include "selection/selection.h"
 
-LRESULT CALLBACK keyboardHookProc(int code, WPARAM wp, LPARAM lp) { return CallNextHookEx(nullptr, code, wp, lp); }
+LRESULT CALLBACK keyboardHookProc(int code, WPARAM wp, LPARAM lp) {
+    // The key record is only read for HC_ACTION; other codes are passed on untouched.
+    const auto* key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lp);
+    const DWORD virtualKey = code == HC_ACTION && key ? key->vkCode : 0;
+    switch (classifyHookKey(code, wp, virtualKey, app.captureActive)) {
+    case HookKey::cancelCapture:
+        tearDownSelection();
+        break;
+    case HookKey::printScreenReleased:
+        if (!(GetAsyncKeyState(VK_CONTROL) & 0x8000))
+            PostMessageA(app.trayWindow, captureRequestMessage, 0, 0);
+        break;
+    case HookKey::other:
+        break;
+    }
+    return CallNextHookEx(nullptr, code, wp, lp);
+}

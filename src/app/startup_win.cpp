@@ -12,6 +12,7 @@
 #include "app/app.h"
 #include "app/app_state.h"
 #include "app/decisions.h"
+#include "capture/capture_front.h"
 #include "capture/monitors.h"
 #include "options/options.h"
 #include "output/output.h"
@@ -55,23 +56,6 @@ bool anotherInstanceRuns(HANDLE& mutex) {
         CloseHandle(mutex);
     mutex = nullptr;
     return true;
-}
-
-void releaseFrozenDesktop(FrozenDesktop& desktop) {
-    if (!desktop.valid)
-        return;
-    if (desktop.memoryDC) {
-        if (desktop.previousBitmap)
-            SelectObject(desktop.memoryDC, desktop.previousBitmap);
-        DeleteDC(desktop.memoryDC);
-    }
-    if (desktop.bitmap)
-        DeleteObject(desktop.bitmap);
-    desktop.pixels.reset();
-    desktop.memoryDC = nullptr;
-    desktop.bitmap = nullptr;
-    desktop.previousBitmap = nullptr;
-    desktop.valid = false;
 }
 
 void loadCursorsAndIcon() {
@@ -197,6 +181,13 @@ void installKeyboardHook() {
     app.keyboardHook = SetWindowsHookExA(WH_KEYBOARD_LL, keyboardHookProc, app.instance, 0);
 }
 
+void reinstallKeyboardHook() {
+    if (app.keyboardHook)
+        UnhookWindowsHookEx(app.keyboardHook);
+    app.keyboardHook = nullptr;
+    installKeyboardHook();
+}
+
 void runMessageLoop() {
     MSG msg{};
     // -1 (an error) ends the loop like WM_QUIT instead of spinning.
@@ -237,6 +228,7 @@ void shutDown() {
         DestroyMenu(app.shotMenu);
     app.shotMenu = nullptr;
     releaseFrozenDesktop(app.frozenDesktop);
+    releaseDuplicationCache();
     OleUninitialize();
     removeTrayIcon();
     stopSaveWorker();

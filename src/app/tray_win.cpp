@@ -32,6 +32,7 @@ void onTrayCommand(UINT_PTR command) {
     case trayBeginCaptureCommand:
         app.captureDelay = beginCaptureDelay;
         beginCapture();
+        reinstallKeyboardHook();
         break;
     case trayOptionsCommand:
         openOptionsWindow(trayMonitorScale());
@@ -69,6 +70,7 @@ LRESULT dispatchTrayMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return onTrayCallback(hwnd, lp);
     case captureRequestMessage:
         beginCapture();
+        reinstallKeyboardHook();
         return 0;
     }
     if (taskbarCreatedMessage != 0 && msg == taskbarCreatedMessage) {

@@ -1,5 +1,17 @@
-// The capture front: freezes the virtual screen and opens the overlays.
+// The capture front: freezes the virtual screen into app.frozenDesktop and
+// opens one overlay per monitor. GUI thread only.
 #pragma once
 
-// Starts a capture unless one is running; waits app.captureDelay first.
+struct FrozenDesktop;
+
+// Starts a capture unless one is running: waits app.captureDelay first,
+// freezes the screen, shows the overlays. A failed capture shows the HDR
+// message box and leaves no capture running.
 void beginCapture();
+// Freezes the whole virtual screen (GDI, then the HDR outputs by desktop
+// duplication) into app.frozenDesktop; false, with nothing held, on failure.
+bool captureDesktop();
+// Frees the memory DC, DIB section and pixel copy of a valid frozen desktop.
+void releaseFrozenDesktop(FrozenDesktop& desktop);
+// Releases every desktop duplication entry (process end).
+void releaseDuplicationCache();

@@ -1,5 +1,183 @@
-// The capture front. Until the frozen-desktop capture exists, a request
-// starts nothing.
-#include "capture/capture_front.h"
+// The capture front: beginCapture freezes the whole virtual screen with one
+// GDI BitBlt into a bottom-up 32-bit DIB section, lets desktop duplication
+// overwrite the HDR outputs, keeps a pixel copy for cutting, and opens one
+// borderless topmost overlay per monitor. GUI thread, inside the tray window.
+#include <windows.h>
 
-void beginCapture() {}
+#include <cstring>
+#include <memory>
+#include <new>
+#include <utility>
+
+#include "app/app.h"
+#include "app/app_state.h"
+#include "capture/capture_front.h"
+#include "capture/duplication.h"
+
+namespace {
+
+constexpr const char* overlayTitle = "Screen Capture Window";
+
+// The screen DC of one capture; DeleteDC, since CreateDCA made it.
+class DisplayDc {
+public:
+    DisplayDc() : dc_(CreateDCA("DISPLAY", nullptr, nullptr, nullptr)) {}
+    DisplayDc(const DisplayDc&) = delete;
+    DisplayDc& operator=(const DisplayDc&) = delete;
+    ~DisplayDc() {
+        if (dc_)
+            DeleteDC(dc_);
+    }
+    HDC get() const { return dc_; }
+
+private:
+    HDC dc_;
+};
+
+// The memory DC and DIB section of a capture in progress; released unless
+// handed over to the frozen desktop.
+struct CaptureSurface {
+    HDC memoryDC = nullptr;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ previousBitmap = nullptr;
+    std::uint8_t* bits = nullptr;
+
+    CaptureSurface() = default;
+    CaptureSurface(const CaptureSurface&) = delete;
+    CaptureSurface& operator=(const CaptureSurface&) = delete;
+    ~CaptureSurface() {
+        if (memoryDC && previousBitmap)
+            SelectObject(memoryDC, previousBitmap);
+        if (memoryDC)
+            DeleteDC(memoryDC);
+        if (bitmap)
+            DeleteObject(bitmap);
+    }
+};
+
+bool makeSurface(HDC screen, std::int32_t width, std::int32_t height, CaptureSurface& surface) {
+    surface.memoryDC = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height; // positive: bottom-up
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    surface.bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    surface.bits = static_cast<std::uint8_t*>(bits);
+    if (!surface.memoryDC || !surface.bitmap || !surface.bits)
+        return false;
+    const HGDIOBJ previous = SelectObject(surface.memoryDC, surface.bitmap);
+    if (!previous || previous == HGDI_ERROR)
+        return false;
+    surface.previousBitmap = previous;
+    return true;
+}
+
+void setOpaque(std::uint8_t* bgra, std::size_t pixelCount) {
+    for (std::size_t i = 0; i < pixelCount; ++i)
+        bgra[i * 4 + 3] = 255;
+}
+
+void showOverlays() {
+    for (std::uint32_t i = 0; i < app.monitorCount && i < app.monitors.size() && i < app.overlayWindows.size(); ++i) {
+        const MonitorRect& monitor = app.monitors[i];
+        const HWND overlay =
+            CreateWindowExA(WS_EX_TOOLWINDOW, overlayWindowClass, overlayTitle, 0, monitor.x, monitor.y, monitor.width,
+                            monitor.height, nullptr, nullptr, app.instance, nullptr);
+        if (!overlay) {
+            MessageBoxA(nullptr, overlayFailedText, errorCaption, MB_ICONWARNING | MB_OK);
+            endProcess(ExitCode::overlayCreationFailed);
+        }
+        app.overlayWindows[i] = overlay;
+        app.overlayMap[overlay] = i;
+        SetWindowLongA(overlay, GWL_STYLE, 0);
+        // The new style takes effect only with SWP_FRAMECHANGED; without it the
+        // caption of the creation style stays and the picture sits lower.
+        SetWindowPos(overlay, HWND_TOPMOST, monitor.x, monitor.y, monitor.width, monitor.height, SWP_FRAMECHANGED);
+        ShowWindow(overlay, SW_SHOW);
+        app.overlaysShown = true;
+    }
+}
+
+} // namespace
+
+void releaseFrozenDesktop(FrozenDesktop& desktop) {
+    if (!desktop.valid)
+        return;
+    if (desktop.memoryDC) {
+        if (desktop.previousBitmap)
+            SelectObject(desktop.memoryDC, desktop.previousBitmap);
+        DeleteDC(desktop.memoryDC);
+    }
+    if (desktop.bitmap)
+        DeleteObject(desktop.bitmap);
+    desktop.pixels.reset();
+    desktop.memoryDC = nullptr;
+    desktop.bitmap = nullptr;
+    desktop.previousBitmap = nullptr;
+    desktop.valid = false;
+}
+
+void releaseDuplicationCache() { duplicationCache.clear(); }
+
+bool captureDesktop() {
+    FrozenDesktop& desktop = app.frozenDesktop;
+    releaseFrozenDesktop(desktop);
+    if (app.captureDelay != 0) {
+        Sleep(app.captureDelay);
+        app.captureDelay = 0;
+    }
+    desktop.originX = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    desktop.originY = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    desktop.width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    desktop.height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    if (desktop.width <= 0 || desktop.height <= 0)
+        return false;
+    const std::size_t pixelCount =
+        std::size_t(static_cast<std::uint32_t>(desktop.width)) * static_cast<std::uint32_t>(desktop.height);
+
+    const DisplayDc screen;
+    if (!screen.get())
+        return false;
+    CaptureSurface surface;
+    if (!makeSurface(screen.get(), desktop.width, desktop.height, surface))
+        return false;
+    if (!BitBlt(surface.memoryDC, 0, 0, desktop.width, desktop.height, screen.get(), desktop.originX, desktop.originY,
+                SRCCOPY))
+        return false;
+    GdiFlush();
+    setOpaque(surface.bits, pixelCount);
+
+    const HdrTarget target{surface.bits, desktop.originX, desktop.originY, desktop.width, desktop.height};
+    if (!runHdrPass(systemDuplication(), duplicationCache, target))
+        return false;
+
+    // Out of memory for the copy fails this capture, not the program.
+    std::unique_ptr<std::uint8_t[]> pixels(new (std::nothrow) std::uint8_t[pixelCount * 4]);
+    if (!pixels)
+        return false;
+    std::memcpy(pixels.get(), surface.bits, pixelCount * 4);
+    desktop.pixels = std::move(pixels);
+    desktop.memoryDC = std::exchange(surface.memoryDC, nullptr);
+    desktop.bitmap = std::exchange(surface.bitmap, nullptr);
+    desktop.previousBitmap = std::exchange(surface.previousBitmap, nullptr);
+    desktop.valid = true;
+    return true;
+}
+
+void beginCapture() {
+    if (app.captureActive)
+        return;
+    app.captureActive = true;
+    if (!captureDesktop()) {
+        app.captureActive = false;
+        MessageBoxA(nullptr, captureFailedText, captureFailedCaption, MB_ICONERROR | MB_OK);
+        return;
+    }
+    if (app.overlaysShown)
+        return;
+    showOverlays();
+}

@@ -1,11 +1,166 @@
-// Window procedures of the overlays and the selection rectangle. Until the
-// selection is built they behave as plain windows.
+// The overlay and selection-rectangle window procedures and the selection
+// operations they share with the screenshot windows and the Escape key. The
+// overlays take no mouse capture: every window under the pointer feeds the
+// one anchor and cursor point, and whichever gets the release ends the capture.
+#include "app/app.h"
+#include "app/app_state.h"
+#include "options/options.h"
+#include "prefs/prefs.h"
 #include "selection/selection.h"
+#include "selection/selection_rules.h"
+
+namespace {
+
+constexpr BYTE selectionAlpha = 50;
+
+ScreenPoint toScreenPoint(const POINT& point) { return {point.x, point.y}; }
+
+SelectionRect currentSelection() {
+    return selectionRect(toScreenPoint(app.selectionAnchor), toScreenPoint(app.lastCursorPos));
+}
+
+LRESULT onSelectionSetCursor(LPARAM lp) {
+    if (LOWORD(lp) != HTCLIENT)
+        return 0; // no default processing: the system would put its own cursor back
+    SetCursor(app.selectionCursor);
+    return 1;
+}
+
+LRESULT paintOverlay(HWND hwnd) {
+    PAINTSTRUCT paint{};
+    const HDC dc = BeginPaint(hwnd, &paint);
+    const auto found = app.overlayMap.find(hwnd);
+    // Without its monitor (being created or destroyed) an overlay paints nothing.
+    if (dc && found != app.overlayMap.end() && found->second < app.monitors.size() && app.frozenDesktop.valid) {
+        const MonitorRect& monitor = app.monitors[found->second];
+        BitBlt(dc, 0, 0, monitor.width, monitor.height, app.frozenDesktop.memoryDC,
+               monitor.x - app.frozenDesktop.originX, monitor.y - app.frozenDesktop.originY, SRCCOPY);
+    }
+    EndPaint(hwnd, &paint);
+    return 0;
+}
+
+COLORREF currentSelectionColor() {
+    const std::uint32_t index = preferences.selectionColor;
+    return index < selectionColors.size() ? selectionColors[index] : RGB(0, 0, 0);
+}
+
+LRESULT eraseSelectionWindow(HDC dc) {
+    // Filled through the DC the message brings; BeginPaint belongs to WM_PAINT.
+    const SelectionRect rect = currentSelection();
+    const RECT area{0, 0, rect.width, rect.height};
+    const HBRUSH brush = CreateSolidBrush(currentSelectionColor());
+    if (brush) {
+        FillRect(dc, &area, brush);
+        DeleteObject(brush);
+    }
+    return 1;
+}
+
+void showSelectionWindow() {
+    if (app.selectionWindowShown) {
+        ShowWindow(app.selectionWindow, SW_SHOW);
+        UpdateWindow(app.selectionWindow);
+        return;
+    }
+    // A pop-up, not an overlapped window: an overlapped one is born at its
+    // minimum tracking size (about 116 x 27 at the top-left corner of the
+    // screen) and would show there until the first mouse move.
+    const HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, selectionWindowClass, "Screen Capture Subwindow", WS_POPUP, 0,
+                                        0, 0, 0, nullptr, nullptr, app.instance, nullptr);
+    if (!window) {
+        MessageBoxA(nullptr, selectionWindowFailedText, errorCaption, MB_ICONWARNING | MB_OK);
+        return;
+    }
+    app.selectionWindow = window;
+    SetWindowLongA(window, GWL_EXSTYLE, GetWindowLongA(window, GWL_EXSTYLE) | WS_EX_LAYERED);
+    SetLayeredWindowAttributes(window, 0, selectionAlpha, LWA_ALPHA);
+    SetWindowLongA(window, GWL_STYLE, static_cast<LONG>(WS_POPUP));
+    UpdateWindow(window);
+    ShowWindow(window, SW_SHOW);
+    app.selectionWindowShown = true;
+}
+
+} // namespace
+
+void beginSelection() {
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    app.selectionAnchor = cursor;
+    app.lastCursorPos = cursor;
+    if (app.captureActive && !app.selectionButtonDown)
+        showSelectionWindow();
+    app.selectionButtonDown = true;
+}
+
+void trackSelection() {
+    const SelectionRect rect = currentSelection();
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    app.lastCursorPos = cursor;
+    if (app.captureActive && app.selectionWindowShown)
+        SetWindowPos(app.selectionWindow, HWND_TOPMOST, rect.left, rect.top, rect.width, rect.height, 0);
+}
+
+void endSelection() {
+    const SelectionRect rect = currentSelection();
+    app.selectionButtonDown = false;
+    if (!app.captureActive)
+        return;
+    tearDownSelection();
+    if (makesScreenshot(rect))
+        createScreenshot(rect.left, rect.top, rect.width, rect.height);
+    // The capture ran on this thread; the system may have dropped a hook that
+    // waited too long meanwhile.
+    reinstallKeyboardHook();
+}
+
+void tearDownSelection() {
+    app.captureActive = false;
+    app.overlayMap.clear();
+    for (std::uint32_t i = 0; i < app.monitorCount && i < app.overlayWindows.size(); ++i) {
+        if (app.overlayWindows[i])
+            DestroyWindow(app.overlayWindows[i]);
+        app.overlayWindows[i] = nullptr;
+    }
+    // Only a live handle: a stale one may name another window by now.
+    if (app.selectionWindowShown && app.selectionWindow)
+        DestroyWindow(app.selectionWindow);
+    app.selectionWindow = nullptr;
+    app.overlaysShown = false;
+    app.selectionWindowShown = false;
+}
 
 LRESULT CALLBACK overlayWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    // A missing overlayMap entry is no error: only painting needs the monitor.
+    switch (msg) {
+    case WM_PAINT:
+        return paintOverlay(hwnd);
+    case WM_SETCURSOR:
+        return onSelectionSetCursor(lp);
+    case WM_MOUSEMOVE:
+        trackSelection();
+        return 0;
+    case WM_LBUTTONDOWN:
+        beginSelection();
+        return 0;
+    case WM_LBUTTONUP:
+        endSelection();
+        return 0;
+    }
     return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
 LRESULT CALLBACK selectionWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_ERASEBKGND:
+        return eraseSelectionWindow(reinterpret_cast<HDC>(wp));
+    case WM_MOUSEMOVE:
+        trackSelection();
+        return 0;
+    case WM_LBUTTONUP:
+        endSelection();
+        return 0;
+    }
     return DefWindowProcA(hwnd, msg, wp, lp);
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "shots/shots.h"
+#include "shots/slot_table.h"
 
 void releaseScreenshot(std::unique_ptr<ScreenshotWindow>& slot) {
     if (!slot)
@@ -25,6 +26,21 @@ void releaseScreenshot(std::unique_ptr<ScreenshotWindow>& slot) {
         std::remove(shot.cachePath.c_str());
     shot.cachePath.clear();
     slot.reset();
+}
+
+void closeScreenshot(std::uint32_t slot) {
+    if (slot >= app.screenshotCount || slot >= app.screenshots.size())
+        return;
+    std::unique_ptr<ScreenshotWindow>& record = app.screenshots[slot];
+    HWND window = record ? record->hwnd : nullptr;
+    if (!window) // a slot still being filled: its window is the one the index gives it
+        for (const auto& [handle, at] : app.screenshotIndex)
+            if (at == slot)
+                window = handle;
+    if (window)
+        DestroyWindow(window);
+    releaseScreenshot(record);
+    compactSlots(app.screenshots, app.screenshotCount, app.screenshotIndex, slot, window);
 }
 
 void closeAllScreenshots() {

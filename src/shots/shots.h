@@ -13,7 +13,8 @@
 // the record. The window itself is not touched. `slot` is null afterwards.
 void releaseScreenshot(std::unique_ptr<ScreenshotWindow>& slot);
 
-// Closes the window in `slot` and gives the slot back.
+// Closes the window in `slot` and gives the slot back: DestroyWindow, the
+// record released, the records above move down one slot, the index follows.
 void closeScreenshot(std::uint32_t slot);
 
 // "Close All": every window leaves screenshotIndex before it is destroyed (so

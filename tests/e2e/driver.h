@@ -10,8 +10,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace driver {
@@ -35,6 +38,11 @@ std::string scratchFolder(const std::string& name);
 
 // Polls `condition` every 20 ms until it holds or `timeoutMs` passes.
 bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
+// Milliseconds of a high-resolution clock, for latencies.
+double nowMs();
+// Polls `condition` as fast as it can; the milliseconds from `startMs` to the
+// first time it held, or nothing within `timeoutMs`.
+std::optional<double> msUntil(const std::function<bool()>& condition, double startMs, DWORD timeoutMs);
 
 // --- a running orvane.exe -------------------------------------------------------
 
@@ -86,6 +94,16 @@ POINT centreOf(const RECT& rect);
 void moveMouse(POINT screenPoint);
 void click(POINT screenPoint, Button button = Button::left);
 void pressKey(WORD virtualKey);
+void keyDown(WORD virtualKey);
+void keyUp(WORD virtualKey);
+// The keys pressed in order, released in reverse order ("Ctrl+PrintScreen").
+void pressChord(const std::vector<WORD>& keys);
+void buttonDown(Button button = Button::left);
+void buttonUp(Button button = Button::left);
+// A left-button drag in `steps` moves; the pointer rests at `to` (one move
+// more at the same point) before the release, so a program that reads the
+// cursor on each move has seen the end point.
+void drag(POINT from, POINT to, int steps = 8);
 // Clicks entry `index` of a popup menu of `itemCount` plain items.
 void clickMenuItem(HWND menu, int index, int itemCount);
 
@@ -97,8 +115,74 @@ struct Screenshot {
     std::vector<std::uint8_t> bgra; // top-down rows
     COLORREF pixel(int x, int y) const;
     bool savePng(const std::string& path) const;
+    // The part inside `rect` (clipped to the picture).
+    Screenshot crop(const RECT& rect) const;
+    // Same size and the same blue, green and red bytes everywhere (alpha is not compared).
+    bool sameColours(const Screenshot& other) const;
 };
 Screenshot grabScreen();
+// One pixel of the screen, read straight from the screen DC.
+COLORREF screenPixel(POINT at);
+
+// An asymmetric test picture: a red "F" on a blue ground with a green bar
+// along the bottom and a gradient in the top-right corner, so that row flips,
+// mirror images and channel swaps all show. `variant` shifts the colours.
+Screenshot testPicture(int width, int height, int variant = 0);
+
+// Image files as they decode: PNG (LodePNG), BMP (24 or 32 bits), JPEG
+// (the system's imaging component). Empty on failure.
+Screenshot decodeImageFile(const std::string& path);
+
+// --- windows of the driver's own ---------------------------------------------------------
+
+// A borderless window on a thread of its own that shows a picture pixel for
+// pixel; it can be repainted or moved while the test runs.
+class PatternWindow {
+public:
+    PatternWindow(POINT topLeft, const Screenshot& picture);
+    ~PatternWindow();
+    PatternWindow(const PatternWindow&) = delete;
+    PatternWindow& operator=(const PatternWindow&) = delete;
+    HWND window() const { return window_; }
+    RECT rect() const;
+    void show(const Screenshot& picture); // repainted before it returns
+    void moveTo(POINT topLeft);
+
+private:
+    static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    void run(POINT topLeft, HANDLE ready);
+
+    std::mutex lock_;
+    Screenshot picture_;
+    HWND window_ = nullptr;
+    DWORD threadId_ = 0;
+    std::thread thread_;
+};
+
+// A low-level keyboard hook of the driver's own, on a thread of its own. Hooks
+// run newest first, so a hook installed before orvane.exe starts sees a key
+// only if Orvane's hook passed it on.
+class KeyWatcher {
+public:
+    KeyWatcher();
+    ~KeyWatcher();
+    KeyWatcher(const KeyWatcher&) = delete;
+    KeyWatcher& operator=(const KeyWatcher&) = delete;
+    struct Key {
+        WPARAM message;
+        DWORD virtualKey;
+    };
+    std::vector<Key> keys() const;
+    bool saw(WPARAM message, DWORD virtualKey) const;
+    void clear();
+
+private:
+    static LRESULT CALLBACK hookProc(int code, WPARAM wp, LPARAM lp);
+    mutable std::mutex lock_;
+    std::vector<Key> keys_;
+    DWORD threadId_ = 0;
+    std::thread thread_;
+};
 
 } // namespace driver
 
@@ -125,5 +209,20 @@ bool waitForStartUp(Process& process, const std::vector<HWND>& iconsBefore, Runn
 HWND openTrayMenu(const RunningOrvane& orvane, Button button = Button::left);
 // Opens the tray menu and picks `item`.
 bool chooseTrayItem(const RunningOrvane& orvane, TrayItem item);
+
+constexpr const char* overlayClass = "Screen Capture";
+constexpr const char* selectionClass = "Screen Capture2";
+constexpr const char* screenshotClass = "Capped";
+
+// The visible top-level windows of `process` with this class.
+std::vector<HWND> visibleWindows(DWORD process, const std::string& windowClass);
+// prefs.txt in the (fresh) settings folder: close after Quick Save on, the
+// selection colour index and default format given, the default Quick Save folder.
+void writePreferences(int selectionColor, int defaultFormat);
+// Names (without folder) of the .jpg, .png and .bmp files in the cache folder.
+std::vector<std::string> cacheImageFiles();
+// The frame a screenshot window draws around `cut`: 255 minus the average of
+// the edge pixels, with the averages of red and blue trading places.
+COLORREF expectedFrameColor(const Screenshot& cut);
 
 } // namespace driver

@@ -103,3 +103,40 @@ TEST(OptionsScale, NeverBelowOneHundredPercent) {
 }
 
 } // namespace
+
+namespace {
+
+constexpr std::uintptr_t keyDown = 0x0100, keyUp = 0x0101, sysKeyDown = 0x0104, sysKeyUp = 0x0105;
+constexpr std::uint32_t escape = 0x1B, printScreen = 0x2C, letterA = 0x41;
+
+struct HookCase {
+    int code;
+    std::uintptr_t message;
+    std::uint32_t key;
+    bool captureActive;
+    HookKey result;
+};
+
+class KeyboardHookKeys : public ::testing::TestWithParam<HookCase> {};
+
+TEST_P(KeyboardHookKeys, EscapeCancelsARunningCaptureAndAPrintScreenReleaseAsks) {
+    const HookCase& c = GetParam();
+    EXPECT_EQ(classifyHookKey(c.code, c.message, c.key, c.captureActive), c.result);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, KeyboardHookKeys,
+    ::testing::Values(HookCase{0, keyDown, escape, true, HookKey::cancelCapture},
+                      HookCase{0, sysKeyDown, escape, true, HookKey::cancelCapture}, // Alt held
+                      HookCase{0, keyDown, escape, false, HookKey::other},           // no capture: only passed on
+                      HookCase{0, keyUp, escape, true, HookKey::other},
+                      HookCase{0, keyUp, printScreen, false, HookKey::printScreenReleased},
+                      HookCase{0, sysKeyUp, printScreen, false, HookKey::printScreenReleased}, // Alt+PrintScreen
+                      HookCase{0, keyUp, printScreen, true, HookKey::printScreenReleased},     // ignored later
+                      HookCase{0, keyDown, printScreen, false, HookKey::other}, // the press, auto-repeat too
+                      HookCase{0, sysKeyDown, printScreen, false, HookKey::other},
+                      HookCase{0, keyUp, letterA, true, HookKey::other},
+                      HookCase{-1, keyUp, printScreen, false, HookKey::other}, // not HC_ACTION
+                      HookCase{3, keyDown, escape, true, HookKey::other}));
+
+} // namespace

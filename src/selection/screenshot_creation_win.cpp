@@ -1,0 +1,126 @@
+// createScreenshot: a finished selection becomes a "Capped" window exactly
+// over it, showing the frozen desktop's pixels there inside a one-pixel
+// frame; the record is registered and the cache file queued for the save
+// worker. GUI thread, called by endSelection after the capture is torn down.
+#include <shellscalingapi.h>
+
+#include <cstdio>
+#include <ctime>
+#include <exception>
+#include <memory>
+#include <new>
+
+#include "app/app.h"
+#include "app/app_state.h"
+#include "output/output.h"
+#include "prefs/prefs.h"
+#include "selection/selection.h"
+#include "selection/selection_rules.h"
+#include "shots/shots.h"
+#include "shots/slot_table.h"
+
+namespace {
+
+constexpr const char* screenshotTitle = "Captured Image";
+constexpr UINT defaultDpi = 96;
+
+DesktopGeometry frozenGeometry() {
+    const FrozenDesktop& desktop = app.frozenDesktop;
+    return {desktop.originX, desktop.originY, desktop.width, desktop.height};
+}
+
+// Milliseconds of the process clock, modulo 1000.
+std::uint32_t clockRemainder() {
+    const std::clock_t ticks = std::clock();
+    const auto milliseconds = static_cast<unsigned long long>(ticks < 0 ? 0 : ticks) * 1000 / CLOCKS_PER_SEC;
+    return static_cast<std::uint32_t>(milliseconds % 1000);
+}
+
+// A name is taken when an open screenshot owns it or a file has it (a file
+// handed out by drag and drop stays in the folder after its window closed).
+bool cacheNameTaken(const std::string& name) {
+    for (std::uint32_t i = 0; i < app.screenshotCount && i < app.screenshots.size(); ++i)
+        if (app.screenshots[i] && app.screenshots[i]->cachePath == name)
+            return true;
+    return GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string newCachePath() {
+    if (app.cacheFolder.empty())
+        return {};
+    return uniqueCacheFileName(app.cacheFolder, static_cast<std::int64_t>(std::time(nullptr)), clockRemainder(),
+                               preferences.defaultFormat, cacheNameTaken);
+}
+
+void readMonitorDpi(ScreenshotWindow& shot) {
+    UINT dpiX = defaultDpi, dpiY = defaultDpi;
+    if (FAILED(GetDpiForMonitor(shot.monitor, MDT_RAW_DPI, &dpiX, &dpiY)) || dpiX == 0 || dpiY == 0) {
+        dpiX = dpiY = defaultDpi;
+        GetDpiForMonitor(shot.monitor, MDT_EFFECTIVE_DPI, &dpiX, &dpiY); // its result stands either way
+    }
+    shot.dpiX = dpiX;
+    shot.dpiY = dpiY;
+}
+
+void makeScreenshotWindow(SelectionRect rect) {
+    const FrozenDesktop& desktop = app.frozenDesktop;
+    // The monitors were learnt at start-up, the desktop at this capture: the
+    // cut reads only what the capture holds.
+    if (!desktop.valid || !desktop.pixels || !clipToDesktop(rect, frozenGeometry()) || !makesScreenshot(rect))
+        return;
+
+    const HWND hwnd = CreateWindowExA(WS_EX_TOOLWINDOW, screenshotWindowClass, screenshotTitle, WS_POPUP, rect.left,
+                                      rect.top, rect.width, rect.height, nullptr, nullptr, app.instance, nullptr);
+    if (!hwnd)
+        endProcess(ExitCode::screenshotCreationFailed);
+    const std::uint32_t slot = nextFreeSlot(app.screenshots, app.screenshotCount);
+    // From here messages to the window find its slot still empty: default processing.
+    app.screenshotIndex[hwnd] = slot;
+    SetWindowLongA(hwnd, GWL_STYLE, static_cast<LONG>(WS_POPUP));
+
+    auto shot = std::make_unique<ScreenshotWindow>();
+    const std::size_t bytes =
+        std::size_t(static_cast<std::uint32_t>(rect.width)) * static_cast<std::uint32_t>(rect.height) * 4;
+    shot->pixels.reset(new std::uint8_t[bytes]); // fully written by the cut
+    const EdgeSums sums = cutSelection(desktop.pixels.get(), frozenGeometry(), rect, shot->pixels.get());
+
+    shot->cachePath = newCachePath();
+    if (!shot->cachePath.empty()) {
+        // One level only; the settings folder above it is made at start-up.
+        CreateDirectoryA(app.cacheFolder.c_str(), nullptr);
+        SetFileAttributesA(app.cacheFolder.c_str(), FILE_ATTRIBUTE_HIDDEN);
+        enqueueSave(shot->cachePath.c_str(), shot->pixels.get(), static_cast<std::uint32_t>(rect.width),
+                    static_cast<std::uint32_t>(rect.height), preferences.defaultFormat);
+    }
+    shot->borderColor = frameColor(sums);
+    shot->bitmap = CreateBitmap(rect.width, rect.height, 1, 32, shot->pixels.get());
+
+    UpdateWindow(hwnd);
+    ShowWindow(hwnd, SW_SHOW);
+
+    shot->width = shot->imageWidth = rect.width;
+    shot->height = shot->imageHeight = rect.height;
+    shot->x = rect.left;
+    shot->y = rect.top;
+    shot->hwnd = hwnd;
+    shot->memoryDC = CreateCompatibleDC(nullptr);
+    if (shot->memoryDC && shot->bitmap)
+        shot->previousBitmap = SelectObject(shot->memoryDC, shot->bitmap);
+    ScreenshotWindow& record = *shot;
+    app.screenshots[slot] = std::move(shot);
+    app.screenshotCount = slot + 1;
+
+    record.monitor = MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST);
+    readMonitorDpi(record);
+    SetWindowPos(hwnd, HWND_TOPMOST, rect.left, rect.top, rect.width, rect.height, 0);
+}
+
+} // namespace
+
+void createScreenshot(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height) {
+    try {
+        makeScreenshotWindow({left, top, width, height});
+    } catch (const std::exception&) {
+        endProcess(ExitCode::screenshotException);
+    }
+}

@@ -1,0 +1,110 @@
+// Selection geometry, the cut and the cache name; see selection/selection_rules.h.
+#include "selection/selection_rules.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+void addPixel(EdgeSums& sums, const std::uint8_t* pixel) {
+    sums.blue += pixel[0];
+    sums.green += pixel[1];
+    sums.red += pixel[2];
+    ++sums.count;
+}
+
+void addRow(EdgeSums& sums, const std::uint8_t* row, std::int32_t width) {
+    for (std::int32_t i = 0; i < width; ++i)
+        addPixel(sums, row + std::size_t(static_cast<std::uint32_t>(i)) * 4);
+}
+
+std::uint8_t inverse(std::uint32_t sum, std::uint32_t count) {
+    return static_cast<std::uint8_t>(255 - (count == 0 ? 0 : sum / count));
+}
+
+} // namespace
+
+SelectionRect selectionRect(ScreenPoint anchor, ScreenPoint last) {
+    const std::int32_t left = std::min(anchor.x, last.x);
+    const std::int32_t top = std::min(anchor.y, last.y);
+    // Screen coordinates are far from the int32 limits; the difference is formed wide anyway.
+    const auto width = static_cast<std::int64_t>(std::max(anchor.x, last.x)) - left;
+    const auto height = static_cast<std::int64_t>(std::max(anchor.y, last.y)) - top;
+    return {left, top, static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)};
+}
+
+bool makesScreenshot(const SelectionRect& rect) {
+    return rect.width >= minimumScreenshotSize && rect.height >= minimumScreenshotSize;
+}
+
+bool clipToDesktop(SelectionRect& rect, const DesktopGeometry& desktop) {
+    const std::int64_t left = std::max<std::int64_t>(rect.left, desktop.originX);
+    const std::int64_t top = std::max<std::int64_t>(rect.top, desktop.originY);
+    const std::int64_t right =
+        std::min<std::int64_t>(std::int64_t{rect.left} + rect.width, std::int64_t{desktop.originX} + desktop.width);
+    const std::int64_t bottom =
+        std::min<std::int64_t>(std::int64_t{rect.top} + rect.height, std::int64_t{desktop.originY} + desktop.height);
+    if (right <= left || bottom <= top)
+        return false;
+    rect = {static_cast<std::int32_t>(left), static_cast<std::int32_t>(top), static_cast<std::int32_t>(right - left),
+            static_cast<std::int32_t>(bottom - top)};
+    return true;
+}
+
+EdgeSums cutSelection(const std::uint8_t* frozen, const DesktopGeometry& desktop, const SelectionRect& rect,
+                      std::uint8_t* image) {
+    EdgeSums sums;
+    if (rect.width <= 0 || rect.height <= 0)
+        return sums;
+    const std::size_t desktopWidth = static_cast<std::uint32_t>(desktop.width);
+    const std::size_t column = static_cast<std::uint32_t>(rect.left - desktop.originX);
+    const std::size_t rowBytes = std::size_t(static_cast<std::uint32_t>(rect.width)) * 4;
+    // Screen line top + j is memory row (height - 1) - (top - originY + j): the
+    // rows are walked downwards through memory, each one a contiguous copy.
+    const std::size_t firstLine = static_cast<std::uint32_t>(rect.top - desktop.originY);
+    const std::size_t lastMemoryRow = static_cast<std::uint32_t>(desktop.height - 1);
+    for (std::int32_t j = 0; j < rect.height; ++j) {
+        const std::size_t memoryRow = lastMemoryRow - (firstLine + static_cast<std::uint32_t>(j));
+        const std::uint8_t* source = frozen + (memoryRow * desktopWidth + column) * 4;
+        std::uint8_t* target = image + std::size_t(static_cast<std::uint32_t>(j)) * rowBytes;
+        std::memcpy(target, source, rowBytes);
+        if (j == 0 || j == rect.height - 1) {
+            addRow(sums, target, rect.width);
+        } else {
+            addPixel(sums, target);
+            if (rect.width > 1)
+                addPixel(sums, target + rowBytes - 4);
+        }
+    }
+    return sums;
+}
+
+std::uint32_t frameColor(const EdgeSums& sums) {
+    const std::uint32_t red = inverse(sums.blue, sums.count);
+    const std::uint32_t green = inverse(sums.green, sums.count);
+    const std::uint32_t blue = inverse(sums.red, sums.count);
+    return red | (green << 8) | (blue << 16);
+}
+
+std::string cacheFileName(std::string_view folder, std::int64_t seconds, std::uint32_t clockRemainder,
+                          ImageFormat format, std::uint32_t counter) {
+    std::string name(folder);
+    name += "ScreenCapture";
+    name += std::to_string(seconds);
+    name += std::to_string(clockRemainder);
+    if (counter > 1) {
+        name += '_';
+        name += std::to_string(counter);
+    }
+    name += extensionForFormat(format);
+    return name;
+}
+
+std::string uniqueCacheFileName(std::string_view folder, std::int64_t seconds, std::uint32_t clockRemainder,
+                                ImageFormat format, const std::function<bool(const std::string&)>& taken) {
+    for (std::uint32_t counter = 1;; ++counter) {
+        std::string name = cacheFileName(folder, seconds, clockRemainder, format, counter);
+        if (!taken(name))
+            return name;
+    }
+}

@@ -1,0 +1,292 @@
+// The capture inside one process under Wine: the tray window's capture
+// request freezes the real screen (GDI, and no desktop duplication since
+// Wine's outputs are SDR), the overlays come up borderless over each monitor,
+// the hook is installed afresh, and screenshot windows are made from the
+// frozen pixels with unique cache files and no limit on their number.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "app/app_state.h"
+#include "capture/capture_front.h"
+#include "capture/duplication.h"
+#include "capture/monitors.h"
+#include "output/output.h"
+#include "prefs/prefs.h"
+#include "selection/selection.h"
+#include "shots/shots.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool classRegistered(const char* name) {
+    WNDCLASSEXA info{};
+    info.cbSize = sizeof(info);
+    return GetClassInfoExA(GetModuleHandleA(nullptr), name, &info) != FALSE;
+}
+
+std::string freshCacheFolder(const std::string& name) {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(sizeof(temp), temp);
+    const fs::path folder = fs::path(temp) / ("orvane-win-" + name) / "VELTO_CACHE";
+    fs::remove_all(folder.parent_path());
+    fs::create_directories(folder.parent_path());
+    return folder.string() + "\\";
+}
+
+// The state start-up leaves behind, for the parts a capture uses.
+class CaptureInProcess : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetProcessDPIAware();
+        if (!classRegistered(trayWindowClass)) {
+            ASSERT_TRUE(registerWindowClasses());
+        }
+        app.instance = GetModuleHandleA(nullptr);
+        ASSERT_TRUE(enumerateMonitors(app.monitors));
+        app.monitorCount = static_cast<std::uint32_t>(app.monitors.size());
+        app.overlayWindows.assign(app.monitorCount, nullptr);
+        app.screenshots.clear();
+        app.screenshots.resize(screenshotSlots);
+        app.screenshotCount = 0;
+        app.screenshotIndex.clear();
+        app.captureActive = app.overlaysShown = app.selectionWindowShown = app.selectionButtonDown = false;
+        app.cacheFolder = freshCacheFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        preferences = Preferences{};
+    }
+
+    void TearDown() override {
+        if (app.captureActive)
+            tearDownSelection();
+        closeAllScreenshots();
+        releaseFrozenDesktop(app.frozenDesktop);
+        releaseDuplicationCache();
+        {
+            std::lock_guard<std::mutex> hold(saveQueueLock);
+            saveQueue.clear();
+        }
+    }
+
+    // A frozen desktop of our own: an asymmetric picture, bottom-up.
+    void freezePicture(std::int32_t originX, std::int32_t originY, std::int32_t width, std::int32_t height) {
+        FrozenDesktop& desktop = app.frozenDesktop;
+        releaseFrozenDesktop(desktop);
+        desktop.originX = originX;
+        desktop.originY = originY;
+        desktop.width = width;
+        desktop.height = height;
+        desktop.pixels = std::make_unique<std::uint8_t[]>(std::size_t(width) * std::size_t(height) * 4);
+        for (std::int32_t row = 0; row < height; ++row)
+            for (std::int32_t x = 0; x < width; ++x) {
+                std::uint8_t* p = &desktop.pixels[(std::size_t(row) * std::size_t(width) + std::size_t(x)) * 4];
+                const std::int32_t line = height - 1 - row; // bottom-up
+                p[0] = static_cast<std::uint8_t>(x * 3);
+                p[1] = static_cast<std::uint8_t>(line * 5);
+                p[2] = static_cast<std::uint8_t>(x < width / 3 && line < height / 2 ? 230 : 20);
+                p[3] = 255;
+            }
+        desktop.valid = true;
+    }
+};
+
+TEST_F(CaptureInProcess, TheCaptureRequestFreezesTheScreenWithGdiAloneAndInstallsTheHookAgain) {
+    ASSERT_TRUE(createTrayWindow());
+    installKeyboardHook();
+    const HHOOK firstHook = app.keyboardHook;
+    ASSERT_NE(firstHook, nullptr);
+
+    SendMessageA(app.trayWindow, captureRequestMessage, 0, 0);
+
+    const FrozenDesktop& desktop = app.frozenDesktop;
+    ASSERT_TRUE(desktop.valid);
+    EXPECT_TRUE(app.captureActive);
+    EXPECT_EQ(desktop.originX, GetSystemMetrics(SM_XVIRTUALSCREEN));
+    EXPECT_EQ(desktop.originY, GetSystemMetrics(SM_YVIRTUALSCREEN));
+    EXPECT_EQ(desktop.width, GetSystemMetrics(SM_CXVIRTUALSCREEN));
+    EXPECT_EQ(desktop.height, GetSystemMetrics(SM_CYVIRTUALSCREEN));
+    EXPECT_TRUE(duplicationCache.empty()) << "Wine's outputs are SDR: no duplication";
+
+    // The pixel copy is the DIB section's picture, bottom-up, opaque.
+    BITMAP info{};
+    ASSERT_EQ(GetObjectA(desktop.bitmap, sizeof(info), &info), static_cast<int>(sizeof(info)));
+    EXPECT_EQ(info.bmWidth, desktop.width);
+    EXPECT_EQ(info.bmHeight, desktop.height);
+    EXPECT_EQ(info.bmBitsPixel, 32);
+    const std::size_t bytes = std::size_t(desktop.width) * std::size_t(desktop.height) * 4;
+    ASSERT_NE(info.bmBits, nullptr);
+    EXPECT_EQ(std::memcmp(info.bmBits, desktop.pixels.get(), bytes), 0);
+    bool opaque = true;
+    for (std::size_t i = 3; i < bytes; i += 4)
+        opaque &= desktop.pixels[i] == 255;
+    EXPECT_TRUE(opaque);
+    EXPECT_EQ(GetCurrentObject(desktop.memoryDC, OBJ_BITMAP), desktop.bitmap);
+
+    ASSERT_EQ(app.overlayMap.size(), app.monitorCount);
+    for (std::uint32_t i = 0; i < app.monitorCount; ++i) {
+        const HWND overlay = app.overlayWindows[i];
+        ASSERT_TRUE(IsWindowVisible(overlay)) << i;
+        EXPECT_EQ(app.overlayMap.at(overlay), i);
+        EXPECT_EQ(GetWindowLongA(overlay, GWL_STYLE) & ~WS_VISIBLE & ~WS_CLIPSIBLINGS, 0);
+        RECT window{}, client{};
+        GetWindowRect(overlay, &window);
+        GetClientRect(overlay, &client);
+        const MonitorRect& monitor = app.monitors[i];
+        EXPECT_EQ(window.left, monitor.x);
+        EXPECT_EQ(window.top, monitor.y);
+        // No caption is left over from the creation style: client and window agree.
+        EXPECT_EQ(client.right, monitor.width);
+        EXPECT_EQ(client.bottom, monitor.height);
+    }
+
+    // The hook is a new one; the old one is gone.
+    EXPECT_NE(app.keyboardHook, nullptr);
+    EXPECT_NE(app.keyboardHook, firstHook);
+    EXPECT_FALSE(UnhookWindowsHookEx(firstHook));
+
+    // A second request while the overlays are up changes nothing.
+    const HWND overlay = app.overlayWindows[0];
+    const HBITMAP bitmap = desktop.bitmap;
+    SendMessageA(app.trayWindow, captureRequestMessage, 0, 0);
+    EXPECT_EQ(app.overlayWindows[0], overlay);
+    EXPECT_EQ(desktop.bitmap, bitmap);
+
+    tearDownSelection();
+    EXPECT_FALSE(app.captureActive);
+    EXPECT_FALSE(app.overlaysShown);
+    EXPECT_TRUE(app.overlayMap.empty());
+    EXPECT_FALSE(IsWindow(overlay));
+    EXPECT_TRUE(desktop.valid) << "the frozen desktop stays until the next capture";
+
+    UnhookWindowsHookEx(app.keyboardHook);
+    app.keyboardHook = nullptr;
+    DestroyWindow(app.trayWindow);
+    DestroyMenu(app.trayMenu);
+    app.trayWindow = nullptr;
+    app.trayMenu = nullptr;
+}
+
+TEST_F(CaptureInProcess, AScreenshotShowsTheFrozenPixelsAndQueuesItsCacheFile) {
+    freezePicture(-40, -20, 200, 120);
+    createScreenshot(-30, -10, 60, 40);
+    ASSERT_EQ(app.screenshotCount, 1u);
+    const ScreenshotWindow& shot = *app.screenshots[0];
+    EXPECT_EQ(app.screenshotIndex.at(shot.hwnd), 0u);
+    EXPECT_TRUE(IsWindowVisible(shot.hwnd));
+    EXPECT_EQ(GetWindowLongA(shot.hwnd, GWL_STYLE) & WS_POPUP, static_cast<LONG>(WS_POPUP));
+    EXPECT_TRUE(GetWindowLongA(shot.hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    RECT rect{};
+    GetWindowRect(shot.hwnd, &rect);
+    EXPECT_EQ(rect.left, -30);
+    EXPECT_EQ(rect.top, -10);
+    EXPECT_EQ(rect.right - rect.left, 60);
+    EXPECT_EQ(rect.bottom - rect.top, 40);
+    EXPECT_EQ(shot.imageWidth, 60);
+    EXPECT_EQ(shot.dpiX, shot.dpiY);
+    EXPECT_GT(shot.dpiX, 0u);
+    EXPECT_NE(shot.monitor, nullptr);
+    // Pixel (10, 5) of the image is desktop point (-20, -5): line 15, column 20.
+    const std::uint8_t* pixel = &shot.pixels[(5 * 60 + 10) * 4];
+    EXPECT_EQ(pixel[0], 60);
+    EXPECT_EQ(pixel[1], 75);
+    EXPECT_EQ(pixel[2], 230);
+
+    // The memory DC holds a bitmap of those pixels.
+    std::vector<std::uint8_t> drawn(60 * 40 * 4);
+    BITMAPINFO header{};
+    header.bmiHeader.biSize = sizeof(header.bmiHeader);
+    header.bmiHeader.biWidth = 60;
+    header.bmiHeader.biHeight = -40;
+    header.bmiHeader.biPlanes = 1;
+    header.bmiHeader.biBitCount = 32;
+    header.bmiHeader.biCompression = BI_RGB;
+    ASSERT_EQ(GetDIBits(shot.memoryDC, shot.bitmap, 0, 40, drawn.data(), &header, DIB_RGB_COLORS), 40);
+    for (std::size_t i = 0; i < drawn.size(); i += 4)
+        ASSERT_EQ(std::memcmp(&drawn[i], &shot.pixels[i], 3), 0) << i / 4;
+
+    // The cache file is queued in the (hidden) cache folder and written by a pass.
+    EXPECT_EQ(shot.cachePath.rfind(app.cacheFolder + "ScreenCapture", 0), 0u) << shot.cachePath;
+    EXPECT_EQ(shot.cachePath.substr(shot.cachePath.size() - 4), ".png");
+    EXPECT_TRUE(GetFileAttributesA(app.cacheFolder.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    runSavePass();
+    EXPECT_TRUE(fs::exists(shot.cachePath));
+}
+
+TEST_F(CaptureInProcess, ASelectionReachingPastTheFrozenDesktopIsCutToIt) {
+    freezePicture(0, 0, 100, 80);
+    createScreenshot(90, 70, 40, 40);
+    ASSERT_EQ(app.screenshotCount, 1u);
+    RECT rect{};
+    GetWindowRect(app.screenshots[0]->hwnd, &rect);
+    EXPECT_EQ(rect.right - rect.left, 10);
+    EXPECT_EQ(rect.bottom - rect.top, 10);
+    // Less than 5 x 5 left: nothing.
+    createScreenshot(97, 10, 40, 40);
+    EXPECT_EQ(app.screenshotCount, 1u);
+}
+
+TEST_F(CaptureInProcess, ScreenshotsInTheSameTickGetTheirOwnFilesAndTheTableGrowsPastAHundred) {
+    freezePicture(0, 0, 64, 48);
+    constexpr std::uint32_t made = 130;
+    for (std::uint32_t i = 0; i < made; ++i)
+        createScreenshot(static_cast<std::int32_t>(i % 50), 3, 8, 6);
+    ASSERT_EQ(app.screenshotCount, made);
+    EXPECT_EQ(app.screenshotIndex.size(), made);
+    std::set<std::string> paths;
+    for (std::uint32_t i = 0; i < made; ++i) {
+        ASSERT_NE(app.screenshots[i], nullptr) << i;
+        EXPECT_EQ(app.screenshotIndex.at(app.screenshots[i]->hwnd), i);
+        paths.insert(app.screenshots[i]->cachePath);
+    }
+    EXPECT_EQ(paths.size(), made) << "two screenshots share a cache file";
+    runSavePass();
+    std::size_t files = 0;
+    for (const auto& entry : fs::directory_iterator(app.cacheFolder))
+        files += entry.is_regular_file();
+    EXPECT_EQ(files, made);
+
+    // Closing one leaves every other file; the table closes up behind it.
+    const HWND third = app.screenshots[3]->hwnd;
+    const std::string thirdPath = app.screenshots[3]->cachePath;
+    const HWND fourth = app.screenshots[4]->hwnd;
+    closeScreenshot(3);
+    EXPECT_FALSE(IsWindow(third));
+    EXPECT_FALSE(fs::exists(thirdPath));
+    EXPECT_EQ(app.screenshotCount, made - 1);
+    EXPECT_EQ(app.screenshots[3]->hwnd, fourth);
+    EXPECT_EQ(app.screenshotIndex.at(fourth), 3u);
+    EXPECT_EQ(app.screenshotIndex.count(third), 0u);
+    EXPECT_EQ(app.screenshots[made - 1], nullptr);
+
+    closeAllScreenshots();
+    EXPECT_EQ(app.screenshotCount, 0u);
+    EXPECT_TRUE(fs::is_empty(app.cacheFolder));
+}
+
+TEST_F(CaptureInProcess, ANameTakenByAFileLeftInTheFolderIsNotReused) {
+    freezePicture(0, 0, 64, 48);
+    createScreenshot(0, 0, 10, 10);
+    ASSERT_EQ(app.screenshotCount, 1u);
+    // As after a drag and drop: the window goes, its file stays.
+    app.screenshots[0]->keepFile = true;
+    const std::string kept = app.screenshots[0]->cachePath;
+    runSavePass();
+    closeScreenshot(0);
+    ASSERT_TRUE(fs::exists(kept));
+    const auto written = fs::last_write_time(kept);
+    for (int i = 0; i < 20; ++i)
+        createScreenshot(0, 0, 12, 12);
+    for (std::uint32_t i = 0; i < app.screenshotCount; ++i)
+        EXPECT_NE(app.screenshots[i]->cachePath, kept);
+    runSavePass();
+    EXPECT_EQ(fs::last_write_time(kept), written);
+}
+
+} // namespace
