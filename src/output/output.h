@@ -4,10 +4,12 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <string_view>
 #include <vector>
 
 // 0 JPEG, 1 PNG, 2 BMP; any other value means "no format".
@@ -78,6 +80,12 @@ void enqueueSave(const char* path, const std::uint8_t* pixels, std::uint32_t wid
 using SaveJobWriter = void (*)(const SaveJob& job);
 void writeSaveJob(const SaveJob& job);
 void runSavePass(SaveJobWriter write = writeSaveJob);
+
+// Whether a job for exactly this path is queued or being written.
+bool savePending(std::string_view path);
+// Waits until no job for this path is queued or being written; false when
+// `timeout` passed first. Any thread but the worker's.
+bool waitForSave(std::string_view path, std::chrono::milliseconds timeout);
 
 // Body of the save worker thread: a pass every saveWorkerInterval while
 // `running` is set, then one last pass so that nothing queued is lost.

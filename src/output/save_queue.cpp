@@ -2,6 +2,7 @@
 // takes jobs in order, writes them with the lock released, and empties the
 // queue under the same hold as its last length check, so no job is skipped.
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <exception>
 #include <limits>
@@ -15,6 +16,17 @@ std::mutex saveQueueLock;
 std::atomic<bool> running{false};
 
 namespace {
+
+// Signalled after every job the worker has written; waitForSave sleeps on it.
+std::condition_variable saveWritten;
+
+// Whether a job for `path` waits in the queue or is being written. Lock held.
+bool pendingLocked(std::string_view path) {
+    for (const auto& job : saveQueue)
+        if (job && path == job->path.get())
+            return true;
+    return false;
+}
 
 constexpr auto saveWorkerInterval = std::chrono::milliseconds(200);
 
@@ -72,18 +84,36 @@ void writeSaveJob(const SaveJob& job) {
 
 void runSavePass(SaveJobWriter write) {
     for (std::size_t i = 0;; ++i) {
-        std::unique_ptr<SaveJob> job;
+        SaveJob* job = nullptr;
         {
             std::lock_guard<std::mutex> hold(saveQueueLock);
             if (i >= saveQueue.size()) {
                 saveQueue.clear();
                 return;
             }
-            job = std::move(saveQueue[i]);
+            // The job stays in its slot while it is written, so that it still
+            // counts as pending for savePending and waitForSave.
+            job = saveQueue[i].get();
         }
         write(*job);
-        // job goes here: pixels, then path, then the record.
+        std::unique_ptr<SaveJob> done;
+        {
+            std::lock_guard<std::mutex> hold(saveQueueLock);
+            done = std::move(saveQueue[i]);
+        }
+        saveWritten.notify_all();
+        // `done` goes here, outside the lock: pixels, then path, then the record.
     }
+}
+
+bool savePending(std::string_view path) {
+    std::lock_guard<std::mutex> hold(saveQueueLock);
+    return pendingLocked(path);
+}
+
+bool waitForSave(std::string_view path, std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> hold(saveQueueLock);
+    return saveWritten.wait_for(hold, timeout, [&] { return !pendingLocked(path); });
 }
 
 void saveWorker() {

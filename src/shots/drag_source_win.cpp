@@ -1,5 +1,104 @@
-// The drag-and-drop source objects. No drag exists yet, so there are no
-// tables to fill.
+// Ctrl + left press in a screenshot window: the cache file goes out as a
+// one-file CF_HDROP through the platform's modal drag loop.
+#define CINTERFACE
+#define COBJMACROS
+#include "shots/drag_objects.h"
+
+#include <cstring>
+
+#include "app/app.h"
+#include "output/output.h"
+#include "shots/shot_rules.h"
 #include "shots/shots.h"
 
-void prepareDragDropTables() {}
+namespace {
+
+// Longer than the worker's 200 ms pause plus the write of a 4K image.
+constexpr auto cacheWriteWait = std::chrono::seconds(10);
+
+// Out of (or back into) the always-on-top band, at each window's recorded place.
+void setScreenshotsTopmost(bool topmost) {
+    for (const auto& slot : app.screenshots) {
+        if (!slot || !slot->hwnd)
+            continue;
+        if (!topmost) {
+            // A throwaway popup is shown first, so that the foreground moves
+            // and the topmost window can leave the band.
+            HWND helper =
+                CreateWindowExA(0, plainWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, app.instance, nullptr);
+            if (helper)
+                ShowWindow(helper, SW_SHOW);
+            SetWindowPos(slot->hwnd, HWND_NOTOPMOST, slot->x, slot->y, slot->width, slot->height, 0);
+            if (helper)
+                DestroyWindow(helper);
+        } else {
+            SetWindowPos(slot->hwnd, HWND_TOPMOST, slot->x, slot->y, slot->width, slot->height, 0);
+        }
+    }
+}
+
+// The drop-file block in global memory, owned by the caller; null on failure.
+HGLOBAL makeDropBlock(const std::string& path) {
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    const std::vector<std::uint8_t> bytes = dropFileBlock(path, cursor.x, cursor.y);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes.size());
+    if (!block)
+        return nullptr;
+    void* at = GlobalLock(block);
+    if (!at) {
+        GlobalFree(block);
+        return nullptr;
+    }
+    std::memcpy(at, bytes.data(), bytes.size());
+    GlobalUnlock(block);
+    return block;
+}
+
+} // namespace
+
+LRESULT startScreenshotDrag(ScreenshotWindow& shot, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    app.dropPressPending = true;
+    shot.keepFile = true; // a drop target may still read the file after the window closes
+    const std::string path = shot.cachePath;
+
+    // Never hand out a file that is not there yet: its cache job may still be queued.
+    if (path.empty() || !waitForSave(path, cacheWriteWait) ||
+        GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        shot.keepFile = false;
+        return 0;
+    }
+    HGLOBAL block = makeDropBlock(path);
+    IDataObject* data = block ? createDragDataObject() : nullptr;
+    IDropSource* source = data ? createDragDropSource() : nullptr;
+    FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium{};
+    medium.tymed = TYMED_HGLOBAL;
+    medium.hGlobal = block;
+    if (!source || IDataObject_SetData(data, &format, &medium, TRUE) != S_OK) {
+        if (source)
+            IDropSource_Release(source);
+        if (data)
+            IDataObject_Release(data);
+        if (block)
+            GlobalFree(block);
+        shot.keepFile = false;
+        return 0;
+    }
+    block = nullptr; // the data object owns the block now and frees it with ReleaseStgMedium
+
+    setScreenshotsTopmost(false);
+    DWORD effect = DROPEFFECT_NONE;
+    const HRESULT result = DoDragDrop(data, source, DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect);
+    // The table may have changed during the modal loop: look the window up again.
+    if (result == DRAGDROP_S_DROP && (effect == DROPEFFECT_MOVE || effect == DROPEFFECT_NONE)) {
+        auto found = app.screenshotIndex.find(hwnd);
+        if (found != app.screenshotIndex.end())
+            closeScreenshot(found->second);
+    }
+    setScreenshotsTopmost(true);
+
+    IDropSource_Release(source);
+    IDataObject_Release(data);
+    return DefWindowProcA(hwnd, msg, wp, lp);
+}

@@ -1,7 +1,13 @@
-// The "Capped" window procedure: paints the image inside its one-pixel frame
-// and takes part in a running selection (moves feed it, a release ends it).
-// Moving, closing by a click and the menu come with the window's behaviour.
+// The "Capped" window procedure: paints the image inside its one-pixel frame,
+// moves with a left drag (rescaled for another monitor's DPI when that is
+// on), closes on a plain click, drags its file out with Ctrl, opens its menu
+// on a right release, and takes part in a running selection.
+#include <shellscalingapi.h>
+
+#include "app/app.h"
+#include "prefs/prefs.h"
 #include "selection/selection.h"
+#include "shots/shot_rules.h"
 #include "shots/shots.h"
 
 namespace {
@@ -33,9 +39,131 @@ LRESULT onShotSetCursor(LPARAM lp) {
     return 1;
 }
 
-LRESULT onShotLeftUp() {
+// The raw DPI first, the effective one when that fails, 96 when both do.
+void monitorDpi(HMONITOR monitor, UINT& dpiX, UINT& dpiY) {
+    dpiX = dpiY = 96;
+    if (FAILED(GetDpiForMonitor(monitor, MDT_RAW_DPI, &dpiX, &dpiY)) || dpiX == 0 || dpiY == 0) {
+        dpiX = dpiY = 96;
+        if (FAILED(GetDpiForMonitor(monitor, MDT_EFFECTIVE_DPI, &dpiX, &dpiY)) || dpiX == 0 || dpiY == 0)
+            dpiX = dpiY = 96;
+    }
+}
+
+void startMove(ScreenshotWindow& shot) {
+    app.dropPressPending = false;
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    app.lastCursorPos = cursor;
+    RECT frame{};
+    GetWindowRect(shot.hwnd, &frame);
+    shot.x = frame.left;
+    shot.y = frame.top;
+    shot.grabOffsetX = cursor.x - frame.left;
+    shot.grabOffsetY = cursor.y - frame.top;
+    shot.grabWidth = frame.right - frame.left;
+    shot.grabHeight = frame.bottom - frame.top;
+    shot.moving = true;
+    shot.pressX = cursor.x;
+    shot.pressY = cursor.y;
+    SetCapture(shot.hwnd);
+    shot.mouseCaptured = true;
+}
+
+// Moving never repaints; only a DPI rescale does.
+void moveStep(ScreenshotWindow& shot) {
+    std::int32_t width = shot.width, height = shot.height;
+    if (preferences.resizeScreenshotWindows) {
+        HMONITOR monitor = MonitorFromPoint(app.lastCursorPos, MONITOR_DEFAULTTONEAREST);
+        if (monitor != shot.monitor) {
+            UINT dpiX = 96, dpiY = 96;
+            monitorDpi(monitor, dpiX, dpiY);
+            width = rescaledLength(shot.imageWidth, dpiX, shot.dpiX);
+            height = rescaledLength(shot.imageHeight, dpiY, shot.dpiY);
+            shot.monitor = monitor;
+        }
+    }
+    shot.x = grabbedEdge(app.lastCursorPos.x, shot.grabOffsetX, width, shot.grabWidth);
+    shot.y = grabbedEdge(app.lastCursorPos.y, shot.grabOffsetY, height, shot.grabHeight);
+    const bool resized = width != shot.width || height != shot.height;
+    shot.width = width;
+    shot.height = height;
+    SetWindowPos(shot.hwnd, HWND_TOPMOST, shot.x, shot.y, width, height, 0);
+    if (resized)
+        InvalidateRect(shot.hwnd, nullptr, FALSE);
+}
+
+LRESULT onShotMouseMove(HWND hwnd) {
+    trackSelection();
+    // The selection may have closed windows: look this one up again.
+    const auto found = app.screenshotIndex.find(hwnd);
+    if (found == app.screenshotIndex.end() || !app.screenshots[found->second])
+        return 0;
+    ScreenshotWindow& shot = *app.screenshots[found->second];
+    if (!app.captureActive && shot.moving)
+        moveStep(shot);
+    return 0;
+}
+
+LRESULT onShotLeftDown(ScreenshotWindow& shot, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (GetAsyncKeyState(VK_CONTROL) & 0x8000)
+        return startScreenshotDrag(shot, hwnd, msg, wp, lp);
+    startMove(shot);
+    return 0;
+}
+
+LRESULT onShotLeftUp(HWND hwnd) {
+    {
+        const auto found = app.screenshotIndex.find(hwnd);
+        if (found != app.screenshotIndex.end() && app.screenshots[found->second] &&
+            app.screenshots[found->second]->mouseCaptured)
+            ReleaseCapture();
+    }
     if (app.selectionButtonDown)
-        endSelection();
+        endSelection(); // may make a new screenshot window and move the table
+    if (app.dropPressPending) {
+        app.dropPressPending = false;
+        return 0;
+    }
+    const auto found = app.screenshotIndex.find(hwnd);
+    if (found == app.screenshotIndex.end() || !app.screenshots[found->second])
+        return 0;
+    ScreenshotWindow& shot = *app.screenshots[found->second];
+    shot.moving = false;
+    // Pressed and released at one screen point: a click, wherever the pointer went between.
+    if (app.lastCursorPos.x == shot.pressX && app.lastCursorPos.y == shot.pressY)
+        closeScreenshot(found->second);
+    return 0;
+}
+
+LRESULT onShotRightUp(ScreenshotWindow& shot, HWND hwnd) {
+    if (shot.moving)
+        return 0;
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    app.lastCursorPos = cursor;
+    const auto command =
+        static_cast<UINT_PTR>(TrackPopupMenu(app.shotMenu, TPM_RETURNCMD, cursor.x, cursor.y, 0, hwnd, nullptr));
+    // The menu's modal loop may have changed the table: look the window up again.
+    const auto found = app.screenshotIndex.find(hwnd);
+    if (found == app.screenshotIndex.end() || !app.screenshots[found->second])
+        return 0;
+    ScreenshotWindow& current = *app.screenshots[found->second];
+    switch (command) {
+    case shotSaveAsCommand:
+        saveScreenshotAs(current);
+        break;
+    case shotQuickSaveCommand:
+        quickSaveScreenshot(current, found->second);
+        break;
+    case shotCopyCommand:
+        copyScreenshot(current);
+        break;
+    case shotCloseAllCommand:
+        closeAllScreenshots();
+        break;
+    default:
+        break;
+    }
     return 0;
 }
 
@@ -55,10 +183,13 @@ LRESULT CALLBACK screenshotWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     case WM_SETCURSOR:
         return onShotSetCursor(lp);
     case WM_MOUSEMOVE:
-        trackSelection();
-        return 0;
+        return onShotMouseMove(hwnd);
+    case WM_LBUTTONDOWN:
+        return onShotLeftDown(shot, hwnd, msg, wp, lp);
     case WM_LBUTTONUP:
-        return onShotLeftUp();
+        return onShotLeftUp(hwnd);
+    case WM_RBUTTONUP:
+        return onShotRightUp(shot, hwnd);
     }
     return DefWindowProcA(hwnd, msg, wp, lp);
 }

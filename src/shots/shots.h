@@ -25,3 +25,15 @@ LRESULT CALLBACK screenshotWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 
 // Fills the operation tables of the drag-and-drop objects; after OleInitialize.
 void prepareDragDropTables();
+
+// Ctrl + left press: drags the cache file out (waiting for its save first);
+// the press's result. The window may be closed by the time it returns.
+LRESULT startScreenshotDrag(ScreenshotWindow& shot, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+// "Copy": the image at its captured size onto the clipboard as CF_BITMAP.
+void copyScreenshot(const ScreenshotWindow& shot);
+// "Save As": the save dialog, then a queued save of a copy of the image.
+void saveScreenshotAs(const ScreenshotWindow& shot);
+// "Quick Save": a free name in the Quick Save folder (made when missing); the
+// window in `slot` closes afterwards when closeScreenshotOnSave is set, and
+// stays open, with a message, when the folder cannot be made.
+void quickSaveScreenshot(const ScreenshotWindow& shot, std::uint32_t slot);

@@ -153,3 +153,32 @@ TEST_F(SaveQueue, ImpossibleSizesAreDroppedWithoutAJob) {
 }
 
 } // namespace
+
+namespace {
+
+bool pendingDuringOwnWrite = false;
+void recordPending(const SaveJob& job) { pendingDuringOwnWrite = savePending(job.path.get()); }
+
+TEST_F(SaveQueue, AJobCountsAsPendingUntilItIsWritten) {
+    const std::uint8_t pixel[4] = {};
+    enqueueSave("a.png", pixel, 1, 1, 1);
+    EXPECT_TRUE(savePending("a.png"));
+    EXPECT_FALSE(savePending("a.pn"));
+    EXPECT_FALSE(savePending("b.png"));
+    runSavePass(recordPending);
+    EXPECT_TRUE(pendingDuringOwnWrite) << "a job being written is still pending";
+    EXPECT_FALSE(savePending("a.png"));
+}
+
+TEST_F(SaveQueue, WaitForSaveReturnsOnceTheFileIsWritten) {
+    const auto pixels = makeFPictureBgra(8, 8);
+    const std::string path = dir_.file("wait.bmp");
+    EXPECT_TRUE(waitForSave(path, std::chrono::milliseconds(0))) << "nothing queued: nothing to wait for";
+    enqueueSave(path.c_str(), pixels.data(), 8, 8, 2);
+    EXPECT_FALSE(waitForSave(path, std::chrono::milliseconds(20))) << "no worker yet";
+    startWorker();
+    EXPECT_TRUE(waitForSave(path, std::chrono::seconds(10)));
+    EXPECT_EQ(readFileBytes(path).size(), 54u + 8 * 24);
+}
+
+} // namespace

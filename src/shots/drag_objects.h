@@ -1,0 +1,42 @@
+// The three objects a drag needs, as plain records with the interface table
+// first. Include only from files that define CINTERFACE and COBJMACROS before
+// any Windows header (the objects are seen through the C form of the
+// interfaces); everything else goes through shots.h.
+#pragma once
+
+#ifndef CINTERFACE
+#error "drag_objects.h needs CINTERFACE"
+#endif
+
+#include <windows.h>
+#include <ole2.h>
+
+struct DragDataObject {
+    IDataObjectVtbl* table;
+    LONG refCount;
+    FORMATETC** formats; // private copies
+    STGMEDIUM** media;   // parallel to formats; entry i holds the data of format i
+    UINT count;
+};
+
+struct FormatEnumerator {
+    IEnumFORMATETCVtbl* table;
+    LONG refCount;
+    FORMATETC* formats; // by value
+    UINT count;
+    UINT position; // the next record to hand out
+};
+
+struct DragDropSource {
+    IDropSourceVtbl* table;
+    LONG refCount;
+};
+
+// New objects with one reference, owned by the caller; null when memory is short.
+// The tables must have been filled (prepareDragDropTables) first.
+IDataObject* createDragDataObject();
+IDropSource* createDragDropSource();
+IEnumFORMATETC* createFormatEnumerator(const FORMATETC* formats, UINT count, UINT position);
+
+// The copy of a stored medium that GetData hands out (the caller owns it).
+STGMEDIUM duplicateMedium(const STGMEDIUM& source, const FORMATETC& format);

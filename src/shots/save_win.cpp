@@ -1,0 +1,100 @@
+// "Save As" and "Quick Save": both queue a job with a copy of the image at its
+// captured size; the save worker writes it. Quick Save picks a free name and
+// makes its folder, and keeps the window open when it cannot.
+#include "shots/shots.h"
+
+#include <commdlg.h>
+
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <string>
+
+#include "output/output.h"
+#include "prefs/prefs.h"
+#include "shots/shot_rules.h"
+
+namespace {
+
+constexpr char saveAsFilter[] = "JPG Files\0*.jpg\0PNG Files\0*.png\0BMP Files\0*.bmp\0Any File\0*.*\0";
+constexpr const char* quickSaveCaption = "Quick Save";
+
+std::unique_ptr<std::uint8_t[]> copyImage(const ScreenshotWindow& shot) {
+    const std::size_t bytes = std::size_t(shot.imageWidth) * std::size_t(shot.imageHeight) * 4;
+    std::unique_ptr<std::uint8_t[]> copy(new (std::nothrow) std::uint8_t[bytes]);
+    if (copy)
+        std::memcpy(copy.get(), shot.pixels.get(), bytes);
+    return copy;
+}
+
+bool fileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Creates every missing level of `folder` (ending in a separator).
+bool makeFolders(const std::string& folder) {
+    for (std::size_t at = 0; (at = folder.find_first_of("/\\", at + 1)) != std::string::npos;) {
+        const std::string level = folder.substr(0, at);
+        if (level.empty() || level.back() == ':')
+            continue; // a drive: nothing to make
+        const DWORD attributes = GetFileAttributesA(level.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES) {
+            if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+                return false;
+            continue;
+        }
+        if (!CreateDirectoryA(level.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+            return false;
+    }
+    const DWORD attributes = GetFileAttributesA(folder.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void tellQuickSaveFailed(const std::string& folder) {
+    const std::string text =
+        folder.empty() ? std::string("There is no Quick Save folder. Choose one in Options.")
+                       : "The Quick Save folder " + folder + " could not be created. The screenshot was not saved.";
+    MessageBoxA(nullptr, text.c_str(), quickSaveCaption, MB_OK | MB_ICONWARNING);
+}
+
+} // namespace
+
+void saveScreenshotAs(const ScreenshotWindow& shot) {
+    // Copied before the dialog opens: the window may be closed while it is up.
+    const std::int32_t width = shot.imageWidth, height = shot.imageHeight;
+    std::unique_ptr<std::uint8_t[]> image = copyImage(shot);
+    if (!image)
+        return;
+    char name[260] = "New Screen Capture";
+    OPENFILENAMEA dialog{};
+    dialog.lStructSize = sizeof(dialog);
+    dialog.lpstrFilter = saveAsFilter;
+    dialog.nFilterIndex = preferences.defaultFormat >= 0 && preferences.defaultFormat <= 2
+                              ? static_cast<DWORD>(preferences.defaultFormat + 1)
+                              : 2;
+    dialog.lpstrFile = name;
+    dialog.nMaxFile = sizeof(name);
+    dialog.lpstrTitle = "Save Image";
+    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_DONTADDTORECENT;
+    if (!GetSaveFileNameA(&dialog))
+        return;
+    enqueueSave(name, image.get(), static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
+                static_cast<ImageFormat>(dialog.nFilterIndex) - 1);
+}
+
+void quickSaveScreenshot(const ScreenshotWindow& shot, std::uint32_t slot) {
+    // An empty folder would put the file wherever the current folder happens to be.
+    if (quickSaveFolder.empty() || !makeFolders(quickSaveFolder)) {
+        tellQuickSaveFailed(quickSaveFolder);
+        return;
+    }
+    const std::string name =
+        quickSaveName(quickSaveFolder, static_cast<std::int64_t>(std::time(nullptr)), preferences.defaultFormat,
+                      [](const std::string& candidate) { return fileExists(candidate) || savePending(candidate); });
+    std::unique_ptr<std::uint8_t[]> image = copyImage(shot);
+    if (!image)
+        return;
+    enqueueSave(name.c_str(), image.get(), static_cast<std::uint32_t>(shot.imageWidth),
+                static_cast<std::uint32_t>(shot.imageHeight), preferences.defaultFormat);
+    // The job holds its own copy: closing now does not stop the save.
+    if (preferences.closeScreenshotOnSave)
+        closeScreenshot(slot);
+}

@@ -1,0 +1,39 @@
+// The portable rules of screenshot windows: the drop-file block a drag hands
+// out, the size and place of a window on a monitor of another DPI, and Quick
+// Save names. No Win32 header: the native tests reach all of it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// --- Drag and drop ---------------------------------------------------------
+
+// 20-byte DROPFILES header (list offset 20, cursor x and y, non-client flag 1,
+// wide flag 0; little-endian), the path and its zero, and the zero that ends
+// the list: path.size() + 22 bytes.
+std::vector<std::uint8_t> dropFileBlock(std::string_view path, std::int32_t cursorX, std::int32_t cursorY);
+
+// --- DPI rescale -----------------------------------------------------------
+
+// imageLength x newDpi / creationDpi, rounded half up, clamped to 1..INT32_MAX;
+// imageLength itself when either DPI is 0.
+std::int32_t rescaledLength(std::int32_t imageLength, std::uint32_t newDpi, std::uint32_t creationDpi);
+
+// MulDiv as Win32 has it: a x b / c in 64 bits, rounded half away from zero;
+// -1 when c is 0 or the result does not fit in 32 bits.
+std::int32_t mulDivRounded(std::int32_t a, std::int32_t b, std::int32_t c);
+
+// Where the window's edge goes so that the point grabbed `grabOffset` into a
+// window of `grabLength` stays under the cursor at the new length.
+std::int32_t grabbedEdge(std::int32_t cursor, std::int32_t grabOffset, std::int32_t newLength, std::int32_t grabLength);
+
+// --- Quick Save ------------------------------------------------------------
+
+// folder + "ScreenCapture" + seconds + extension. When `taken` says that name
+// is used (on disk or by a queued save), " (2)", " (3)" ... go before the
+// extension until a free one is found.
+std::string quickSaveName(std::string_view folder, std::int64_t seconds, std::int32_t format,
+                          const std::function<bool(const std::string&)>& taken);

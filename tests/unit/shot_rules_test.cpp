@@ -1,0 +1,80 @@
+#include <algorithm>
+
+#include <gtest/gtest.h>
+
+#include "shots/shot_rules.h"
+
+namespace {
+
+std::int32_t le32(const std::vector<std::uint8_t>& b, std::size_t at) {
+    return static_cast<std::int32_t>(std::uint32_t{b[at]} | std::uint32_t{b[at + 1]} << 8 |
+                                     std::uint32_t{b[at + 2]} << 16 | std::uint32_t{b[at + 3]} << 24);
+}
+
+TEST(DropFileBlock, IsTheHeaderThePathAndTwoZeros) {
+    const std::string path = "C:\\Users\\Bob\\AppData\\Local\\Lumagrab\\VELTO_CACHE\\1_2.png";
+    const auto block = dropFileBlock(path, -1700, 33);
+    ASSERT_EQ(block.size(), path.size() + 22);
+    EXPECT_EQ(le32(block, 0), 20);
+    EXPECT_EQ(le32(block, 4), -1700); // a monitor left of the primary one
+    EXPECT_EQ(le32(block, 8), 33);
+    EXPECT_EQ(le32(block, 12), 1);
+    EXPECT_EQ(le32(block, 16), 0);
+    EXPECT_EQ(std::string(block.begin() + 20, block.begin() + 20 + static_cast<long>(path.size())), path);
+    EXPECT_EQ(block[block.size() - 2], 0);
+    EXPECT_EQ(block[block.size() - 1], 0);
+    EXPECT_EQ(dropFileBlock("", 0, 0).size(), 22u);
+}
+
+} // namespace
+
+namespace {
+
+// A window dragged between monitors keeps its physical size and the grabbed point.
+TEST(ShotRescale, DoublesOnTwiceTheDpiAndComesBackExactly) {
+    EXPECT_EQ(rescaledLength(400, 192, 96), 800);
+    EXPECT_EQ(rescaledLength(300, 192, 96), 600);
+    EXPECT_EQ(rescaledLength(400, 96, 96), 400);  // back on the first monitor: measured from the creation DPI
+    EXPECT_EQ(rescaledLength(401, 144, 96), 602); // 601.5 rounds up
+    EXPECT_EQ(rescaledLength(5, 96, 192), 3);     // 2.5 rounds up
+    EXPECT_EQ(rescaledLength(1, 24, 192), 1);     // never 0
+    EXPECT_EQ(rescaledLength(2000000000, 192, 96), 2147483647);
+    EXPECT_EQ(rescaledLength(400, 0, 96), 400);
+    EXPECT_EQ(rescaledLength(400, 192, 0), 400);
+}
+
+TEST(ShotRescale, TheGrabbedPointStaysUnderThePointer) {
+    // Grabbed 100 px into a 400 px window; at 800 px that point is 200 px in.
+    EXPECT_EQ(grabbedEdge(2500, 100, 800, 400), 2300);
+    EXPECT_EQ(grabbedEdge(2500, 100, 400, 400), 2400);
+    EXPECT_EQ(grabbedEdge(-300, 3, 800, 400), -306); // a monitor left of the primary one
+    EXPECT_EQ(grabbedEdge(10, 1, 3, 2), 8);          // 1.5 rounds away from zero
+}
+
+TEST(ShotRescale, MulDivRoundsHalfAwayFromZeroAndReportsOverflow) {
+    EXPECT_EQ(mulDivRounded(3, 1, 2), 2);
+    EXPECT_EQ(mulDivRounded(-3, 1, 2), -2);
+    EXPECT_EQ(mulDivRounded(3, -1, 2), -2);
+    EXPECT_EQ(mulDivRounded(-3, -1, -2), -2);
+    EXPECT_EQ(mulDivRounded(7, 5, 0), -1);
+    EXPECT_EQ(mulDivRounded(2147483647, 2, 1), -1);
+    EXPECT_EQ(mulDivRounded(2147483647, 2147483647, 2147483647), 2147483647);
+}
+
+TEST(QuickSaveName, IsFolderStemSecondsAndTheFormatsExtension) {
+    const auto none = [](const std::string&) { return false; };
+    EXPECT_EQ(quickSaveName("D:/shots/", 1700000000, 0, none), "D:/shots/ScreenCapture1700000000.jpg");
+    EXPECT_EQ(quickSaveName("D:/shots/", 1700000000, 1, none), "D:/shots/ScreenCapture1700000000.png");
+    EXPECT_EQ(quickSaveName("D:/shots/", 1700000000, 2, none), "D:/shots/ScreenCapture1700000000.bmp");
+    EXPECT_EQ(quickSaveName("D:/shots/", 1700000000, 7, none), "D:/shots/ScreenCapture1700000000.png");
+}
+
+TEST(QuickSaveName, ANameInUseGetsTheNextFreeNumber) {
+    const std::vector<std::string> used = {"C:/q/ScreenCapture5.png", "C:/q/ScreenCapture5 (2).png"};
+    const auto taken = [&](const std::string& name) { return std::find(used.begin(), used.end(), name) != used.end(); };
+    EXPECT_EQ(quickSaveName("C:/q/", 5, 1, taken), "C:/q/ScreenCapture5 (3).png");
+    EXPECT_EQ(quickSaveName("C:/q/", 5, 0, taken), "C:/q/ScreenCapture5.jpg"); // another format is free
+    EXPECT_EQ(quickSaveName("C:/q/", 6, 1, taken), "C:/q/ScreenCapture6.png");
+}
+
+} // namespace
