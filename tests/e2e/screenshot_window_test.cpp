@@ -2,7 +2,12 @@
 // with a click, its menu, Quick Save, Copy. Real windows, files and clipboard.
 #include <gtest/gtest.h>
 
+#include <ole2.h>
+#include <shellapi.h>
+
 #include <algorithm>
+#include <atomic>
+#include <cctype>
 
 #include "driver.h"
 
@@ -52,9 +57,16 @@ protected:
 
     // PrintScreen, a drag over `rect`, and the new pinned window.
     HWND pin(const RECT& rect) {
+        // The notification icon comes before the keyboard hook: wait for the message loop.
+        process->waitUntilIdle(5000);
         pressKey(VK_SNAPSHOT);
-        if (!waitUntil([&] { return !visibleWindows(process->id(), overlayClass).empty(); }, 5000))
+        if (!waitUntil([&] { return !visibleWindows(process->id(), overlayClass).empty(); }, 5000)) {
+            ADD_FAILURE() << "PrintScreen opened no overlay";
             return nullptr;
+        }
+        // A drag before the overlays take input would be lost.
+        process->waitUntilIdle(3000);
+        Sleep(100);
         const std::vector<HWND> before = shots();
         drag({rect.left, rect.top}, {rect.right, rect.bottom});
         HWND made = nullptr;
@@ -228,5 +240,209 @@ TEST_F(ScreenshotWindowUse, CopyPutsTheCapturedPixelsOnTheClipboardAndTheyOutliv
     CloseClipboard();
     EXPECT_TRUE(pasted.sameColours(before.crop(area))) << "the clipboard does not hold the captured pixels";
 }
+
+// A window of the driver's own that accepts dropped files, on a thread of its
+// own with OLE started, answering every drop with `effect`.
+class DropTarget : public IDropTarget {
+public:
+    DropTarget(const RECT& place, DWORD effect) : effect_(effect) {
+        HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        thread_ = std::thread([this, place, ready] { run(place, ready); });
+        WaitForSingleObject(ready, 5000);
+        CloseHandle(ready);
+    }
+    ~DropTarget() {
+        PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
+        thread_.join();
+    }
+    DropTarget(const DropTarget&) = delete;
+    DropTarget& operator=(const DropTarget&) = delete;
+
+    bool registered() const { return registered_; }
+    bool entered() const { return entered_; }
+    bool dropped() const { return dropped_; }
+    // Whether a DragOver saw a visible screenshot window of `process` in the topmost band.
+    bool sawTopmostShot() const { return sawTopmost_; }
+    int dragOvers() const { return dragOvers_; }
+    std::vector<std::string> files() const {
+        std::lock_guard<std::mutex> hold(lock_);
+        return files_;
+    }
+    void watch(DWORD process) { process_ = process; }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override {
+        if (IsEqualIID(id, IID_IUnknown) || IsEqualIID(id, IID_IDropTarget)) {
+            *out = static_cast<IDropTarget*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    // Lives as long as the test's object: counted only for the platform's sake.
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override { return --refs_; }
+    HRESULT STDMETHODCALLTYPE DragEnter(IDataObject*, DWORD, POINTL, DWORD* effect) override {
+        entered_ = true;
+        *effect = effect_ == DROPEFFECT_NONE ? DROPEFFECT_COPY : effect_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DragOver(DWORD, POINTL, DWORD* effect) override {
+        ++dragOvers_;
+        for (HWND shot : visibleWindows(process_, screenshotClass))
+            if (GetWindowLongPtrA(shot, GWL_EXSTYLE) & WS_EX_TOPMOST)
+                sawTopmost_ = true;
+        *effect = effect_ == DROPEFFECT_NONE ? DROPEFFECT_COPY : effect_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DragLeave() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
+        FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+        STGMEDIUM medium{};
+        if (data->GetData(&format, &medium) == S_OK) {
+            const auto drop = static_cast<HDROP>(GlobalLock(medium.hGlobal));
+            if (drop) {
+                std::lock_guard<std::mutex> hold(lock_);
+                const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+                for (UINT i = 0; i < count; ++i) {
+                    char path[MAX_PATH] = {};
+                    DragQueryFileA(drop, i, path, sizeof path);
+                    files_.push_back(path);
+                }
+                GlobalUnlock(medium.hGlobal);
+            }
+            ReleaseStgMedium(&medium);
+        }
+        *effect = effect_;
+        dropped_ = true;
+        return S_OK;
+    }
+
+private:
+    void run(const RECT& place, HANDLE ready) {
+        threadId_ = GetCurrentThreadId();
+        OleInitialize(nullptr);
+        WNDCLASSA windowClass{};
+        windowClass.lpfnWndProc = DefWindowProcA;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+        windowClass.lpszClassName = "OrvaneDriverDropTarget";
+        RegisterClassA(&windowClass);
+        window_ = CreateWindowExA(WS_EX_TOPMOST, windowClass.lpszClassName, "drop here", WS_POPUP | WS_VISIBLE,
+                                  place.left, place.top, place.right - place.left, place.bottom - place.top, nullptr,
+                                  nullptr, windowClass.hInstance, nullptr);
+        registered_ = window_ && RegisterDragDrop(window_, this) == S_OK;
+        MSG msg{};
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE); // the thread's queue, before the test posts to it
+        SetEvent(ready);
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (registered_)
+            RevokeDragDrop(window_);
+        DestroyWindow(window_);
+        OleUninitialize();
+    }
+
+    const DWORD effect_;
+    std::atomic<DWORD> process_{0};
+    std::atomic<ULONG> refs_{1};
+    std::atomic<bool> registered_{false}, entered_{false}, dropped_{false}, sawTopmost_{false};
+    std::atomic<int> dragOvers_{0};
+    mutable std::mutex lock_;
+    std::vector<std::string> files_;
+    HWND window_ = nullptr;
+    DWORD threadId_ = 0;
+    std::thread thread_;
+};
+
+const RECT dropPlace{760, 200, 1000, 440};
+
+// Ctrl + left press at `from`, moves to `to`, then `finish` while the button is still down.
+void ctrlDrag(POINT from, POINT to, const std::function<void()>& finish) {
+    moveMouse(from);
+    Sleep(40);
+    keyDown(VK_CONTROL);
+    Sleep(40);
+    buttonDown();
+    Sleep(100);
+    for (int i = 1; i <= 12; ++i) {
+        moveMouse({from.x + (to.x - from.x) * i / 12, from.y + (to.y - from.y) * i / 12});
+        Sleep(60);
+    }
+    Sleep(200);
+    moveMouse(to);
+    Sleep(200);
+    finish();
+    keyUp(VK_CONTROL);
+}
+
+// Without letter case, either separator.
+bool samePath(std::string a, std::string b) {
+    for (std::string* path : {&a, &b})
+        for (char& c : *path)
+            c = c == '/' ? '\\' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return a == b;
+}
+
+bool allShotsTopmost(DWORD process) {
+    for (HWND shot : visibleWindows(process, screenshotClass))
+        if (!(GetWindowLongPtrA(shot, GWL_EXSTYLE) & WS_EX_TOPMOST))
+            return false;
+    return true;
+}
+
+struct DropCase {
+    const char* name;
+    DWORD effect;
+    bool closes;
+};
+
+class ScreenshotDragOut : public ScreenshotWindowUse, public ::testing::WithParamInterface<DropCase> {};
+
+TEST_P(ScreenshotDragOut, HandsOutTheCacheFileAndClosesOnlyAfterAMoveOrAnEffectlessDrop) {
+    const Screenshot before = grabScreen();
+    const HWND shot = pin(area);
+    ASSERT_NE(shot, nullptr);
+    const HWND other = pin({420, 160, 560, 260});
+    ASSERT_NE(other, nullptr);
+    DropTarget target(dropPlace, GetParam().effect);
+    ASSERT_TRUE(target.registered());
+    target.watch(process->id());
+
+    ctrlDrag(centreOf(windowRect(shot)), centreOf(dropPlace), [] { buttonUp(); });
+    ASSERT_TRUE(waitUntil([&] { return target.dropped(); }, 5000))
+        << "no drop arrived (entered: " << target.entered() << ")";
+    EXPECT_GT(target.dragOvers(), 0);
+    EXPECT_FALSE(target.sawTopmostShot()) << "a screenshot window stayed topmost during the drag";
+
+    const std::vector<std::string> files = target.files();
+    ASSERT_EQ(files.size(), 1u);
+    const std::vector<std::string> cache = cacheImageFiles();
+    EXPECT_TRUE(fileExists(files.front())) << files.front();
+    EXPECT_TRUE(std::any_of(cache.begin(), cache.end(),
+                            [&](const std::string& name) { return samePath(files.front(), cacheFolder() + name); }))
+        << files.front() << " is not a cache file";
+    EXPECT_TRUE(decodeImageFile(files.front()).sameColours(before.crop(area)))
+        << "the dropped file is not the screenshot";
+
+    if (GetParam().closes)
+        EXPECT_TRUE(waitUntil([&] { return !IsWindow(shot); }, 3000)) << "the window stayed";
+    else {
+        Sleep(300);
+        EXPECT_TRUE(IsWindow(shot)) << "a copy drop closed the window";
+    }
+    EXPECT_TRUE(fileExists(files.front())) << "the dropped file was deleted";
+    EXPECT_TRUE(waitUntil([&] { return allShotsTopmost(process->id()); }, 3000))
+        << "the screenshot windows are not topmost again";
+    EXPECT_TRUE(IsWindow(other));
+}
+
+INSTANTIATE_TEST_SUITE_P(Effects, ScreenshotDragOut,
+                         ::testing::Values(DropCase{"Copy", DROPEFFECT_COPY, false},
+                                           DropCase{"Move", DROPEFFECT_MOVE, true},
+                                           DropCase{"None", DROPEFFECT_NONE, true}),
+                         [](const ::testing::TestParamInfo<DropCase>& each) { return std::string(each.param.name); });
 
 } // namespace
