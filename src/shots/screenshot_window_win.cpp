@@ -105,7 +105,8 @@ LRESULT onShotMouseMove(HWND hwnd) {
 }
 
 LRESULT onShotLeftDown(ScreenshotWindow& shot, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (GetAsyncKeyState(VK_CONTROL) & 0x8000)
+    // The press's own key state first: the asynchronous one may not have caught up with it yet.
+    if ((wp & MK_CONTROL) || (GetAsyncKeyState(VK_CONTROL) & 0x8000))
         return startScreenshotDrag(shot, hwnd, msg, wp, lp);
     startMove(shot);
     return 0;
