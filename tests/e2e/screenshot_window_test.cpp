@@ -245,7 +245,7 @@ TEST_F(ScreenshotWindowUse, CopyPutsTheCapturedPixelsOnTheClipboardAndTheyOutliv
 // own with OLE started, answering every drop with `effect`.
 class DropTarget : public IDropTarget {
 public:
-    DropTarget(const RECT& place, DWORD effect) : effect_(effect) {
+    explicit DropTarget(const RECT& place) {
         HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         thread_ = std::thread([this, place, ready] { run(place, ready); });
         WaitForSingleObject(ready, 5000);
@@ -259,6 +259,7 @@ public:
     DropTarget& operator=(const DropTarget&) = delete;
 
     bool registered() const { return registered_; }
+    HWND window() const { return window_; }
     bool entered() const { return entered_; }
     bool dropped() const { return dropped_; }
     // Whether a DragOver saw a visible screenshot window of `process` in the topmost band.
@@ -268,7 +269,15 @@ public:
         std::lock_guard<std::mutex> hold(lock_);
         return files_;
     }
-    void watch(DWORD process) { process_ = process; }
+    // Ready for a new drag from `process`, answered with `effect`.
+    void reset(DWORD process, DWORD effect) {
+        process_ = process;
+        effect_ = effect;
+        entered_ = dropped_ = sawTopmost_ = false;
+        dragOvers_ = 0;
+        std::lock_guard<std::mutex> hold(lock_);
+        files_.clear();
+    }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override {
         if (IsEqualIID(id, IID_IUnknown) || IsEqualIID(id, IID_IDropTarget)) {
@@ -284,7 +293,7 @@ public:
     ULONG STDMETHODCALLTYPE Release() override { return --refs_; }
     HRESULT STDMETHODCALLTYPE DragEnter(IDataObject*, DWORD, POINTL, DWORD* effect) override {
         entered_ = true;
-        *effect = effect_ == DROPEFFECT_NONE ? DROPEFFECT_COPY : effect_;
+        *effect = effect_ == DROPEFFECT_NONE ? DWORD(DROPEFFECT_COPY) : effect_.load();
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE DragOver(DWORD, POINTL, DWORD* effect) override {
@@ -292,7 +301,7 @@ public:
         for (HWND shot : visibleWindows(process_, screenshotClass))
             if (GetWindowLongPtrA(shot, GWL_EXSTYLE) & WS_EX_TOPMOST)
                 sawTopmost_ = true;
-        *effect = effect_ == DROPEFFECT_NONE ? DROPEFFECT_COPY : effect_;
+        *effect = effect_ == DROPEFFECT_NONE ? DWORD(DROPEFFECT_COPY) : effect_.load();
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE DragLeave() override { return S_OK; }
@@ -345,7 +354,7 @@ private:
         OleUninitialize();
     }
 
-    const DWORD effect_;
+    std::atomic<DWORD> effect_{DROPEFFECT_COPY};
     std::atomic<DWORD> process_{0};
     std::atomic<ULONG> refs_{1};
     std::atomic<bool> registered_{false}, entered_{false}, dropped_{false}, sawTopmost_{false};
@@ -364,7 +373,9 @@ void ctrlDrag(POINT from, POINT to, const std::function<void()>& finish) {
     moveMouse(from);
     Sleep(40);
     keyDown(VK_CONTROL);
-    Sleep(40);
+    // Orvane's keyboard hook sees the key first: a press that overtakes it would start a move.
+    waitUntil([] { return (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0; }, 2000);
+    Sleep(300);
     buttonDown();
     Sleep(100);
     for (int i = 1; i <= 12; ++i) {
@@ -407,13 +418,17 @@ TEST_P(ScreenshotDragOut, HandsOutTheCacheFileAndClosesOnlyAfterAMoveOrAnEffectl
     ASSERT_NE(shot, nullptr);
     const HWND other = pin({420, 160, 560, 260});
     ASSERT_NE(other, nullptr);
-    DropTarget target(dropPlace, GetParam().effect);
+    // One window for the whole run: OLE is started once on its thread.
+    static DropTarget target(dropPlace);
     ASSERT_TRUE(target.registered());
-    target.watch(process->id());
+    target.reset(process->id(), GetParam().effect);
+    // A window not yet on the screen is no target a drag can find.
+    ASSERT_TRUE(waitUntil([&] { return WindowFromPoint(centreOf(dropPlace)) == target.window(); }, 3000));
 
     ctrlDrag(centreOf(windowRect(shot)), centreOf(dropPlace), [] { buttonUp(); });
     ASSERT_TRUE(waitUntil([&] { return target.dropped(); }, 5000))
-        << "no drop arrived (entered: " << target.entered() << ")";
+        << "no drop arrived (entered: " << target.entered() << ", window open: " << (IsWindow(shot) != 0) << " at "
+        << windowRect(shot).left << "," << windowRect(shot).top << ", fg " << className(GetForegroundWindow()) << ")";
     EXPECT_GT(target.dragOvers(), 0);
     EXPECT_FALSE(target.sawTopmostShot()) << "a screenshot window stayed topmost during the drag";
 
@@ -444,5 +459,141 @@ INSTANTIATE_TEST_SUITE_P(Effects, ScreenshotDragOut,
                                            DropCase{"Move", DROPEFFECT_MOVE, true},
                                            DropCase{"None", DROPEFFECT_NONE, true}),
                          [](const ::testing::TestParamInfo<DropCase>& each) { return std::string(each.param.name); });
+
+// --- Save As, through the system's own save dialog -------------------------------
+
+std::vector<HWND> descendants(HWND parent) {
+    std::vector<HWND> found;
+    EnumChildWindows(
+        parent,
+        [](HWND child, LPARAM into) {
+            reinterpret_cast<std::vector<HWND>*>(into)->push_back(child);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// The visible "Save Image" dialog of `process`, waiting for it.
+HWND waitForSaveDialog(DWORD process) {
+    HWND dialog = nullptr;
+    waitUntil(
+        [&] {
+            for (HWND window : topLevelWindows(process))
+                if (IsWindowVisible(window) && className(window) == "#32770" && windowTitle(window) == "Save Image")
+                    dialog = window;
+            return dialog != nullptr;
+        },
+        5000);
+    return dialog;
+}
+
+constexpr const char* saveTypes[] = {"JPG Files", "PNG Files", "BMP Files", "Any File"};
+
+// A control's text asked of the control itself: GetWindowText does not ask
+// another process's windows.
+std::string controlText(HWND control) {
+    char text[512] = {};
+    SendMessageA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+// The dialog's file type list: the combo box that offers "JPG Files" first.
+HWND fileTypeList(HWND dialog) {
+    for (HWND child : descendants(dialog)) {
+        if (className(child) != "ComboBox")
+            continue;
+        const std::string shown = controlText(child);
+        for (const char* type : saveTypes)
+            if (shown == type)
+                return child;
+    }
+    return nullptr;
+}
+
+// The file name field: the edit control showing `name`.
+HWND fileNameField(HWND dialog, const std::string& name) {
+    for (HWND child : descendants(dialog))
+        if (className(child) == "Edit" && controlText(child) == name)
+            return child;
+    return nullptr;
+}
+
+// Fills in `path`, picks file type `type` (0-based) and accepts.
+void acceptSaveDialog(HWND dialog, HWND nameField, const std::string& path, int type) {
+    SendMessageA(nameField, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    const HWND types = fileTypeList(dialog);
+    SendMessageA(types, CB_SETCURSEL, static_cast<WPARAM>(type), 0);
+    // What a pick from the list tells its dialog.
+    for (WORD notification : {WORD(CBN_SELENDOK), WORD(CBN_SELCHANGE)})
+        SendMessageA(GetParent(types), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(types), notification),
+                     reinterpret_cast<LPARAM>(types));
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+}
+
+TEST_F(ScreenshotWindowUse, SaveAsWritesTheChosenNameInTheFormatOfItsExtensionAndKeepsTheWindow) {
+    const std::string folder = scratchFolder("save-as");
+    const Screenshot before = grabScreen();
+    const HWND shot = pin(area);
+    ASSERT_NE(shot, nullptr);
+
+    struct Step {
+        std::string name;
+        int type;
+    };
+    // "Any File" without an extension first: once the later jobs are written, it has had its turn.
+    const Step steps[] = {{"no extension", 3}, {"picture.bmp", 0}, {"New Screen Capture", 1}};
+    for (const Step& step : steps) {
+        chooseShotItem(shot, 0);
+        const HWND dialog = waitForSaveDialog(process->id());
+        ASSERT_NE(dialog, nullptr) << "no Save Image dialog";
+        HWND nameField = nullptr;
+        ASSERT_TRUE(
+            waitUntil([&] { return (nameField = fileNameField(dialog, "New Screen Capture")) != nullptr; }, 3000))
+            << "the dialog does not offer the name New Screen Capture";
+        const HWND types = fileTypeList(dialog);
+        ASSERT_NE(types, nullptr);
+        EXPECT_EQ(controlText(types), "PNG Files") << "the default format is PNG";
+        acceptSaveDialog(dialog, nameField, folder + step.name, step.type);
+        ASSERT_TRUE(waitUntil([&] { return !IsWindow(dialog); }, 3000)) << "the dialog did not accept " << step.name;
+    }
+
+    ASSERT_TRUE(waitUntil([&] { return fileExists(folder + "New Screen Capture.png"); }, 5000));
+    Sleep(300); // the worker may still be writing it
+    EXPECT_EQ(fileNamesIn(folder), (std::vector<std::string>{"New Screen Capture.png", "picture.bmp"}));
+    EXPECT_EQ(readFile(folder + "New Screen Capture.png").substr(0, 4), "\x89PNG");
+    EXPECT_TRUE(decodeImageFile(folder + "New Screen Capture.png").sameColours(before.crop(area)));
+    EXPECT_EQ(readFile(folder + "picture.bmp").substr(0, 2), "BM") << "the extension decides the format";
+    EXPECT_TRUE(decodeImageFile(folder + "picture.bmp").sameColours(before.crop(area)));
+    EXPECT_TRUE(IsWindow(shot)) << "Save As never closes the window";
+}
+
+TEST_F(ScreenshotWindowUse, ARightClickWhileDraggingOpensNoMenu) {
+    const HWND shot = pin(area);
+    ASSERT_NE(shot, nullptr);
+    moveMouse({250, 200});
+    Sleep(40);
+    buttonDown();
+    for (POINT p : {POINT{260, 210}, POINT{280, 230}}) {
+        Sleep(30);
+        moveMouse(p);
+    }
+    Sleep(40);
+    buttonDown(Button::right);
+    Sleep(40);
+    buttonUp(Button::right);
+    Sleep(500);
+    EXPECT_FALSE(popupMenuOpen(process->id())) << "the menu opened during a drag";
+    moveMouse({300, 240});
+    Sleep(40);
+    buttonUp();
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return sameRect(windowRect(shot), {250, 200, 410, 320});
+        },
+        3000))
+        << "the drag did not go on after the right click";
+    EXPECT_FALSE(popupMenuOpen(process->id()));
+}
 
 } // namespace
