@@ -460,6 +460,31 @@ INSTANTIATE_TEST_SUITE_P(Effects, ScreenshotDragOut,
                                            DropCase{"None", DROPEFFECT_NONE, true}),
                          [](const ::testing::TestParamInfo<DropCase>& each) { return std::string(each.param.name); });
 
+TEST_F(ScreenshotWindowUse, EscapeDuringADragOutCancelsItAndTheReleaseIsIgnored) {
+    const HWND shot = pin(area);
+    ASSERT_NE(shot, nullptr);
+    DropTarget target(dropPlace);
+    ASSERT_TRUE(target.registered());
+    target.reset(process->id(), DROPEFFECT_MOVE);
+    ASSERT_TRUE(waitUntil([&] { return WindowFromPoint(centreOf(dropPlace)) == target.window(); }, 3000));
+    const POINT start = centreOf(windowRect(shot));
+    ctrlDrag(start, centreOf(dropPlace), [] {
+        pressKey(VK_ESCAPE);
+        Sleep(200);
+    });
+    // The button is still down: bring it back over the window and release it there.
+    moveMouse(start);
+    Sleep(100);
+    buttonUp();
+    Sleep(500);
+    EXPECT_FALSE(target.dropped()) << "Escape did not cancel the drag";
+    EXPECT_TRUE(IsWindow(shot)) << "a cancelled drag closed the window";
+    EXPECT_TRUE(waitUntil([&] { return allShotsTopmost(process->id()); }, 3000));
+    // Still a working window: a plain click closes it.
+    click(start);
+    EXPECT_TRUE(waitUntil([&] { return !IsWindow(shot); }, 3000));
+}
+
 // --- Save As, through the system's own save dialog -------------------------------
 
 std::vector<HWND> descendants(HWND parent) {
