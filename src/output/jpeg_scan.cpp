@@ -1,9 +1,9 @@
 // The JPEG coder for the baseline instruction set, and the choice of coder.
 #include "output/jpeg_scan.inc"
 
-void encodeJpegScanPortable(JpegByteSink sink, const std::uint8_t* pixels, std::uint16_t width, std::uint16_t height,
+void encodeJpegScanPortable(JpegByteSink sink, const JpegRowSource& source, std::uint16_t width, std::uint16_t height,
                             TransformMcu transform, const JpegScanTables& tables) {
-    encodeScan(sink, pixels, width, height, transform, tables);
+    encodeScan(sink, source, width, height, transform, tables);
 }
 
 EncodeJpegScan selectEncodeJpegScan() {

@@ -24,14 +24,25 @@ struct JpegScanTables {
     JpegSymbolTable luminanceDc, luminanceAc, chrominanceDc, chrominanceAc;
 };
 
+// Where the scan reads packed RGB rows (3 x width bytes apart): the whole
+// image at `pixels`, or, when that is null, `convert`, which the scan calls
+// for each band of eight rows in turn (fewer at the bottom) and which returns
+// rows first .. first + count - 1, valid until its next call. So a caller can
+// convert its pixels band by band instead of all at once.
+struct JpegRowSource {
+    const std::uint8_t* pixels = nullptr;
+    const std::uint8_t* (*convert)(void* context, std::uint32_t first, std::uint32_t count) = nullptr;
+    void* context = nullptr;
+};
+
 // Writes the MCUs of the whole image through the sink, padded to a whole byte.
-using EncodeJpegScan = void (*)(JpegByteSink sink, const std::uint8_t* pixels, std::uint16_t width,
+using EncodeJpegScan = void (*)(JpegByteSink sink, const JpegRowSource& source, std::uint16_t width,
                                 std::uint16_t height, TransformMcu transform, const JpegScanTables& tables);
 
-void encodeJpegScanPortable(JpegByteSink sink, const std::uint8_t* pixels, std::uint16_t width, std::uint16_t height,
+void encodeJpegScanPortable(JpegByteSink sink, const JpegRowSource& source, std::uint16_t width, std::uint16_t height,
                             TransformMcu transform, const JpegScanTables& tables);
 #if defined(__x86_64__) || defined(__i386__)
-void encodeJpegScanBmi2(JpegByteSink sink, const std::uint8_t* pixels, std::uint16_t width, std::uint16_t height,
+void encodeJpegScanBmi2(JpegByteSink sink, const JpegRowSource& source, std::uint16_t width, std::uint16_t height,
                         TransformMcu transform, const JpegScanTables& tables);
 #endif
 
@@ -39,5 +50,9 @@ void encodeJpegScanBmi2(JpegByteSink sink, const std::uint8_t* pixels, std::uint
 EncodeJpegScan selectEncodeJpegScan();
 
 // encodeJpeg with the given transform and coder, so that tests reach every variant.
-bool encodeJpegWith(TransformMcu transform, EncodeJpegScan scan, JpegByteSink sink, const std::uint8_t* pixels,
+bool encodeJpegWith(TransformMcu transform, EncodeJpegScan scan, JpegByteSink sink, const JpegRowSource& source,
                     std::uint16_t width, std::uint16_t height, int quality, const char* comment);
+
+// encodeJpeg reading its rows from `source`.
+bool encodeJpegRows(JpegByteSink sink, const JpegRowSource& source, std::uint16_t width, std::uint16_t height,
+                    int quality, const char* comment);

@@ -2,7 +2,7 @@
 // coefficients, bzhi masks the additional bits, shlx shifts without tying up cl.
 #include "output/jpeg_scan.inc"
 
-void encodeJpegScanBmi2(JpegByteSink sink, const std::uint8_t* pixels, std::uint16_t width, std::uint16_t height,
+void encodeJpegScanBmi2(JpegByteSink sink, const JpegRowSource& source, std::uint16_t width, std::uint16_t height,
                         TransformMcu transform, const JpegScanTables& tables) {
-    encodeScan(sink, pixels, width, height, transform, tables);
+    encodeScan(sink, source, width, height, transform, tables);
 }

@@ -115,9 +115,9 @@ void writeHeaders(JpegByteSink sink, std::uint16_t width, std::uint16_t height, 
 
 } // namespace
 
-bool encodeJpegWith(TransformMcu transform, EncodeJpegScan scan, JpegByteSink sink, const std::uint8_t* pixels,
+bool encodeJpegWith(TransformMcu transform, EncodeJpegScan scan, JpegByteSink sink, const JpegRowSource& source,
                     std::uint16_t width, std::uint16_t height, int quality, const char* comment) {
-    if (!pixels || width == 0 || height == 0)
+    if ((!source.pixels && !source.convert) || width == 0 || height == 0)
         return false;
     // A longer comment cannot be described by the 16-bit segment length.
     if (comment && std::strlen(comment) >= 65534)
@@ -134,14 +134,21 @@ bool encodeJpegWith(TransformMcu transform, EncodeJpegScan scan, JpegByteSink si
     buildSymbolTable(tables.chrominanceAc, jpeg::chrominanceAcCounts, jpeg::chrominanceAcValues);
 
     writeHeaders(sink, width, height, comment, luminance, chrominance);
-    scan(sink, pixels, width, height, transform, tables);
+    scan(sink, source, width, height, transform, tables);
     putBytes(sink, {0xFF, 0xD9});
     return true;
 }
 
-bool encodeJpeg(JpegByteSink sink, const std::uint8_t* pixels, std::uint16_t width, std::uint16_t height,
-                bool /*colour*/, int quality, bool /*downsample*/, const char* comment) {
+bool encodeJpegRows(JpegByteSink sink, const JpegRowSource& source, std::uint16_t width, std::uint16_t height,
+                    int quality, const char* comment) {
     static const TransformMcu transform = selectTransformMcu();
     static const EncodeJpegScan scan = selectEncodeJpegScan();
-    return encodeJpegWith(transform, scan, sink, pixels, width, height, quality, comment);
+    return encodeJpegWith(transform, scan, sink, source, width, height, quality, comment);
+}
+
+bool encodeJpeg(JpegByteSink sink, const std::uint8_t* pixels, std::uint16_t width, std::uint16_t height,
+                bool /*colour*/, int quality, bool /*downsample*/, const char* comment) {
+    JpegRowSource source;
+    source.pixels = pixels;
+    return encodeJpegRows(sink, source, width, height, quality, comment);
 }

@@ -61,7 +61,9 @@ std::vector<Variant> variants() {
 Bytes encodeWith(const Variant& variant, const Bytes& rgb, std::uint32_t width, std::uint32_t height) {
     Bytes bytes;
     fastTarget = &bytes;
-    encodeJpegWith(variant.transform, variant.scan, fastSink, rgb.data(), static_cast<std::uint16_t>(width),
+    JpegRowSource source;
+    source.pixels = rgb.data();
+    encodeJpegWith(variant.transform, variant.scan, fastSink, source, static_cast<std::uint16_t>(width),
                    static_cast<std::uint16_t>(height), 90, "Captured with Lumagrab");
     fastTarget = nullptr;
     return bytes;
