@@ -460,12 +460,16 @@ TEST_P(SwatchTint, TheNextSelectionIsTintedInTheClickedColour) {
     ASSERT_NE(screenPixel(centre), GetParam().tint);
 
     ASSERT_TRUE(beginSelection(overTheWindow));
-    const std::vector<HWND> selections = visibleWindows(process_->id(), selectionClass);
-    EXPECT_EQ(selections.size(), 1u);
-    if (!selections.empty()) {
-        const RECT shown = windowRect(selections.front());
-        EXPECT_TRUE(PtInRect(&shown, centre)) << "the selection window is not over the selection";
-    }
+    // One selection window ("Screen Capture2"), following the pointer over the selection.
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            const std::vector<HWND> selections = visibleWindows(process_->id(), selectionClass);
+            if (selections.size() != 1)
+                return false;
+            const RECT shown = windowRect(selections.front());
+            return PtInRect(&shown, centre) != FALSE;
+        },
+        3000));
     EXPECT_TRUE(waitUntil([&] { return screenPixel(centre) == GetParam().tint; }, 3000))
         << std::hex << screenPixel(centre);
     buttonUp();
