@@ -1,7 +1,9 @@
 // HDR tone mapping timings: building and rebuilding a table, and converting a
-// 3840x2160 half-float frame walked as the desktop duplication capture walks
-// it (identity and 90-degree rotation, rows written bottom-up into BGRA), with
-// memcpy of the same bytes as the peer in the same run.
+// 3840x2160 half-float frame into the frozen desktop (identity and 90-degree
+// rotation, rows written bottom-up into BGRA): convertHdrFrame beside the
+// direct per-pixel loop it replaces, with memcpy of the same bytes as the
+// other peer in the same run.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +13,8 @@
 #include <benchmark/benchmark.h>
 
 #include "capture/capture.h"
+#include "capture/hdr_frame_kernels.h"
+#include "hdr_frame_reference.h"
 #include "image_file.h"
 
 namespace {
@@ -46,9 +50,13 @@ struct MappedFrame {
     int rotation = 0;
 };
 
+enum Content { desktopContent, photoContent };
+
 // The corpus desktop as a 200-nit HDR desktop (white = 2.5), with a band of
-// highlights up to 1000 nits so that the shoulder is exercised.
-MappedFrame makeFrame(int rotation) {
+// highlights up to 1000 nits so that the shoulder is exercised; or a
+// photo-like picture (shading with grain from 0 to 1500 nits) where no two
+// neighbours are alike, the worst case for the fast loops' flat areas.
+MappedFrame makeFrame(int rotation, Content content) {
     LoadedImage image;
     std::string error;
     if (!readImageFile(std::string(ORVANE_CORPUS_DIR) + "/desktop_3840x2160.png", image, error))
@@ -61,6 +69,10 @@ MappedFrame makeFrame(int rotation) {
         const double linear = s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
         halfOf[v] = toHalf(linear * 2.5);
     }
+    std::uint16_t photoHalf[4096]; // 0 .. 18.75 in steps of 1/4096 of that
+    for (int v = 0; v < 4096; ++v)
+        photoHalf[v] = toHalf(18.75 * v / 4095.0);
+    std::uint32_t noise = 12345;
     const int texW = rotation == 90 ? outH : outW;
     const int texH = rotation == 90 ? outW : outH;
     MappedFrame frame;
@@ -71,8 +83,14 @@ MappedFrame makeFrame(int rotation) {
         for (int c = 0; c < outW; ++c) {
             const std::uint8_t* px = &image.bgra[(std::size_t(r) * outW + c) * 4];
             std::uint16_t rgba[4] = {halfOf[px[2]], halfOf[px[1]], halfOf[px[0]], 0x3C00};
-            if (r >= 1000 && r < 1160) // highlights: 2.5 .. 12.5 across the screen
+            if (content == desktopContent && r >= 1000 && r < 1160) // highlights: 2.5 .. 12.5 across the screen
                 rgba[0] = rgba[1] = rgba[2] = toHalf(2.5 + 10.0 * c / outW);
+            if (content == photoContent)
+                for (int k = 0; k < 3; ++k) {
+                    noise = noise * 1664525u + 1013904223u;
+                    const int shade = (c * (3 + k) + r * (5 - k)) % 3000 + static_cast<int>(noise >> 26) * 16;
+                    rgba[k] = photoHalf[std::min(shade, 4095)];
+                }
             const int tx = rotation == 90 ? r : c;
             const int ty = rotation == 90 ? outW - 1 - c : r;
             std::memcpy(&frame.bytes[std::size_t(ty) * frame.rowPitch + std::size_t(tx) * 8], rgba, 8);
@@ -81,31 +99,26 @@ MappedFrame makeFrame(int rotation) {
     return frame;
 }
 
-// The capture's loop over a whole output at desktop origin (0, 0).
-void convertFrame(const HdrToneTable& table, const MappedFrame& frame, std::uint8_t* target) {
-    const std::uint8_t* mapped = frame.bytes.data();
-    for (int r = 0; r < outH; ++r) {
-        std::uint8_t* out = target + std::size_t(outH - 1 - r) * outW * 4;
-        const std::uint8_t* src;
-        std::ptrdiff_t step;
-        if (frame.rotation == 90) {
-            src = mapped + std::size_t(outW - 1) * frame.rowPitch + std::size_t(r) * 8;
-            step = -static_cast<std::ptrdiff_t>(frame.rowPitch);
-        } else {
-            src = mapped + std::size_t(r) * frame.rowPitch;
-            step = 8;
-        }
-        for (int c = 0; c < outW; ++c, src += step, out += 4) {
-            std::uint16_t rgb[3];
-            std::memcpy(rgb, src, sizeof(rgb));
-            convertHdrPixel(table, rgb[0], rgb[1], rgb[2], out);
-        }
-    }
+HdrFrame frameView(const MappedFrame& mapped) {
+    HdrFrame frame;
+    frame.texels = mapped.bytes.data();
+    frame.rowPitch = mapped.rowPitch;
+    frame.right = outW;
+    frame.bottom = outH;
+    frame.rotation = mapped.rotation == 90 ? hdrRotate90 : 0;
+    return frame;
 }
 
-const MappedFrame& frameFor(int rotation) {
-    static const MappedFrame identity = makeFrame(0);
-    static const MappedFrame rotated = makeFrame(90);
+HdrTarget desktopOf(std::uint8_t* pixels) { return HdrTarget{pixels, 0, 0, outW, outH}; }
+
+const MappedFrame& frameFor(int rotation, Content content = desktopContent) {
+    static const MappedFrame identity = makeFrame(0, desktopContent);
+    static const MappedFrame rotated = makeFrame(90, desktopContent);
+    if (content == photoContent) {
+        static const MappedFrame photoIdentity = makeFrame(0, photoContent);
+        static const MappedFrame photoRotated = makeFrame(90, photoContent);
+        return rotation == 90 ? photoRotated : photoIdentity;
+    }
     return rotation == 90 ? rotated : identity;
 }
 
@@ -147,19 +160,33 @@ void BM_sameLevel(benchmark::State& state) {
     }
 }
 
-void BM_convertFrame(benchmark::State& state) {
+using ConvertFrame = void (*)(const HdrToneTable&, const HdrFrame&, const HdrTarget&);
+
+// range(0): rotation; range(1): 0 desktop, 1 photo-like.
+void convertFrame(benchmark::State& state, ConvertFrame convert) {
     const int rotation = static_cast<int>(state.range(0));
-    const MappedFrame& frame = frameFor(rotation);
+    const auto content = static_cast<Content>(state.range(1));
+    const HdrFrame frame = frameView(frameFor(rotation, content));
     const HdrToneTable& table = table200();
     std::vector<std::uint8_t> target(targetBytes);
     for (auto _ : state) {
-        convertFrame(table, frame, target.data());
+        convert(table, frame, desktopOf(target.data()));
         benchmark::DoNotOptimize(target.data());
         benchmark::ClobberMemory();
     }
     setFrameCounters(state, targetBytes);
-    state.SetLabel(rotation == 90 ? "3840x2160 rotated 90" : "3840x2160 identity");
+    state.SetLabel(std::string(content == photoContent ? "photo" : "desktop") +
+                   (rotation == 90 ? " 3840x2160 rotated 90" : " 3840x2160 identity"));
 }
+
+void BM_convertHdrFrame(benchmark::State& state) { convertFrame(state, convertHdrFrame); }
+// The direct table-driven loop, one pixel at a time: the yardstick for the speed-up.
+void BM_convertFrameDirect(benchmark::State& state) { convertFrame(state, convertHdrFrameDirect); }
+// The AVX2 loop that processors without AVX-512 run, for information.
+void convertWithAvx2(const HdrToneTable& table, const HdrFrame& frame, const HdrTarget& target) {
+    convertHdrWalkAvx2(table, planHdrWalk(table, frame, target));
+}
+void BM_convertHdrFrameAvx2(benchmark::State& state) { convertFrame(state, convertWithAvx2); }
 
 // The peers: copying what the conversion writes, and what it reads.
 void BM_memcpyTarget(benchmark::State& state) {
@@ -185,18 +212,34 @@ void BM_memcpyFrame(benchmark::State& state) {
     state.SetLabel("3840x2160 RGBA half (what is read)");
 }
 
-// Both walks must give the same upright picture, or the timings mean nothing.
-bool walksAgree() {
-    std::vector<std::uint8_t> a(targetBytes), b(targetBytes);
-    convertFrame(table200(), frameFor(0), a.data());
-    convertFrame(table200(), frameFor(90), b.data());
-    return a == b;
+// Both walks must give the same upright picture, and the fast conversion the
+// direct loop's bytes, or the timings mean nothing.
+bool conversionsAgree() {
+    for (const Content content : {desktopContent, photoContent}) {
+        std::vector<std::uint8_t> direct(targetBytes), rotated(targetBytes), fast(targetBytes);
+        convertHdrFrameDirect(table200(), frameView(frameFor(0, content)), desktopOf(direct.data()));
+        convertHdrFrameDirect(table200(), frameView(frameFor(90, content)), desktopOf(rotated.data()));
+        if (direct != rotated)
+            return false;
+        for (const int rotation : {0, 90})
+            for (const ConvertFrame convert : {convertHdrFrame, convertWithAvx2}) {
+                convert(table200(), frameView(frameFor(rotation, content)), desktopOf(fast.data()));
+                if (fast != direct)
+                    return false;
+            }
+    }
+    return true;
 }
 
 BENCHMARK(BM_createTable)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_rebuildTable)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_sameLevel);
-BENCHMARK(BM_convertFrame)->Arg(0)->Arg(90)->Unit(benchmark::kMillisecond);
+void frameArgs(benchmark::internal::Benchmark* b) {
+    b->ArgsProduct({{0, 90}, {desktopContent, photoContent}})->Unit(benchmark::kMillisecond);
+}
+BENCHMARK(BM_convertHdrFrame)->Apply(frameArgs);
+BENCHMARK(BM_convertFrameDirect)->Apply(frameArgs);
+BENCHMARK(BM_convertHdrFrameAvx2)->Apply(frameArgs);
 BENCHMARK(BM_memcpyTarget)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_memcpyFrame)->Unit(benchmark::kMillisecond);
 
@@ -204,8 +247,8 @@ BENCHMARK(BM_memcpyFrame)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    if (!walksAgree()) {
-        std::fputs("hdr_bench: the rotated walk does not reproduce the identity picture\n", stderr);
+    if (!conversionsAgree()) {
+        std::fputs("hdr_bench: the walks or the fast conversion disagree with the direct identity picture\n", stderr);
         return 1;
     }
     benchmark::RunSpecifiedBenchmarks();

@@ -1,8 +1,10 @@
-// Desktop capture: the HDR-to-SDR tone tables (portable) and the SDR white
-// level of a display (Win32). Half-float codes 0x0000..0x7C00 index the
-// tables; every larger code (NaN, sign bit set) counts as 0x0000. GUI thread.
+// Desktop capture: the HDR-to-SDR tone tables and the conversion of a whole
+// frame (portable), and the SDR white level of a display (Win32). Half-float
+// codes 0x0000..0x7C00 index the tables; every larger code (NaN, sign bit
+// set) counts as 0x0000. GUI thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -68,6 +70,36 @@ inline void convertHdrPixel(const HdrToneTable& table, std::uint16_t red, std::u
     }
     bgra[3] = 255;
 }
+
+// --- HDR frame conversion --------------------------------------------------
+
+// Output rotations as the display reports them (DXGI_MODE_ROTATION); any
+// other value means identity.
+constexpr std::uint32_t hdrRotate90 = 2;
+constexpr std::uint32_t hdrRotate180 = 3;
+constexpr std::uint32_t hdrRotate270 = 4;
+
+// A mapped frame of one output: RGBA half floats, 8 bytes a texel, rows
+// rowPitch bytes apart, laid out as the rotation has it (outW x outH texels,
+// or outH x outW for 90 and 270 degrees, outW = right - left, outH = bottom - top).
+struct HdrFrame {
+    const std::uint8_t* texels = nullptr;
+    std::size_t rowPitch = 0;
+    std::int32_t left = 0, top = 0, right = 0, bottom = 0; // the output's desktop rectangle
+    std::uint32_t rotation = 0;
+};
+
+// The frozen desktop: width x height BGRA pixels, rows bottom-up, whose
+// top-left corner is desktop point (originX, originY).
+struct HdrTarget {
+    std::uint8_t* pixels = nullptr;
+    std::int32_t originX = 0, originY = 0, width = 0, height = 0;
+};
+
+// Converts the part of the frame that lies on the target, each pixel exactly
+// as convertHdrPixel does, upright whatever the rotation. Several texels at
+// once where the processor allows.
+void convertHdrFrame(const HdrToneTable& table, const HdrFrame& frame, const HdrTarget& target);
 
 // --- SDR white level (Win32) -----------------------------------------------
 

@@ -99,43 +99,15 @@ bool isHdrColorSpace(std::uint32_t colorSpace) {
 
 void writeHdrOutput(const HdrToneTable& table, const MappedTexture& frame, const OutputDescription& output,
                     const HdrTarget& target) {
-    const std::int64_t outW = outputWidth(output);
-    const std::int64_t outH = outputHeight(output);
-    const std::int64_t c0 = std::max<std::int64_t>(0, std::int64_t{target.originX} - output.left);
-    const std::int64_t c1 = std::min<std::int64_t>(std::int64_t{target.originX} + target.width - output.left, outW);
-    const std::int64_t r0 = std::max<std::int64_t>(0, std::int64_t{target.originY} - output.top);
-    const std::int64_t r1 = std::min<std::int64_t>(std::int64_t{target.originY} + target.height - output.top, outH);
-    if (c0 >= c1 || r0 >= r1)
-        return;
-    const auto pitch = static_cast<std::int64_t>(frame.rowPitch);
-    constexpr std::int64_t texel = 8;
-    for (std::int64_t r = r0; r < r1; ++r) {
-        // Texel (tx, ty) of column c0 in this row, and the step to the next column.
-        std::int64_t tx = c0, ty = r, step = texel;
-        switch (output.rotation) {
-        case rotation90:
-            tx = r, ty = outW - 1 - c0, step = -pitch;
-            break;
-        case rotation180:
-            tx = outW - 1 - c0, ty = outH - 1 - r, step = -texel;
-            break;
-        case rotation270:
-            tx = outH - 1 - r, ty = c0, step = pitch;
-            break;
-        default:
-            break;
-        }
-        std::int64_t source = ty * pitch + tx * texel;
-        // Desktop line top + r is memory row (height - 1) - (top + r - originY).
-        const std::int64_t memoryRow = std::int64_t{target.height} - 1 - (output.top + r - target.originY);
-        std::uint8_t* out = target.pixels + static_cast<std::size_t>(
-                                                (memoryRow * target.width + (output.left + c0 - target.originX)) * 4);
-        for (std::int64_t c = c0; c < c1; ++c, source += step, out += 4) {
-            std::uint16_t rgb[3];
-            std::memcpy(rgb, frame.data + source, sizeof rgb);
-            convertHdrPixel(table, rgb[0], rgb[1], rgb[2], out);
-        }
-    }
+    HdrFrame walk;
+    walk.texels = frame.data;
+    walk.rowPitch = frame.rowPitch;
+    walk.left = output.left;
+    walk.top = output.top;
+    walk.right = output.right;
+    walk.bottom = output.bottom;
+    walk.rotation = output.rotation;
+    convertHdrFrame(table, walk, target);
 }
 
 HResult acquireFrame(DuplicationEntry& entry) {

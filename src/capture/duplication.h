@@ -122,14 +122,6 @@ using DuplicationCache = std::vector<std::unique_ptr<DuplicationEntry>>;
 
 // The frozen desktop's pixels: BGRA, bottom-up rows of `width` pixels, top-left
 // corner at desktop point (originX, originY).
-struct HdrTarget {
-    std::uint8_t* pixels = nullptr;
-    std::int32_t originX = 0;
-    std::int32_t originY = 0;
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-};
-
 // Converts the mapped frame of `output` (its rotation undone) into the part
 // of its rectangle that lies inside the target, through convertHdrPixel.
 void writeHdrOutput(const HdrToneTable& table, const MappedTexture& frame, const OutputDescription& output,

@@ -7,9 +7,15 @@
 #include <cstddef>
 #include <cstdint>
 
+// Per component, in zig-zag order. sizes and bits are what the entropy coder
+// takes (T.81 F.1.2.1): computed here, many lanes at once, rather than per
+// code. They are only defined for the non-zero AC coefficients.
 struct JpegMcu {
-    alignas(64) std::int16_t coefficients[3][64]; // zig-zag order, per component
-    std::uint64_t nonzero[3];                     // bit i set when zig-zag coefficient i is not 0
+    alignas(64) std::int16_t coefficients[3][64];
+    alignas(
+        64) std::uint16_t bits[3][64]; // the coefficient, minus 1 when negative: its low `size` bits follow the code
+    alignas(64) std::uint8_t sizes[3][64]; // magnitude category: the bit length of |coefficient|, 0 for 0
+    std::uint64_t nonzero[3];              // bit i set when coefficient i is not 0
 };
 
 // rows[k] points at 8 packed RGB pixels of the MCU's row k (edges already

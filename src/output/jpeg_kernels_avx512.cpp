@@ -1,8 +1,8 @@
-// AVX-512 (F + BW) per-MCU transform. Y goes through the eight-lane AVX2
+// AVX-512 (F + BW + CD) per-MCU transform. Y goes through the eight-lane AVX2
 // path; Cb and Cr, which share their divisors, go through it side by side in
 // the two halves of 16-lane vectors. Zig-zag order and the non-zero mask come
 // from two word permutes and a test. Compiled with -mavx2 -mavx512f
-// -mavx512bw, never -mfma.
+// -mavx512bw -mavx512cd, never -mfma.
 #include "output/jpeg_kernels_x86.inc"
 
 namespace {
@@ -56,8 +56,20 @@ inline void forwardDct8x2(__m512 (&d)[8]) {
     d[7] = _mm512_sub_ps(z11, z4);
 }
 
-// Zig-zag order of a block held as 64 words in two registers, and its non-zero mask.
-inline std::uint64_t zigzag(__m512i first, __m512i second, std::int16_t* out) {
+// Bit lengths of the magnitudes of 32 words, as bytes.
+inline __m256i sizesOf(__m512i coefficients) {
+    const __m512i magnitude = _mm512_abs_epi16(coefficients);
+    const __m512i bitsInDword = _mm512_set1_epi32(32);
+    const __m512i low = _mm512_cvtepu16_epi32(_mm512_castsi512_si256(magnitude));
+    const __m512i high = _mm512_cvtepu16_epi32(_mm512_extracti64x4_epi64(magnitude, 1));
+    const __m128i lowSizes = _mm512_cvtepi32_epi8(_mm512_sub_epi32(bitsInDword, _mm512_lzcnt_epi32(low)));
+    const __m128i highSizes = _mm512_cvtepi32_epi8(_mm512_sub_epi32(bitsInDword, _mm512_lzcnt_epi32(high)));
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(lowSizes), highSizes, 1);
+}
+
+// Zig-zag order of a block held as 64 words in two registers, its sizes,
+// additional bits and non-zero mask.
+inline std::uint64_t zigzag(__m512i first, __m512i second, JpegMcu& out, int component) {
     alignas(64) static constexpr std::int16_t firstHalf[32] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32,
                                                                25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
                                                                41, 34, 27, 20, 13, 6,  7,  14, 21, 28};
@@ -66,9 +78,18 @@ inline std::uint64_t zigzag(__m512i first, __m512i second, std::int16_t* out) {
                                                                 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
     const __m512i z0 = _mm512_permutex2var_epi16(first, _mm512_load_si512(firstHalf), second);
     const __m512i z1 = _mm512_permutex2var_epi16(first, _mm512_load_si512(secondHalf), second);
-    _mm512_store_si512(out, z0);
-    _mm512_store_si512(out + 32, z1);
-    return std::uint64_t{_mm512_test_epi16_mask(z0, z0)} | std::uint64_t{_mm512_test_epi16_mask(z1, z1)} << 32;
+    _mm512_store_si512(out.coefficients[component], z0);
+    _mm512_store_si512(out.coefficients[component] + 32, z1);
+    const std::uint64_t nonzero =
+        std::uint64_t{_mm512_test_epi16_mask(z0, z0)} | std::uint64_t{_mm512_test_epi16_mask(z1, z1)} << 32;
+    // A block without AC coefficients (most of a desktop) needs no codes.
+    if ((nonzero & ~std::uint64_t{1}) != 0) {
+        _mm512_store_si512(out.bits[component], _mm512_add_epi16(z0, _mm512_srai_epi16(z0, 15)));
+        _mm512_store_si512(out.bits[component] + 32, _mm512_add_epi16(z1, _mm512_srai_epi16(z1, 15)));
+        _mm512_store_si512(out.sizes[component],
+                           _mm512_inserti64x4(_mm512_castsi256_si512(sizesOf(z0)), sizesOf(z1), 1));
+    }
+    return nonzero;
 }
 
 // Two 256-bit values side by side.
@@ -112,7 +133,7 @@ void transformMcuAvx512(const std::uint8_t* const rows[8], const float* luminanc
 
     __m256i luminance[4];
     transformBlock(y, luminanceDivisors, luminance);
-    out.nonzero[0] = zigzag(join(luminance[0], luminance[1]), join(luminance[2], luminance[3]), out.coefficients[0]);
+    out.nonzero[0] = zigzag(join(luminance[0], luminance[1]), join(luminance[2], luminance[3]), out, 0);
 
     transpose8x2(chroma);
     forwardDct8x2(chroma);
@@ -132,8 +153,8 @@ void transformMcuAvx512(const std::uint8_t* const rows[8], const float* luminanc
     __m512i pairs[4];
     for (int k = 0; k < 8; k += 2)
         pairs[k / 2] = _mm512_permutex_epi64(_mm512_packs_epi32(rounded[k], rounded[k + 1]), 0xD8);
-    out.nonzero[1] = zigzag(_mm512_shuffle_i64x2(pairs[0], pairs[1], 0x44),
-                            _mm512_shuffle_i64x2(pairs[2], pairs[3], 0x44), out.coefficients[1]);
-    out.nonzero[2] = zigzag(_mm512_shuffle_i64x2(pairs[0], pairs[1], 0xEE),
-                            _mm512_shuffle_i64x2(pairs[2], pairs[3], 0xEE), out.coefficients[2]);
+    out.nonzero[1] =
+        zigzag(_mm512_shuffle_i64x2(pairs[0], pairs[1], 0x44), _mm512_shuffle_i64x2(pairs[2], pairs[3], 0x44), out, 1);
+    out.nonzero[2] =
+        zigzag(_mm512_shuffle_i64x2(pairs[0], pairs[1], 0xEE), _mm512_shuffle_i64x2(pairs[2], pairs[3], 0xEE), out, 2);
 }

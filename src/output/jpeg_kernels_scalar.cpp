@@ -44,7 +44,8 @@ std::int16_t roundHalfAway(float value) {
     return static_cast<std::int16_t>(value >= 0.0f ? static_cast<int>(value + 0.5f) : static_cast<int>(value - 0.5f));
 }
 
-std::uint64_t finishBlock(float* block, const float* divisors, std::int16_t* zigzag) {
+std::uint64_t finishBlock(float* block, const float* divisors, std::int16_t* zigzag, std::uint16_t* bits,
+                          std::uint8_t* sizes) {
     for (int row = 0; row < 8; ++row)
         forwardDct8(block + row * 8, 1);
     for (int column = 0; column < 8; ++column)
@@ -54,6 +55,13 @@ std::uint64_t finishBlock(float* block, const float* divisors, std::int16_t* zig
         const int n = jpeg::zigZag[i];
         zigzag[i] = roundHalfAway(block[n] * divisors[n]);
         nonzero |= std::uint64_t{zigzag[i] != 0} << i;
+        const int value = zigzag[i];
+        const int sign = value >> 31;
+        bits[i] = static_cast<std::uint16_t>(value + sign);
+        std::uint8_t size = 0;
+        for (int magnitude = (value ^ sign) - sign; magnitude != 0; magnitude >>= 1)
+            ++size;
+        sizes[i] = size;
     }
     return nonzero;
 }
@@ -73,15 +81,15 @@ void transformMcuScalar(const std::uint8_t* const rows[8], const float* luminanc
             cr[at] = ((0.5f * r) - (0.41869f * g)) - (0.08131f * b);
         }
     }
-    out.nonzero[0] = finishBlock(y, luminanceDivisors, out.coefficients[0]);
-    out.nonzero[1] = finishBlock(cb, chrominanceDivisors, out.coefficients[1]);
-    out.nonzero[2] = finishBlock(cr, chrominanceDivisors, out.coefficients[2]);
+    out.nonzero[0] = finishBlock(y, luminanceDivisors, out.coefficients[0], out.bits[0], out.sizes[0]);
+    out.nonzero[1] = finishBlock(cb, chrominanceDivisors, out.coefficients[1], out.bits[1], out.sizes[1]);
+    out.nonzero[2] = finishBlock(cr, chrominanceDivisors, out.coefficients[2], out.bits[2], out.sizes[2]);
 }
 
 TransformMcu selectTransformMcu() {
 #if defined(__x86_64__) || defined(__i386__)
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512f"))
+    if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512cd"))
         return transformMcuAvx512;
     if (__builtin_cpu_supports("avx2"))
         return transformMcuAvx2;

@@ -34,6 +34,10 @@ bool encodeJpeg(JpegByteSink sink, const std::uint8_t* pixels, std::uint16_t wid
 // Appends the byte to saveStream (buffered; the save dispatch flushes it).
 void fileByteSink(std::uint8_t byte);
 
+// The same as fileByteSink for each byte in turn, in one call: the JPEG
+// writer hands its gathered bytes over this way when its sink is fileByteSink.
+void fileBytesSink(const std::uint8_t* bytes, std::size_t count);
+
 // The file fileByteSink writes to; open only inside one JPEG save.
 extern std::FILE* saveStream;
 

@@ -1,6 +1,7 @@
 // Save dispatch: picks the encoder from the name's extension (or the fallback
 // format), converts the pixels into the layout that encoder takes, and writes
 // the file. Runs on the save worker thread only; it reports nothing.
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -8,7 +9,9 @@
 
 #include <lodepng.h>
 
+#include "output/jpeg_scan.h"
 #include "output/output.h"
+#include "output/pixel_layout.h"
 
 std::FILE* saveStream = nullptr;
 
@@ -31,6 +34,18 @@ void fileByteSink(std::uint8_t byte) {
     saveBuffer[saveBuffered++] = byte;
     if (saveBuffered == sizeof saveBuffer)
         flushSaveBuffer();
+}
+
+void fileBytesSink(const std::uint8_t* bytes, std::size_t count) {
+    while (count != 0) {
+        const std::size_t room = std::min(count, sizeof saveBuffer - saveBuffered);
+        std::memcpy(saveBuffer + saveBuffered, bytes, room);
+        saveBuffered += room;
+        bytes += room;
+        count -= room;
+        if (saveBuffered == sizeof saveBuffer)
+            flushSaveBuffer();
+    }
 }
 
 namespace {
@@ -69,13 +84,20 @@ std::unique_ptr<std::uint8_t[]> allocatePixels(std::uint32_t width, std::uint32_
     return std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[pixelCount * bytesPerPixel]);
 }
 
-// out[k] = in[order[k]] for each pixel, 4 bytes in, outBytes out.
-template <std::size_t outBytes>
-void shufflePixels(const std::uint8_t* in, std::uint8_t* out, std::size_t pixelCount,
-                   const std::size_t (&order)[outBytes]) {
-    for (std::size_t i = 0; i < pixelCount; ++i, in += 4, out += outBytes)
-        for (std::size_t k = 0; k < outBytes; ++k)
-            out[k] = in[order[k]];
+// The JPEG writer's RGB rows, converted band by band as it asks for them: the
+// copy stays small and in cache instead of a whole second image.
+struct RgbBands {
+    const std::uint8_t* pixels;
+    std::uint32_t width;
+    bool bgra;
+    std::unique_ptr<std::uint8_t[]> band; // eight rows of RGB
+};
+
+const std::uint8_t* convertBand(void* context, std::uint32_t first, std::uint32_t count) {
+    auto& bands = *static_cast<RgbBands*>(context);
+    dropAlpha(bands.pixels + std::size_t{first} * bands.width * 4, bands.band.get(), std::size_t{count} * bands.width,
+              bands.bgra);
+    return bands.band.get();
 }
 
 void saveJpeg(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height, bool bgra) {
@@ -83,18 +105,18 @@ void saveJpeg(const char* path, const std::uint8_t* pixels, std::uint32_t width,
     // both cases the target is left alone rather than replaced by a bad file.
     if (width == 0 || height == 0 || width > jpegSizeLimit || height > jpegSizeLimit)
         return;
-    auto rgb = allocatePixels(width, height, 3);
-    if (!rgb)
+    RgbBands bands{pixels, width, bgra, allocatePixels(width, 8, 3)};
+    if (!bands.band)
         return;
-    static constexpr std::size_t fromBgra[3] = {2, 1, 0};
-    static constexpr std::size_t fromRgba[3] = {0, 1, 2};
-    shufflePixels(pixels, rgb.get(), std::size_t{width} * height, bgra ? fromBgra : fromRgba);
+    JpegRowSource source;
+    source.convert = convertBand;
+    source.context = &bands;
 
     saveStream = std::fopen(path, "wb");
     if (!saveStream)
         return;
-    encodeJpeg(fileByteSink, rgb.get(), static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), true, 90,
-               false, jpegComment);
+    encodeJpegRows(fileByteSink, source, static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), 90,
+                   jpegComment);
     flushSaveBuffer();
     std::fclose(saveStream);
     saveStream = nullptr;
@@ -107,8 +129,7 @@ void savePng(const char* path, const std::uint8_t* pixels, std::uint32_t width, 
         rgba = allocatePixels(width, height, 4);
         if (!rgba)
             return;
-        static constexpr std::size_t fromBgra[4] = {2, 1, 0, 3};
-        shufflePixels(pixels, rgba.get(), std::size_t{width} * height, fromBgra);
+        swapRedAndBlue(pixels, rgba.get(), std::size_t{width} * height);
         source = rgba.get();
     }
     // LodePNG reports failures through its result, which saving ignores.
@@ -119,9 +140,7 @@ void saveBmp(const char* path, const std::uint8_t* pixels, std::uint32_t width, 
     auto bgr = allocatePixels(width, height, 3);
     if (!bgr)
         return;
-    static constexpr std::size_t fromBgra[3] = {0, 1, 2};
-    static constexpr std::size_t fromRgba[3] = {2, 1, 0};
-    shufflePixels(pixels, bgr.get(), std::size_t{width} * height, bgra ? fromBgra : fromRgba);
+    dropAlpha(pixels, bgr.get(), std::size_t{width} * height, !bgra);
     writeBmp(path, width, height, bgr.get());
 }
 

@@ -184,19 +184,20 @@ TEST_F(CaptureProgram, PrintScreenFreezesTheScreenUnderOneOverlayPerMonitor) {
 // A screenshot window is exactly over `rect` and shows `before`'s pixels there
 // inside the frame of the inverted edge average.
 void expectPinned(HWND shot, const RECT& rect, const Screenshot& before) {
-    EXPECT_TRUE(sameRect(windowRect(shot), rect)) << describe(windowRect(shot)) << " instead of " << describe(rect);
-    EXPECT_EQ(windowTitle(shot), "Captured Image");
-    EXPECT_TRUE(GetWindowLongPtrA(shot, GWL_EXSTYLE) & WS_EX_TOPMOST);
     const Screenshot cut = before.crop(rect);
     const COLORREF frame = expectedFrameColor(cut);
-    const bool shown = waitUntil(
-        [&] {
-            const Screenshot screen = grabScreen();
-            return screen.crop(inset(rect, 1)).sameColours(cut.crop(inset({0, 0, cut.width, cut.height}, 1))) &&
-                   framedIn(screen, rect, frame);
-        },
-        screenSettles);
-    EXPECT_TRUE(shown) << "the screenshot window does not show the selected pixels in their frame";
+    const auto topmost = [&] { return (GetWindowLongPtrA(shot, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; };
+    const auto pixelsShown = [&] {
+        const Screenshot screen = grabScreen();
+        return screen.crop(inset(rect, 1)).sameColours(cut.crop(inset({0, 0, cut.width, cut.height}, 1))) &&
+               framedIn(screen, rect, frame);
+    };
+    // Made topmost last of all: wait for the window to be done.
+    waitUntil([&] { return sameRect(windowRect(shot), rect) && topmost() && pixelsShown(); }, screenSettles);
+    EXPECT_TRUE(sameRect(windowRect(shot), rect)) << describe(windowRect(shot)) << " instead of " << describe(rect);
+    EXPECT_EQ(windowTitle(shot), "Captured Image");
+    EXPECT_TRUE(topmost());
+    EXPECT_TRUE(pixelsShown()) << "the screenshot window does not show the selected pixels in their frame";
 }
 
 struct Drag {

@@ -532,7 +532,7 @@ bool waitForStartUp(Process& process, const std::vector<HWND>& iconsBefore, Runn
     out.trayWindow = waitForWindow(process.id(), trayWindowClass, timeoutMs);
     if (!out.trayWindow)
         return false;
-    return waitUntil(
+    const bool iconShown = waitUntil(
         [&] {
             for (HWND icon : trayIcons())
                 if (std::find(iconsBefore.begin(), iconsBefore.end(), icon) == iconsBefore.end()) {
@@ -542,6 +542,9 @@ bool waitForStartUp(Process& process, const std::vector<HWND>& iconsBefore, Runn
             return false;
         },
         timeoutMs);
+    // The keyboard hook comes after the icon: start-up is over once the
+    // program waits for messages in its loop.
+    return iconShown && process.waitUntilIdle(timeoutMs);
 }
 
 HWND openTrayMenu(const RunningOrvane& orvane, Button button) {

@@ -2,7 +2,8 @@
 // window shows, clicks that act on release, the folder dialog, typing a
 // folder, closing, and what prefs.txt and a restart make of it. Wine reports
 // every monitor at 100 %, so the window opens at 100 % here (150 % is in the
-// Win32 tests). The capture's own use of the settings is not seen here.
+// Win32 tests). A capture taken with the window still open shows that a
+// swatch or format click acts at once.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -118,6 +119,22 @@ protected:
         pressKey(VK_DELETE);
         typeText(text);
         Sleep(150);
+    }
+    // PrintScreen, then the left button pressed at one corner of `rect` and
+    // moved to the other, held there.
+    bool beginSelection(const RECT& rect) {
+        pressKey(VK_SNAPSHOT);
+        if (!waitUntil([&] { return !visibleWindows(process_->id(), overlayClass).empty(); }, 5000))
+            return false;
+        moveMouse({rect.left, rect.top});
+        Sleep(40);
+        buttonDown();
+        Sleep(40);
+        moveMouse({rect.right, rect.bottom});
+        Sleep(40);
+        // The selection rectangle follows one move behind.
+        moveMouse({rect.right, rect.bottom});
+        return true;
     }
     HWND waitForFolderDialog() {
         return waitUntil([&] { return !windowsOfClass(process_->id(), "#32770").empty(); }, 3000)
@@ -421,5 +438,82 @@ TEST_F(OptionsProgram, ExitWithTheWindowOpenWritesNothing) {
     EXPECT_TRUE(shows(180, 99, yellow)); // PNG again
     EXPECT_EQ(boxText(child(pathBox)), "C:/Users/" + userName() + "/Desktop/");
 }
+
+// Over the window's own grey background, below its controls, so that every
+// tint (black too) differs from what was there before.
+constexpr RECT overTheWindow{330, 515, 670, 550};
+
+struct SwatchCase {
+    const char* name;
+    std::size_t swatch;
+    COLORREF tint;
+};
+
+class SwatchTint : public OptionsProgram, public ::testing::WithParamInterface<SwatchCase> {};
+
+TEST_P(SwatchTint, TheNextSelectionIsTintedInTheClickedColour) {
+    start();
+    ASSERT_NE(openOptions(), nullptr);
+    clickChild(firstSwatch + GetParam().swatch);
+    ASSERT_TRUE(shows(140 + 24 * static_cast<int>(GetParam().swatch), 39, yellow));
+    const POINT centre = centreOf(overTheWindow);
+    ASSERT_NE(screenPixel(centre), GetParam().tint);
+
+    ASSERT_TRUE(beginSelection(overTheWindow));
+    // One selection window ("Screen Capture2"), following the pointer over the selection.
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            const std::vector<HWND> selections = visibleWindows(process_->id(), selectionClass);
+            if (selections.size() != 1)
+                return false;
+            const RECT shown = windowRect(selections.front());
+            return PtInRect(&shown, centre) != FALSE;
+        },
+        3000));
+    EXPECT_TRUE(waitUntil([&] { return screenPixel(centre) == GetParam().tint; }, 3000))
+        << std::hex << screenPixel(centre);
+    buttonUp();
+}
+
+INSTANTIATE_TEST_SUITE_P(Swatches, SwatchTint,
+                         ::testing::Values(SwatchCase{"Black", 0, RGB(0, 0, 0)},
+                                           SwatchCase{"LightGrey", 2, RGB(230, 230, 230)},
+                                           SwatchCase{"Red", 3, RGB(255, 0, 0)}, SwatchCase{"Green", 4, RGB(0, 255, 0)},
+                                           SwatchCase{"Blue", 5, RGB(0, 0, 255)}),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+struct FormatClickCase {
+    const char* name;
+    std::vector<std::size_t> clicks;
+    const char* extension;
+    std::string magic;
+};
+
+class FormatClick : public OptionsProgram, public ::testing::WithParamInterface<FormatClickCase> {};
+
+TEST_P(FormatClick, TheNextCacheFileHasTheClickedFormat) {
+    start();
+    ASSERT_NE(openOptions(), nullptr);
+    for (std::size_t choice : GetParam().clicks)
+        clickChild(choice);
+    ASSERT_TRUE(shows(140 + 40 * static_cast<int>(GetParam().clicks.back() - jpgChoice), 99, yellow));
+    ASSERT_TRUE(cacheImageFiles().empty());
+
+    ASSERT_TRUE(beginSelection(overTheWindow));
+    buttonUp();
+    ASSERT_TRUE(waitUntil([&] { return cacheImageFiles().size() == 1; }, 1500));
+    const std::string name = cacheImageFiles().front();
+    EXPECT_EQ(name.substr(name.size() - 4), GetParam().extension);
+    std::string bytes;
+    ASSERT_TRUE(waitUntil([&] { return (bytes = readFile(cacheFolder() + name)).size() > 64; }, 1000));
+    EXPECT_EQ(bytes.substr(0, GetParam().magic.size()), GetParam().magic);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, FormatClick,
+    ::testing::Values(FormatClickCase{"Jpg", {jpgChoice}, ".jpg", "\xFF\xD8\xFF"},
+                      FormatClickCase{"Bmp", {bmpChoice}, ".bmp", "BM"},
+                      FormatClickCase{"PngAgain", {bmpChoice, pngChoice}, ".png", std::string("\x89PNG\r\n\x1A\n", 8)}),
+    [](const auto& test) { return std::string(test.param.name); });
 
 } // namespace

@@ -228,6 +228,9 @@ void dragTo(POINT from, POINT to, bool release) {
         moveMouse({from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps});
         Sleep(20);
     }
+    // The selection rectangle follows one move behind: the last spot once more.
+    Sleep(40);
+    moveMouse(to);
     if (release) {
         Sleep(50);
         sendButton(MOUSEEVENTF_LEFTUP);

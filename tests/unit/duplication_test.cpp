@@ -142,7 +142,8 @@ private:
 
 class FakeSystem final : public DuplicationSystem {
 public:
-    std::vector<std::vector<FakeOutput>> adapters{1};
+    // Deques: sessions keep references to their outputs while tests add more.
+    std::deque<std::deque<FakeOutput>> adapters{1};
     Counters counters;
     HResult factoryResult = resultOk;
     HResult adapterError = resultOk; // returned for adapter index 1 when set

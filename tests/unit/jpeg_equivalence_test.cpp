@@ -1,6 +1,6 @@
 // The fast JPEG writer against the direct reference writer: the same bytes
-// for every size and content, and every SIMD transform this processor runs
-// against the scalar one.
+// for every size and content from every pairing of transform and coder this
+// processor runs, and every SIMD transform against the scalar one.
 #include <cstring>
 
 #include <gtest/gtest.h>
@@ -9,6 +9,7 @@
 #include "jpeg_memory.h"
 #include "jpeg_reference.h"
 #include "output/jpeg_kernels.h"
+#include "output/jpeg_scan.h"
 #include "test_support.h"
 
 using namespace testing_support;
@@ -28,13 +29,65 @@ Bytes encodeReference(const Bytes& rgb, std::uint32_t width, std::uint32_t heigh
     return bytes;
 }
 
-void expectSameBytes(const Bytes& rgb, std::uint32_t width, std::uint32_t height, const std::string& what) {
-    const Bytes fast = encodeJpegToMemory(rgb, width, height);
-    const Bytes reference = encodeReference(rgb, width, height);
+std::vector<std::uint8_t>* fastTarget = nullptr;
+void fastSink(std::uint8_t byte) { fastTarget->push_back(byte); }
+
+struct Variant {
+    std::string name;
+    TransformMcu transform;
+    EncodeJpegScan scan;
+};
+
+// Every transform with every coder, as far as this processor runs them.
+std::vector<Variant> variants() {
+    std::vector<std::pair<const char*, TransformMcu>> transforms{{"scalar", transformMcuScalar}};
+    std::vector<std::pair<const char*, EncodeJpegScan>> scans{{"portable", encodeJpegScanPortable}};
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2"))
+        transforms.emplace_back("avx2", transformMcuAvx2);
+    if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512cd"))
+        transforms.emplace_back("avx512", transformMcuAvx512);
+    if (__builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2"))
+        scans.emplace_back("bmi2", encodeJpegScanBmi2);
+#endif
+    std::vector<Variant> all;
+    for (const auto& [transformName, transform] : transforms)
+        for (const auto& [scanName, scan] : scans)
+            all.push_back({std::string(transformName) + "+" + scanName, transform, scan});
+    return all;
+}
+
+Bytes encodeWith(const Variant& variant, const Bytes& rgb, std::uint32_t width, std::uint32_t height) {
+    Bytes bytes;
+    fastTarget = &bytes;
+    JpegRowSource source;
+    source.pixels = rgb.data();
+    encodeJpegWith(variant.transform, variant.scan, fastSink, source, static_cast<std::uint16_t>(width),
+                   static_cast<std::uint16_t>(height), 90, "Captured with Lumagrab");
+    fastTarget = nullptr;
+    return bytes;
+}
+
+void expectEqualFiles(const Bytes& fast, const Bytes& reference, const std::string& what) {
     ASSERT_EQ(fast.size(), reference.size()) << what;
     const auto mismatch = std::mismatch(fast.begin(), fast.end(), reference.begin());
     ASSERT_TRUE(mismatch.first == fast.end())
         << what << ": first difference at byte " << (mismatch.first - fast.begin());
+}
+
+// encodeJpeg itself, then every variant.
+void expectSameBytes(const Bytes& rgb, std::uint32_t width, std::uint32_t height, const std::string& what) {
+    const Bytes reference = encodeReference(rgb, width, height);
+    expectEqualFiles(encodeJpegToMemory(rgb, width, height), reference, what);
+    static const std::vector<Variant> all = variants();
+    for (const Variant& variant : all)
+        expectEqualFiles(encodeWith(variant, rgb, width, height), reference, what + " " + variant.name);
+}
+
+// The default variant only: the large pictures take long under the sanitizers and Wine.
+void expectSameBytesByDefault(const Bytes& rgb, std::uint32_t width, std::uint32_t height, const std::string& what) {
+    expectEqualFiles(encodeJpegToMemory(rgb, width, height), encodeReference(rgb, width, height), what);
 }
 
 // Content kinds that stress different parts: noise (long codes, no EOB),
@@ -92,7 +145,7 @@ TEST(JpegEquivalence, CorpusImagesGiveTheReferenceBytes) {
         LoadedImage image;
         std::string error;
         ASSERT_TRUE(readImageFile((corpusDir() / name).string(), image, error)) << error;
-        expectSameBytes(bgraToRgb(image.bgra), image.width, image.height, name);
+        expectSameBytesByDefault(bgraToRgb(image.bgra), image.width, image.height, name);
     }
 }
 
@@ -102,7 +155,7 @@ TEST(JpegEquivalence, EverySimdTransformMatchesTheScalarOne) {
     __builtin_cpu_init();
     if (__builtin_cpu_supports("avx2"))
         variants.emplace_back("avx2", transformMcuAvx2);
-    if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512f"))
+    if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512cd"))
         variants.emplace_back("avx512", transformMcuAvx512);
 #endif
     if (variants.empty())
@@ -126,8 +179,17 @@ TEST(JpegEquivalence, EverySimdTransformMatchesTheScalarOne) {
             transform(rows, luminance, chrominance, actual);
             ASSERT_EQ(0, std::memcmp(expected.coefficients, actual.coefficients, sizeof expected.coefficients))
                 << name << " trial " << trial;
-            for (int c = 0; c < 3; ++c)
+            for (int c = 0; c < 3; ++c) {
                 ASSERT_EQ(expected.nonzero[c], actual.nonzero[c]) << name << " trial " << trial;
+                // Defined for the non-zero AC coefficients, and only the low `size` bits.
+                for (int i = 1; i < 64; ++i) {
+                    if ((expected.nonzero[c] >> i & 1) == 0)
+                        continue;
+                    ASSERT_EQ(expected.sizes[c][i], actual.sizes[c][i]) << name << " trial " << trial;
+                    const unsigned mask = (1u << expected.sizes[c][i]) - 1u;
+                    ASSERT_EQ(expected.bits[c][i] & mask, actual.bits[c][i] & mask) << name << " trial " << trial;
+                }
+            }
         }
     }
 }

@@ -117,13 +117,18 @@ TEST_F(SaveDispatch, BmpHoldsTheBgrPixelsBottomUp) {
 }
 
 TEST_F(SaveDispatch, JpegGetsTheRgbPixelsAndTheComment) {
-    for (bool bgra : {true, false}) {
-        saveImage("j.jpg", picture_.data(), 13, 7, 1, bgra);
-        const Bytes rgba = expectedRgba(picture_, bgra);
-        Bytes rgb;
-        for (std::size_t i = 0; i < rgba.size(); i += 4)
-            rgb.insert(rgb.end(), {rgba[i], rgba[i + 1], rgba[i + 2]});
-        EXPECT_EQ(readFileBytes("j.jpg"), encodeJpegToMemory(rgb, 13, 7, "Captured with Lumagrab")) << "bgra " << bgra;
+    // One band of rows, and several with a short last one (the rows are converted band by band).
+    for (const auto& [width, height] : {std::pair{13u, 7u}, std::pair{37u, 29u}}) {
+        const Bytes picture = makeFPictureBgra(width, height);
+        for (bool bgra : {true, false}) {
+            saveImage("j.jpg", picture.data(), width, height, 1, bgra);
+            const Bytes rgba = expectedRgba(picture, bgra);
+            Bytes rgb;
+            for (std::size_t i = 0; i < rgba.size(); i += 4)
+                rgb.insert(rgb.end(), {rgba[i], rgba[i + 1], rgba[i + 2]});
+            EXPECT_EQ(readFileBytes("j.jpg"), encodeJpegToMemory(rgb, width, height, "Captured with Lumagrab"))
+                << width << "x" << height << " bgra " << bgra;
+        }
     }
 }
 
