@@ -26,7 +26,7 @@ inline constexpr std::uint8_t baseChrominanceQuant[64] = {
     99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
 };
 
-// Huffman specifications of T.81 Annex K: 16 counts of codes per length,
+// Huffman tables of T.81 Annex K: 16 counts of codes per length,
 // then the symbol values in code order.
 inline constexpr std::uint8_t luminanceDcCounts[16] = {0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0}; // K.3
 inline constexpr std::uint8_t luminanceDcValues[12] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};

@@ -13,31 +13,31 @@
 namespace {
 
 // Canonical codes of T.81 Annex C, by symbol; length 0 for symbols the table does not define.
-struct HuffmanSpec {
+struct CanonicalCodes {
     std::uint16_t code[256];
     std::uint8_t length[256];
 };
 
-HuffmanSpec buildHuffmanSpec(const std::uint8_t* counts, const std::uint8_t* values) {
-    HuffmanSpec spec{};
+CanonicalCodes buildCanonicalCodes(const std::uint8_t* counts, const std::uint8_t* values) {
+    CanonicalCodes canonical{};
     std::uint32_t code = 0;
     std::size_t next = 0;
     for (std::uint8_t length = 1; length <= 16; ++length) {
         for (std::uint32_t i = 0; i < counts[length - 1]; ++i) {
-            spec.code[values[next]] = static_cast<std::uint16_t>(code++);
-            spec.length[values[next++]] = length;
+            canonical.code[values[next]] = static_cast<std::uint16_t>(code++);
+            canonical.length[values[next++]] = length;
         }
         code *= 2;
     }
-    return spec;
+    return canonical;
 }
 
 void buildSymbolTable(JpegSymbolTable& table, const std::uint8_t* counts, const std::uint8_t* values) {
-    const HuffmanSpec spec = buildHuffmanSpec(counts, values);
+    const CanonicalCodes canonical = buildCanonicalCodes(counts, values);
     for (unsigned symbol = 0; symbol < 256; ++symbol) {
         const unsigned size = symbol & 15u;
-        table.code[symbol] = std::uint32_t{spec.code[symbol]} << size;
-        table.length[symbol] = static_cast<std::uint8_t>(spec.length[symbol] + size);
+        table.code[symbol] = std::uint32_t{canonical.code[symbol]} << size;
+        table.length[symbol] = static_cast<std::uint8_t>(canonical.length[symbol] + size);
     }
 }
 

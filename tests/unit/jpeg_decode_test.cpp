@@ -7,7 +7,7 @@
 #include <turbojpeg.h>
 
 #include "image_file.h"
-#include "jpeg_inspect.h"
+#include "jpeg_scan_reader.h"
 #include "jpeg_memory.h"
 #include "test_support.h"
 

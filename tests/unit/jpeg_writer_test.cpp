@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "jpeg_inspect.h"
+#include "jpeg_scan_reader.h"
 #include "jpeg_memory.h"
 #include "output/output.h"
 #include "test_support.h"

@@ -1,4 +1,4 @@
-#include "jpeg_inspect.h"
+#include "jpeg_scan_reader.h"
 
 namespace jpeg_inspect {
 
