@@ -126,7 +126,8 @@ protected:
         const std::vector<HWND> before = screenshotWindows();
         if (!startCapture())
             return nullptr;
-        drag({rect.left, rect.top}, {rect.right, rect.bottom});
+        if (!dragSelection(pid(), {rect.left, rect.top}, {rect.right, rect.bottom}))
+            return nullptr;
         HWND made = nullptr;
         waitUntil(
             [&] {
@@ -142,7 +143,7 @@ protected:
     // PrintScreen, and the overlays up.
     bool startCapture(const std::vector<WORD>& chord = {VK_SNAPSHOT}) {
         pressChord(chord);
-        return waitUntil([&] { return !overlays().empty(); }, 5000);
+        return waitUntil([&] { return !overlays().empty(); }, 5000) && waitUntilResponsive(overlays().front(), 5000);
     }
 
     bool captureEnded() const {
@@ -214,10 +215,7 @@ TEST_P(DragSelection, TheRectangleBecomesAPinnedWindowWithItsCacheFile) {
     const POINT from = GetParam().from, to = GetParam().to;
     const RECT rect = rectOf(from, to);
 
-    moveMouse(from);
-    Sleep(40);
-    buttonDown();
-    Sleep(40);
+    ASSERT_TRUE(pressInOverlay(pid(), from));
     for (int i = 1; i <= 6; ++i) {
         moveMouse({from.x + (to.x - from.x) * i / 6, from.y + (to.y - from.y) * i / 6});
         Sleep(15);
@@ -298,10 +296,7 @@ TEST_P(CacheFormat, TheCacheFileHasTheDefaultFormatAndTheSelectionItsColour) {
     const Screenshot before = grabScreen();
     const RECT rect{201, 143, 377, 290};
     ASSERT_TRUE(startCapture());
-    moveMouse({rect.left, rect.top});
-    Sleep(40);
-    buttonDown();
-    Sleep(40);
+    ASSERT_TRUE(pressInOverlay(pid(), {rect.left, rect.top}));
     moveMouse({rect.right, rect.bottom});
     Sleep(40);
     moveMouse({rect.right, rect.bottom});
@@ -371,10 +366,7 @@ TEST_F(CaptureProgram, HoldingPrintScreenCapturesOnceOnItsRelease) {
 
 TEST_F(CaptureProgram, EscapeEndsTheCaptureAndIsStillPassedOn) {
     ASSERT_TRUE(startCapture());
-    moveMouse({200, 200});
-    Sleep(40);
-    buttonDown();
-    Sleep(40);
+    ASSERT_TRUE(pressInOverlay(pid(), {200, 200}));
     moveMouse({300, 260});
     Sleep(40);
     moveMouse({310, 270});
@@ -423,7 +415,7 @@ TEST_P(SmallSelection, UnderFiveByFiveMakesNoScreenshot) {
     if (GetParam().from.x == GetParam().to.x && GetParam().from.y == GetParam().to.y) {
         click(GetParam().from);
     } else {
-        drag(GetParam().from, GetParam().to, 2);
+        ASSERT_TRUE(dragSelection(pid(), GetParam().from, GetParam().to, 2));
     }
     EXPECT_TRUE(captureEnded());
     Sleep(300);
@@ -488,7 +480,7 @@ TEST_F(CaptureProgram, AReleaseOverAScreenshotWindowEndsTheSelection) {
     SetWindowPos(first, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     Sleep(200);
     const POINT from{250, 200}, to{450, 340};
-    drag(from, to);
+    ASSERT_TRUE(dragSelection(pid(), from, to));
     ASSERT_TRUE(captureEnded()) << "the release over the screenshot window did not end the capture";
     HWND second = nullptr;
     ASSERT_TRUE(waitUntil(
