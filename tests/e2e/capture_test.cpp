@@ -15,6 +15,7 @@ using namespace driver;
 namespace {
 
 constexpr POINT patternAt{150, 120};
+constexpr POINT restingPoint{1000, 800};
 constexpr int patternWidth = 480;
 constexpr int patternHeight = 360;
 // Wine draws a window's pixels on the screen a moment after it painted them.
@@ -100,6 +101,7 @@ protected:
         ASSERT_TRUE(process->started());
         orvane = std::make_unique<RunningOrvane>(RunningOrvane{*process});
         ASSERT_TRUE(waitForStartUp(*process, iconsBefore, *orvane)) << "no tray window or icon";
+        moveMouse(restingPoint); // away from the icon: no tip appears on the pictures
         ASSERT_TRUE(screenShows(pattern->rect(), testPicture(patternWidth, patternHeight)));
     }
 
@@ -111,6 +113,20 @@ protected:
     }
 
     virtual void writeSettings() {}
+
+    // The screen once two grabs in a row agree: nothing is still being drawn.
+    static Screenshot settledScreen() {
+        Screenshot last = grabScreen();
+        waitUntil(
+            [&] {
+                Screenshot next = grabScreen();
+                const bool same = next.sameColours(last);
+                last = std::move(next);
+                return same;
+            },
+            screenSettles);
+        return last;
+    }
 
     // Waits until the screen shows `picture` inside `rect`.
     static bool screenShows(const RECT& rect, const Screenshot& picture) {
@@ -126,7 +142,8 @@ protected:
         const std::vector<HWND> before = screenshotWindows();
         if (!startCapture())
             return nullptr;
-        drag({rect.left, rect.top}, {rect.right, rect.bottom});
+        if (!dragSelection(pid(), {rect.left, rect.top}, {rect.right, rect.bottom}))
+            return nullptr;
         HWND made = nullptr;
         waitUntil(
             [&] {
@@ -142,7 +159,7 @@ protected:
     // PrintScreen, and the overlays up.
     bool startCapture(const std::vector<WORD>& chord = {VK_SNAPSHOT}) {
         pressChord(chord);
-        return waitUntil([&] { return !overlays().empty(); }, 5000);
+        return waitUntil([&] { return !overlays().empty(); }, 5000) && waitUntilResponsive(overlays().front(), 5000);
     }
 
     bool captureEnded() const {
@@ -157,7 +174,7 @@ protected:
 };
 
 TEST_F(CaptureProgram, PrintScreenFreezesTheScreenUnderOneOverlayPerMonitor) {
-    const Screenshot before = grabScreen();
+    const Screenshot before = settledScreen();
     ASSERT_TRUE(startCapture());
     const std::vector<HWND> shown = overlays();
     ASSERT_EQ(shown.size(), 1u) << "one monitor under Xvfb";
@@ -209,15 +226,12 @@ struct Drag {
 class DragSelection : public CaptureProgram, public ::testing::WithParamInterface<Drag> {};
 
 TEST_P(DragSelection, TheRectangleBecomesAPinnedWindowWithItsCacheFile) {
-    const Screenshot before = grabScreen();
+    const Screenshot before = settledScreen();
     ASSERT_TRUE(startCapture());
     const POINT from = GetParam().from, to = GetParam().to;
     const RECT rect = rectOf(from, to);
 
-    moveMouse(from);
-    Sleep(40);
-    buttonDown();
-    Sleep(40);
+    ASSERT_TRUE(pressInOverlay(pid(), from));
     for (int i = 1; i <= 6; ++i) {
         moveMouse({from.x + (to.x - from.x) * i / 6, from.y + (to.y - from.y) * i / 6});
         Sleep(15);
@@ -295,13 +309,10 @@ protected:
 };
 
 TEST_P(CacheFormat, TheCacheFileHasTheDefaultFormatAndTheSelectionItsColour) {
-    const Screenshot before = grabScreen();
+    const Screenshot before = settledScreen();
     const RECT rect{201, 143, 377, 290};
     ASSERT_TRUE(startCapture());
-    moveMouse({rect.left, rect.top});
-    Sleep(40);
-    buttonDown();
-    Sleep(40);
+    ASSERT_TRUE(pressInOverlay(pid(), {rect.left, rect.top}));
     moveMouse({rect.right, rect.bottom});
     Sleep(40);
     moveMouse({rect.right, rect.bottom});
@@ -371,10 +382,7 @@ TEST_F(CaptureProgram, HoldingPrintScreenCapturesOnceOnItsRelease) {
 
 TEST_F(CaptureProgram, EscapeEndsTheCaptureAndIsStillPassedOn) {
     ASSERT_TRUE(startCapture());
-    moveMouse({200, 200});
-    Sleep(40);
-    buttonDown();
-    Sleep(40);
+    ASSERT_TRUE(pressInOverlay(pid(), {200, 200}));
     moveMouse({300, 260});
     Sleep(40);
     moveMouse({310, 270});
@@ -394,7 +402,7 @@ TEST_F(CaptureProgram, EscapeEndsTheCaptureAndIsStillPassedOn) {
     // The next PrintScreen freezes the screen afresh, as it now is.
     pattern->show(testPicture(patternWidth, patternHeight, 3));
     ASSERT_TRUE(screenShows(pattern->rect(), testPicture(patternWidth, patternHeight, 3)));
-    const Screenshot now = grabScreen();
+    const Screenshot now = settledScreen();
     ASSERT_TRUE(startCapture());
     pattern->show(testPicture(patternWidth, patternHeight, 4));
     EXPECT_TRUE(waitUntil([&] { return grabScreen().sameColours(now); }, screenSettles));
@@ -423,7 +431,7 @@ TEST_P(SmallSelection, UnderFiveByFiveMakesNoScreenshot) {
     if (GetParam().from.x == GetParam().to.x && GetParam().from.y == GetParam().to.y) {
         click(GetParam().from);
     } else {
-        drag(GetParam().from, GetParam().to, 2);
+        ASSERT_TRUE(dragSelection(pid(), GetParam().from, GetParam().to, 2));
     }
     EXPECT_TRUE(captureEnded());
     Sleep(300);
@@ -476,19 +484,18 @@ TEST_F(CaptureProgram, BeginCaptureWaitsAQuarterSecondBeforeReadingTheScreen) {
 }
 
 TEST_F(CaptureProgram, AReleaseOverAScreenshotWindowEndsTheSelection) {
-    const Screenshot before = grabScreen();
     const RECT firstRect{400, 300, 520, 380};
     const HWND first = pin(firstRect);
     ASSERT_NE(first, nullptr);
     ASSERT_TRUE(waitUntil([&] { return cacheImageFiles().size() == 1; }, 1500));
-    const Screenshot withFirst = grabScreen();
+    const Screenshot withFirst = settledScreen();
 
     ASSERT_TRUE(startCapture());
     // A screenshot window above the overlays gets the pointer.
     SetWindowPos(first, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     Sleep(200);
     const POINT from{250, 200}, to{450, 340};
-    drag(from, to);
+    ASSERT_TRUE(dragSelection(pid(), from, to));
     ASSERT_TRUE(captureEnded()) << "the release over the screenshot window did not end the capture";
     HWND second = nullptr;
     ASSERT_TRUE(waitUntil(
@@ -502,7 +509,6 @@ TEST_F(CaptureProgram, AReleaseOverAScreenshotWindowEndsTheSelection) {
     EXPECT_TRUE(IsWindowVisible(first));
     EXPECT_EQ(screenshotWindows().size(), 2u);
     expectPinned(second, rectOf(from, to), withFirst);
-    (void)before;
 }
 
 TEST_F(CaptureProgram, CloseAllClosesEveryScreenshotAndDeletesTheirFiles) {
@@ -580,7 +586,7 @@ TEST_F(CaptureProgram, ACaptureFailureShowsTheMessageAndTheNextCaptureTriesAgain
 
     // Allowed again: the next capture succeeds.
     refuseDxgi(false);
-    const Screenshot before = grabScreen();
+    const Screenshot before = settledScreen();
     ASSERT_TRUE(startCapture());
     EXPECT_TRUE(waitUntil([&] { return grabScreen().sameColours(before); }, screenSettles));
     EXPECT_TRUE(visibleWindows(pid(), "#32770").empty());

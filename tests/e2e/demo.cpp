@@ -116,10 +116,8 @@ int demonstrateCapture(Log& log, const std::string& out, const RunningOrvane& or
                     screen.height * 64 / 100};
     log("dragging from (" + std::to_string(rect.left) + ", " + std::to_string(rect.top) + ") to (" +
         std::to_string(rect.right) + ", " + std::to_string(rect.bottom) + ")");
-    moveMouse({rect.left, rect.top});
-    Sleep(50);
-    buttonDown();
-    Sleep(50);
+    if (!pressInOverlay(pid, {rect.left, rect.top}))
+        return fail(log, "no selection window after the press");
     for (int i = 1; i <= 10; ++i) {
         moveMouse({rect.left + (rect.right - rect.left) * i / 10, rect.top + (rect.bottom - rect.top) * i / 10});
         Sleep(20);

@@ -188,6 +188,11 @@ std::vector<HWND> topLevelWindows(DWORD process) {
     return search.found;
 }
 
+bool waitUntilResponsive(HWND window, DWORD timeoutMs) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
+}
+
 HWND waitForWindow(DWORD process, const std::string& windowClass, DWORD timeoutMs) {
     HWND found = nullptr;
     waitUntil(
@@ -620,21 +625,6 @@ void pressChord(const std::vector<WORD>& keys) {
 void buttonDown(Button button) { sendMouse(button == Button::left ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_RIGHTDOWN); }
 void buttonUp(Button button) { sendMouse(button == Button::left ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_RIGHTUP); }
 
-void drag(POINT from, POINT to, int steps) {
-    moveMouse(from);
-    Sleep(40);
-    buttonDown();
-    Sleep(40);
-    for (int i = 1; i <= steps; ++i) {
-        moveMouse({from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps});
-        Sleep(15);
-    }
-    Sleep(40);
-    moveMouse(to);
-    Sleep(80);
-    buttonUp();
-}
-
 // --- pictures -----------------------------------------------------------------------------------------------
 
 Screenshot Screenshot::crop(const RECT& rect) const {
@@ -980,6 +970,37 @@ void KeyWatcher::clear() {
 }
 
 // --- Orvane's windows and files ----------------------------------------------------------------------------------
+
+HWND selectionWindowOf(DWORD process) {
+    const std::vector<HWND> found = visibleWindows(process, selectionClass);
+    return found.empty() ? nullptr : found.front();
+}
+
+bool pressInOverlay(DWORD process, POINT at) {
+    moveMouse(at);
+    Sleep(30);
+    buttonDown();
+    return waitUntil([&] { return selectionWindowOf(process) != nullptr; }, 5000);
+}
+
+bool dragSelection(DWORD process, POINT from, POINT to, int steps) {
+    if (!pressInOverlay(process, from))
+        return false;
+    for (int i = 1; i <= steps; ++i) {
+        moveMouse({from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps});
+        Sleep(15);
+    }
+    const RECT want{std::min(from.x, to.x), std::min(from.y, to.y), std::max(from.x, to.x), std::max(from.y, to.y)};
+    const bool spanned = waitUntil(
+        [&] {
+            moveMouse(to);
+            const RECT at = windowRect(selectionWindowOf(process));
+            return at.left == want.left && at.top == want.top && at.right == want.right && at.bottom == want.bottom;
+        },
+        5000);
+    buttonUp();
+    return spanned;
+}
 
 std::vector<HWND> visibleWindows(DWORD process, const std::string& windowClass) {
     std::vector<HWND> found;

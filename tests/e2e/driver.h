@@ -77,6 +77,9 @@ RECT windowRect(HWND window);
 DWORD windowProcess(HWND window);
 // Top-level windows, hidden ones included; of one process when `process` is not 0.
 std::vector<HWND> topLevelWindows(DWORD process = 0);
+// Waits until the thread of `window` has handled a message sent to it, that
+// is, until it is back in its message loop.
+bool waitUntilResponsive(HWND window, DWORD timeoutMs);
 // The first top-level window of `process` with this class, waiting for it.
 HWND waitForWindow(DWORD process, const std::string& windowClass, DWORD timeoutMs);
 // Every visible top-level window of `process` with this class.
@@ -117,10 +120,7 @@ void keyUp(WORD virtualKey);
 void pressChord(const std::vector<WORD>& keys);
 void buttonDown(Button button = Button::left);
 void buttonUp(Button button = Button::left);
-// A left-button drag in `steps` moves; the pointer rests at `to` (one move
-// more at the same point) before the release, so a program that reads the
-// cursor on each move has seen the end point.
-void drag(POINT from, POINT to, int steps = 8);
+
 // Clicks entry `index` of a popup menu of `itemCount` plain items.
 void clickMenuItem(HWND menu, int index, int itemCount);
 
@@ -244,6 +244,16 @@ bool chooseTrayItem(const RunningOrvane& orvane, TrayItem item);
 constexpr const char* overlayClass = "Screen Capture";
 constexpr const char* selectionClass = "Screen Capture2";
 constexpr const char* screenshotClass = "Capped";
+
+// A left press in an overlay at `at`, and the selection window up: Orvane
+// reads the cursor when it handles the press, so the pointer stays put until then.
+bool pressInOverlay(DWORD process, POINT at);
+// A selection dragged from `from` to `to` in `steps` moves and released once
+// the selection window spans exactly that rectangle (it trails the pointer by
+// one move, so the pointer moves once more at `to`).
+bool dragSelection(DWORD process, POINT from, POINT to, int steps = 8);
+// The selection window of `process`, or null.
+HWND selectionWindowOf(DWORD process);
 
 // The visible top-level windows of `process` with this class.
 std::vector<HWND> visibleWindows(DWORD process, const std::string& windowClass);

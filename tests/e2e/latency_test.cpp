@@ -67,20 +67,29 @@ TEST(Latency, PrintScreenToOverlaysAndReleaseToScreenshotWindow) {
             released, 10000);
         ASSERT_TRUE(overlayUp) << "capture " << i;
         toOverlays.push_back(*overlayUp);
+        // The drag starts once the capture has returned to the message loop.
+        ASSERT_TRUE(waitUntilResponsive(visibleWindows(process.id(), overlayClass).front(), 5000));
 
         // The live desktop changes under the overlays: once they go, only the
         // screenshot window's own paint shows the frozen colour at the probe.
-        moveMouse({rect.left, rect.top});
-        Sleep(30);
-        buttonDown();
-        Sleep(30);
+        ASSERT_TRUE(pressInOverlay(process.id(), {rect.left, rect.top}));
         moveMouse({rect.right, rect.bottom});
         Sleep(30);
         moveMouse({rect.right, rect.bottom});
         pattern.show(testPicture(width, height, i + 50));
         // On a loaded machine the tinted window may take a while to reach a 4K screen.
         ASSERT_TRUE(waitUntil([&] { return screenPixel(probe) != frozenProbe; }, 3000))
-            << "the selection window should cover the probe";
+            << "the selection window should cover the probe; selection windows: "
+            << visibleWindows(process.id(), selectionClass).size();
+        // The release counts only once the selection spans the whole rectangle.
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                moveMouse({rect.right, rect.bottom});
+                const RECT spanned = windowRect(selectionWindowOf(process.id()));
+                return EqualRect(&spanned, &rect) != 0;
+            },
+            5000))
+            << "the selection window should span the dragged rectangle";
         const std::size_t shotsBefore = visibleWindows(process.id(), screenshotClass).size();
         buttonUp();
         const double up = nowMs();
@@ -90,7 +99,10 @@ TEST(Latency, PrintScreenToOverlaysAndReleaseToScreenshotWindow) {
                        screenPixel(probe) == frozenProbe;
             },
             up, 10000);
-        ASSERT_TRUE(pinned) << "capture " << i;
+        ASSERT_TRUE(pinned) << "capture " << i << ": " << visibleWindows(process.id(), screenshotClass).size()
+                            << " screenshot window(s), probe " << std::hex << screenPixel(probe) << " instead of "
+                            << frozenProbe << ", overlays " << visibleWindows(process.id(), overlayClass).size()
+                            << ", running " << process.running() << ", exit " << process.waitForExit(0).value_or(999);
         toScreenshot.push_back(*pinned);
         ASSERT_TRUE(chooseTrayItem(orvane, closeAllItem));
         ASSERT_TRUE(waitUntil([&] { return visibleWindows(process.id(), screenshotClass).empty(); }, 3000));
