@@ -625,6 +625,21 @@ void pressChord(const std::vector<WORD>& keys) {
 void buttonDown(Button button) { sendMouse(button == Button::left ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_RIGHTDOWN); }
 void buttonUp(Button button) { sendMouse(button == Button::left ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_RIGHTUP); }
 
+void drag(POINT from, POINT to, int steps) {
+    moveMouse(from);
+    Sleep(40);
+    buttonDown();
+    Sleep(40);
+    for (int i = 1; i <= steps; ++i) {
+        moveMouse({from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps});
+        Sleep(15);
+    }
+    Sleep(40);
+    moveMouse(to);
+    Sleep(80);
+    buttonUp();
+}
+
 // --- pictures -----------------------------------------------------------------------------------------------
 
 Screenshot Screenshot::crop(const RECT& rect) const {

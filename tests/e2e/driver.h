@@ -120,7 +120,10 @@ void keyUp(WORD virtualKey);
 void pressChord(const std::vector<WORD>& keys);
 void buttonDown(Button button = Button::left);
 void buttonUp(Button button = Button::left);
-
+// A left-button drag in `steps` moves; the pointer rests at `to` (one move
+// more at the same point) before the release, so a program that reads the
+// cursor on each move has seen the end point.
+void drag(POINT from, POINT to, int steps = 8);
 // Clicks entry `index` of a popup menu of `itemCount` plain items.
 void clickMenuItem(HWND menu, int index, int itemCount);
 

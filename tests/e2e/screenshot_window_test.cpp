@@ -68,7 +68,8 @@ protected:
         process->waitUntilIdle(3000);
         Sleep(100);
         const std::vector<HWND> before = shots();
-        drag({rect.left, rect.top}, {rect.right, rect.bottom});
+        if (!dragSelection(process->id(), {rect.left, rect.top}, {rect.right, rect.bottom}))
+            ADD_FAILURE() << "the selection did not span the dragged rectangle";
         HWND made = nullptr;
         waitUntil(
             [&] {
