@@ -109,6 +109,26 @@ void BM_encodeJpeg(benchmark::State& state) {
     setPixels(state, c);
 }
 
+// The same through the system's file sink into a file (TMPDIR): what the
+// sink costs over memory.
+void BM_encodeJpegToFile(benchmark::State& state) {
+    const Corpus& c = corpus(names[state.range(0)]);
+    const std::string path = scratch("bench-sink.jpg");
+    for (auto _ : state) {
+        saveStream = std::fopen(path.c_str(), "wb");
+        if (!saveStream) {
+            state.SkipWithError("cannot open the scratch file");
+            break;
+        }
+        encodeJpeg(fileByteSink, c.rgb.data(), static_cast<std::uint16_t>(c.image.width),
+                   static_cast<std::uint16_t>(c.image.height), true, 90, false, "Captured with Lumagrab");
+        flushFileByteSink();
+        std::fclose(saveStream);
+        saveStream = nullptr;
+    }
+    setPixels(state, c);
+}
+
 void BM_encodeJpegReference(benchmark::State& state) {
     const Corpus& c = corpus(names[state.range(0)]);
     for (auto _ : state) {
@@ -196,6 +216,7 @@ void corpusArgs(benchmark::internal::Benchmark* b) { b->Arg(0)->Arg(1)->Unit(ben
 void allArgs(benchmark::internal::Benchmark* b) { b->DenseRange(0, 5)->Unit(benchmark::kMillisecond); }
 
 BENCHMARK(BM_encodeJpeg)->Apply(allArgs);
+BENCHMARK(BM_encodeJpegToFile)->Apply(corpusArgs);
 BENCHMARK(BM_encodeJpegReference)->Apply(corpusArgs);
 BENCHMARK(BM_libjpegTurbo)->Apply(allArgs);
 BENCHMARK(BM_writeBmp)->Apply(corpusArgs);
