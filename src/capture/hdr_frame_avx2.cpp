@@ -37,7 +37,7 @@ inline __m256i indexOf(__m256i codes, __m256 scale, __m256 gain, __m256& high, _
 }
 
 // Eight texels in memory order to eight BGRA pixels.
-inline __m256i convert8(Constants& k, const std::uint8_t* texels) {
+[[gnu::always_inline]] inline __m256i convert8(Constants& k, const std::uint8_t* texels) {
     const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(texels));
     const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(texels + 32));
     // Desktops are mostly flat: eight equal texels are converted once.
