@@ -29,7 +29,9 @@ test: build
 bench: ensure-setup
 	cmake --preset native >/dev/null
 	cmake --build --preset native --target output_bench hdr_bench capture_bench
-	build/native/bin/output_bench $(BENCH_FLAGS)
+	@# The files written go to tmpfs unless TMPDIR says otherwise.
+	scratch=$${TMPDIR:-/dev/shm}; [ -d "$$scratch" ] || scratch=/tmp; \
+	    TMPDIR=$$scratch build/native/bin/output_bench $(BENCH_FLAGS)
 	build/native/bin/hdr_bench $(BENCH_FLAGS)
 	build/native/bin/capture_bench $(BENCH_FLAGS)
 

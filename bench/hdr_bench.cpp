@@ -13,7 +13,6 @@
 #include <benchmark/benchmark.h>
 
 #include "capture/capture.h"
-#include "capture/hdr_frame_kernels.h"
 #include "hdr_frame_reference.h"
 #include "image_file.h"
 
@@ -182,11 +181,6 @@ void convertFrame(benchmark::State& state, ConvertFrame convert) {
 void BM_convertHdrFrame(benchmark::State& state) { convertFrame(state, convertHdrFrame); }
 // The direct table-driven loop, one pixel at a time: the yardstick for the speed-up.
 void BM_convertFrameDirect(benchmark::State& state) { convertFrame(state, convertHdrFrameDirect); }
-// The AVX2 loop that processors without AVX-512 run, for information.
-void convertWithAvx2(const HdrToneTable& table, const HdrFrame& frame, const HdrTarget& target) {
-    convertHdrWalkAvx2(table, planHdrWalk(table, frame, target));
-}
-void BM_convertHdrFrameAvx2(benchmark::State& state) { convertFrame(state, convertWithAvx2); }
 
 // The peers: copying what the conversion writes, and what it reads.
 void BM_memcpyTarget(benchmark::State& state) {
@@ -221,12 +215,11 @@ bool conversionsAgree() {
         convertHdrFrameDirect(table200(), frameView(frameFor(90, content)), desktopOf(rotated.data()));
         if (direct != rotated)
             return false;
-        for (const int rotation : {0, 90})
-            for (const ConvertFrame convert : {convertHdrFrame, convertWithAvx2}) {
-                convert(table200(), frameView(frameFor(rotation, content)), desktopOf(fast.data()));
-                if (fast != direct)
-                    return false;
-            }
+        for (const int rotation : {0, 90}) {
+            convertHdrFrame(table200(), frameView(frameFor(rotation, content)), desktopOf(fast.data()));
+            if (fast != direct)
+                return false;
+        }
     }
     return true;
 }
@@ -239,7 +232,6 @@ void frameArgs(benchmark::internal::Benchmark* b) {
 }
 BENCHMARK(BM_convertHdrFrame)->Apply(frameArgs);
 BENCHMARK(BM_convertFrameDirect)->Apply(frameArgs);
-BENCHMARK(BM_convertHdrFrameAvx2)->Apply(frameArgs);
 BENCHMARK(BM_memcpyTarget)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_memcpyFrame)->Unit(benchmark::kMillisecond);
 

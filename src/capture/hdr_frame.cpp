@@ -14,27 +14,7 @@ std::uint32_t unitGainLimitOf(const HdrToneTable& table) {
     return code == 0 ? 0 : code - 1;
 }
 
-SrgbThresholds makeThresholds(const SrgbEncodeTable& table) {
-    SrgbThresholds thresholds;
-    std::uint32_t next = 1; // the byte whose first index comes next
-    for (std::uint32_t i = 0; i < 65536; ++i) {
-        if (i > 0 && table.entries[i] < table.entries[i - 1])
-            return SrgbThresholds{};
-        for (; next <= table.entries[i]; ++next)
-            thresholds.first[next] = static_cast<std::uint16_t>(i);
-    }
-    if (next != 256) // the search needs every byte up to 255 to occur
-        return SrgbThresholds{};
-    thresholds.source = &table;
-    return thresholds;
-}
-
 } // namespace
-
-const SrgbThresholds& srgbThresholds() {
-    static const SrgbThresholds thresholds = makeThresholds(srgbEncodeTable());
-    return thresholds;
-}
 
 HdrWalk planHdrWalk(const HdrToneTable& table, const HdrFrame& frame, const HdrTarget& target) {
     HdrWalk walk{};
@@ -91,8 +71,6 @@ void convertHdrWalkPortable(const HdrToneTable& table, const HdrWalk& walk) {
 ConvertHdrWalk selectConvertHdrWalk() {
 #if defined(__x86_64__) || defined(__i386__)
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw"))
-        return convertHdrWalkAvx512;
     if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("f16c"))
         return convertHdrWalkAvx2;
 #endif

@@ -1,10 +1,13 @@
 // AVX2 + F16C pixel loop of convertHdrFrame, eight texels at a time:
-// linear[code] from F16C and one multiply (checked against the whole table
-// before each frame, as in the AVX-512 loop), gain[code] gathered only beyond
-// the shoulder, the byte table read lane by lane, and eight equal texels (a
-// flat area of the desktop) converted once. The float steps are
-// convertHdrPixel's, one operation each (compiled with -mavx2 -mf16c
-// -mno-fma), so every byte is the same.
+// - linear[code] is the code's half-float value times linear[0x3C00] (that is
+//   how the table is built: 1.0 times the scale); F16C gives the value
+//   exactly, and the whole table is checked against it before each frame;
+// - gain[code] is 1 up to the shoulder and gathered only beyond it;
+// - the byte table is read lane by lane (on Zen 4 as fast as gathers, or as
+//   an AVX-512 search of the table in registers, which was tried);
+// - eight equal texels (a flat area of the desktop) are converted once.
+// The float steps are convertHdrPixel's, one operation each (compiled with
+// -mavx2 -mf16c -mno-fma), so every byte is the same.
 #include <immintrin.h>
 
 #include "capture/hdr_frame_kernels.h"
@@ -34,7 +37,7 @@ inline __m256i indexOf(__m256i codes, __m256 scale, __m256 gain, __m256& high, _
 }
 
 // Eight texels in memory order to eight BGRA pixels.
-inline __m256i convert8(Constants& k, const std::uint8_t* texels) {
+[[gnu::always_inline]] inline __m256i convert8(Constants& k, const std::uint8_t* texels) {
     const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(texels));
     const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(texels + 32));
     // Desktops are mostly flat: eight equal texels are converted once.

@@ -1,6 +1,6 @@
 // The pixel loops of convertHdrFrame: a walk over a clipped rectangle of the
-// output, in a portable variant and SIMD variants chosen at run time. Every
-// variant gives each pixel the bytes convertHdrPixel gives it.
+// output, in a portable variant and an AVX2 one chosen at run time. Both give
+// each pixel the bytes convertHdrPixel gives it.
 #pragma once
 
 #include <cstddef>
@@ -27,22 +27,9 @@ struct HdrWalk {
 
 using ConvertHdrWalk = void (*)(const HdrToneTable& table, const HdrWalk& walk);
 
-// The sRGB byte table as the indices where its value rises: entry k is the
-// first index whose byte is at least k (entry 0 is 0). Then the byte of index
-// i is the largest k whose entry is <= i, which a branch-free binary search
-// finds in registers. Valid only for a table that never falls.
-struct SrgbThresholds {
-    const SrgbEncodeTable* source = nullptr; // null when the table falls somewhere
-    std::uint16_t first[256] = {};
-};
-
-// Those of the process's encode table, made on the first call.
-const SrgbThresholds& srgbThresholds();
-
 void convertHdrWalkPortable(const HdrToneTable& table, const HdrWalk& walk);
 #if defined(__x86_64__) || defined(__i386__)
 void convertHdrWalkAvx2(const HdrToneTable& table, const HdrWalk& walk);
-void convertHdrWalkAvx512(const HdrToneTable& table, const HdrWalk& walk);
 #endif
 
 // The fastest variant this processor runs.

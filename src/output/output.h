@@ -38,6 +38,9 @@ void fileByteSink(std::uint8_t byte);
 // writer hands its gathered bytes over this way when its sink is fileByteSink.
 void fileBytesSink(const std::uint8_t* bytes, std::size_t count);
 
+// Writes what the two sinks have gathered to saveStream; due before it is closed.
+void flushFileByteSink();
+
 // The file fileByteSink writes to; open only inside one JPEG save.
 extern std::FILE* saveStream;
 

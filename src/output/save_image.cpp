@@ -22,18 +22,18 @@ namespace {
 std::uint8_t saveBuffer[1 << 16];
 std::size_t saveBuffered = 0;
 
-void flushSaveBuffer() {
+} // namespace
+
+void flushFileByteSink() {
     if (saveBuffered != 0)
         std::fwrite(saveBuffer, 1, saveBuffered, saveStream);
     saveBuffered = 0;
 }
 
-} // namespace
-
 void fileByteSink(std::uint8_t byte) {
     saveBuffer[saveBuffered++] = byte;
     if (saveBuffered == sizeof saveBuffer)
-        flushSaveBuffer();
+        flushFileByteSink();
 }
 
 void fileBytesSink(const std::uint8_t* bytes, std::size_t count) {
@@ -44,7 +44,7 @@ void fileBytesSink(const std::uint8_t* bytes, std::size_t count) {
         bytes += room;
         count -= room;
         if (saveBuffered == sizeof saveBuffer)
-            flushSaveBuffer();
+            flushFileByteSink();
     }
 }
 
@@ -117,7 +117,7 @@ void saveJpeg(const char* path, const std::uint8_t* pixels, std::uint32_t width,
         return;
     encodeJpegRows(fileByteSink, source, static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), 90,
                    jpegComment);
-    flushSaveBuffer();
+    flushFileByteSink();
     std::fclose(saveStream);
     saveStream = nullptr;
 }

@@ -27,8 +27,6 @@ std::vector<Loop> loops() {
     __builtin_cpu_init();
     if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("f16c"))
         all.push_back({"avx2", convertHdrWalkAvx2});
-    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw"))
-        all.push_back({"avx512", convertHdrWalkAvx512});
 #endif
     return all;
 }
