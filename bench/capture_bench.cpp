@@ -1,12 +1,15 @@
-// Cutting a selection out of the frozen desktop (bottom-up rows in, top-down
-// rows out, edge pixels summed) beside memcpy of the same bytes, in the same
-// run: the whole 3840x2160 desktop and a 1280x720 part of it.
+// The pixel passes of a capture beside memcpy of the same bytes, in the same
+// run: the alpha fill and the pixel copy of the whole 3840x2160 desktop, and
+// cutting a selection out of it (bottom-up rows in, top-down rows out, edge
+// pixels summed), whole and a 1280x720 part.
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include <benchmark/benchmark.h>
 
+#include "capture/capture.h"
 #include "selection/selection_rules.h"
 
 namespace {
@@ -62,6 +65,54 @@ void BM_memcpy(benchmark::State& state) {
     setCounters(state, rect);
 }
 
+constexpr std::size_t desktopPixels = std::size_t{desktopWidth} * desktopHeight;
+
+void setDesktopCounters(benchmark::State& state) {
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * desktopPixels * 4));
+}
+
+void BM_setOpaque(benchmark::State& state) {
+    std::vector<std::uint8_t> bits = frozenDesktop();
+    for (auto _ : state) {
+        setOpaque(bits.data(), desktopPixels);
+        benchmark::DoNotOptimize(bits.data());
+        benchmark::ClobberMemory();
+    }
+    setDesktopCounters(state);
+}
+
+// As a capture makes it: a new block each time, so its pages are fresh.
+void BM_copyDesktopPixels(benchmark::State& state) {
+    for (auto _ : state) {
+        std::unique_ptr<std::uint8_t[]> pixels = copyDesktopPixels(frozenDesktop().data(), desktopPixels);
+        benchmark::DoNotOptimize(pixels.get());
+        benchmark::ClobberMemory();
+    }
+    setDesktopCounters(state);
+}
+
+// The peer of both: memcpy of the desktop into a block already in use.
+void BM_memcpyDesktop(benchmark::State& state) {
+    std::vector<std::uint8_t> target(desktopPixels * 4);
+    for (auto _ : state) {
+        std::memcpy(target.data(), frozenDesktop().data(), target.size());
+        benchmark::DoNotOptimize(target.data());
+        benchmark::ClobberMemory();
+    }
+    setDesktopCounters(state);
+}
+
+// The fill and the copy must be right too.
+bool passesAreRight() {
+    std::vector<std::uint8_t> bits = frozenDesktop();
+    setOpaque(bits.data(), desktopPixels);
+    for (std::size_t i = 0; i < bits.size(); ++i)
+        if (bits[i] != (i % 4 == 3 ? 255 : frozenDesktop()[i]))
+            return false;
+    const std::unique_ptr<std::uint8_t[]> copy = copyDesktopPixels(bits.data(), desktopPixels);
+    return copy && std::memcmp(copy.get(), bits.data(), bits.size()) == 0;
+}
+
 // The cut must be right, or its time means nothing: every pixel against the
 // column-by-column walk it replaces.
 bool cutIsRight() {
@@ -87,6 +138,9 @@ bool cutIsRight() {
            sums.count == expected.count;
 }
 
+BENCHMARK(BM_setOpaque)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_copyDesktopPixels)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_memcpyDesktop)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_cutSelection)->Args({3840, 2160})->Args({1280, 720})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_memcpy)->Args({3840, 2160})->Args({1280, 720})->Unit(benchmark::kMillisecond);
 
@@ -94,8 +148,8 @@ BENCHMARK(BM_memcpy)->Args({3840, 2160})->Args({1280, 720})->Unit(benchmark::kMi
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    if (!cutIsRight()) {
-        std::fputs("capture_bench: the cut does not reproduce the selected pixels\n", stderr);
+    if (!cutIsRight() || !passesAreRight()) {
+        std::fputs("capture_bench: a pass does not produce the pixels it should\n", stderr);
         return 1;
     }
     benchmark::RunSpecifiedBenchmarks();

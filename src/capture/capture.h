@@ -101,6 +101,14 @@ struct HdrTarget {
 // once where the processor allows.
 void convertHdrFrame(const HdrToneTable& table, const HdrFrame& frame, const HdrTarget& target);
 
+// --- The frozen desktop ----------------------------------------------------
+
+// Sets the alpha byte of `pixelCount` BGRA pixels to 255 (GDI leaves it 0).
+void setOpaque(std::uint8_t* bgra, std::size_t pixelCount);
+// The copy that selections are cut from; null when memory runs out, which
+// fails that capture, not the program.
+std::unique_ptr<std::uint8_t[]> copyDesktopPixels(const std::uint8_t* bgra, std::size_t pixelCount);
+
 // --- SDR white level (Win32) -----------------------------------------------
 
 #ifdef _WIN32

@@ -4,13 +4,12 @@
 // borderless topmost overlay per monitor. GUI thread, inside the tray window.
 #include <windows.h>
 
-#include <cstring>
 #include <memory>
-#include <new>
 #include <utility>
 
 #include "app/app.h"
 #include "app/app_state.h"
+#include "capture/capture.h"
 #include "capture/capture_front.h"
 #include "capture/duplication.h"
 
@@ -74,11 +73,6 @@ bool makeSurface(HDC screen, std::int32_t width, std::int32_t height, CaptureSur
         return false;
     surface.previousBitmap = previous;
     return true;
-}
-
-void setOpaque(std::uint8_t* bgra, std::size_t pixelCount) {
-    for (std::size_t i = 0; i < pixelCount; ++i)
-        bgra[i * 4 + 3] = 255;
 }
 
 void showOverlays() {
@@ -155,11 +149,9 @@ bool captureDesktop() {
     if (!runHdrPass(systemDuplication(), duplicationCache, target))
         return false;
 
-    // Out of memory for the copy fails this capture, not the program.
-    std::unique_ptr<std::uint8_t[]> pixels(new (std::nothrow) std::uint8_t[pixelCount * 4]);
+    std::unique_ptr<std::uint8_t[]> pixels = copyDesktopPixels(surface.bits, pixelCount);
     if (!pixels)
         return false;
-    std::memcpy(pixels.get(), surface.bits, pixelCount * 4);
     desktop.pixels = std::move(pixels);
     desktop.memoryDC = std::exchange(surface.memoryDC, nullptr);
     desktop.bitmap = std::exchange(surface.bitmap, nullptr);
