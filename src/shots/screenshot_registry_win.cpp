@@ -2,8 +2,16 @@
 // app.screenshotCount hold records; screenshotIndex maps each window to its slot.
 #include <cstdio>
 
+#include "output/output.h"
 #include "shots/shots.h"
 #include "shots/slot_table.h"
+
+namespace {
+
+// Long enough for the worker to finish any one cache file.
+constexpr std::chrono::milliseconds cacheDiscardWait{10000};
+
+} // namespace
 
 void releaseScreenshot(std::unique_ptr<ScreenshotWindow>& slot) {
     if (!slot)
@@ -21,9 +29,12 @@ void releaseScreenshot(std::unique_ptr<ScreenshotWindow>& slot) {
     if (shot.memoryDC)
         DeleteDC(shot.memoryDC);
     shot.memoryDC = nullptr;
-    // A file never written (closed before the worker got to it) is no error.
-    if (!shot.keepFile && !shot.cachePath.empty())
+    // A window closed before the worker got to its file: the job goes, and a
+    // file being written is waited for, or it would stay behind in the folder.
+    if (!shot.keepFile && !shot.cachePath.empty()) {
+        discardSave(shot.cachePath, cacheDiscardWait);
         std::remove(shot.cachePath.c_str());
+    }
     shot.cachePath.clear();
     slot.reset();
 }
