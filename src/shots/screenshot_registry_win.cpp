@@ -2,6 +2,7 @@
 // app.screenshotCount hold records; screenshotIndex maps each window to its slot.
 #include <cstdio>
 
+#include "app/gdi_ledger.h"
 #include "output/output.h"
 #include "shots/shots.h"
 #include "shots/slot_table.h"
@@ -24,10 +25,10 @@ void releaseScreenshot(std::unique_ptr<ScreenshotWindow>& slot) {
         shot.previousBitmap = nullptr;
     }
     if (shot.bitmap)
-        DeleteObject(shot.bitmap);
+        gdiDeleteObject(shot.bitmap);
     shot.bitmap = nullptr;
     if (shot.memoryDC)
-        DeleteDC(shot.memoryDC);
+        gdiDeleteDC(shot.memoryDC);
     shot.memoryDC = nullptr;
     // A window closed before the worker got to its file: the job goes, and a
     // file being written is waited for, or it would stay behind in the folder.
