@@ -9,6 +9,7 @@
 #include "app/app.h"
 #include "app/app_state.h"
 #include "app/decisions.h"
+#include "app/gdi_ledger.h"
 #include "capture/capture_front.h"
 #include "options/options.h"
 #include "output/output.h"
@@ -77,6 +78,10 @@ LRESULT dispatchTrayMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         addTrayIcon();
         return 0;
     }
+#ifdef ORVANE_GDI_LEDGER
+    if (msg == gdiLedgerMessage())
+        return gdiLedgerReply();
+#endif
     return DefWindowProcA(hwnd, msg, wp, lp);
 }
 

@@ -9,6 +9,7 @@
 
 #include "app/app.h"
 #include "app/app_state.h"
+#include "app/gdi_ledger.h"
 #include "capture/capture.h"
 #include "capture/capture_front.h"
 #include "capture/duplication.h"
@@ -20,12 +21,12 @@ constexpr const char* overlayTitle = "Screen Capture Window";
 // The screen DC of one capture; DeleteDC, since CreateDCA made it.
 class DisplayDc {
 public:
-    DisplayDc() : dc_(CreateDCA("DISPLAY", nullptr, nullptr, nullptr)) {}
+    DisplayDc() : dc_(gdiMade(CreateDCA("DISPLAY", nullptr, nullptr, nullptr))) {}
     DisplayDc(const DisplayDc&) = delete;
     DisplayDc& operator=(const DisplayDc&) = delete;
     ~DisplayDc() {
         if (dc_)
-            DeleteDC(dc_);
+            gdiDeleteDC(dc_);
     }
     HDC get() const { return dc_; }
 
@@ -48,14 +49,14 @@ struct CaptureSurface {
         if (memoryDC && previousBitmap)
             SelectObject(memoryDC, previousBitmap);
         if (memoryDC)
-            DeleteDC(memoryDC);
+            gdiDeleteDC(memoryDC);
         if (bitmap)
-            DeleteObject(bitmap);
+            gdiDeleteObject(bitmap);
     }
 };
 
 bool makeSurface(HDC screen, std::int32_t width, std::int32_t height, CaptureSurface& surface) {
-    surface.memoryDC = CreateCompatibleDC(screen);
+    surface.memoryDC = gdiMade(CreateCompatibleDC(screen));
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = width;
@@ -64,7 +65,7 @@ bool makeSurface(HDC screen, std::int32_t width, std::int32_t height, CaptureSur
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    surface.bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    surface.bitmap = gdiMade(CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     surface.bits = static_cast<std::uint8_t*>(bits);
     if (!surface.memoryDC || !surface.bitmap || !surface.bits)
         return false;
@@ -104,10 +105,10 @@ void releaseFrozenDesktop(FrozenDesktop& desktop) {
     if (desktop.memoryDC) {
         if (desktop.previousBitmap)
             SelectObject(desktop.memoryDC, desktop.previousBitmap);
-        DeleteDC(desktop.memoryDC);
+        gdiDeleteDC(desktop.memoryDC);
     }
     if (desktop.bitmap)
-        DeleteObject(desktop.bitmap);
+        gdiDeleteObject(desktop.bitmap);
     desktop.pixels.reset();
     desktop.memoryDC = nullptr;
     desktop.bitmap = nullptr;

@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "app/app_state.h"
+#include "app/gdi_ledger.h"
 #include "options/options.h"
 
 OptionsUi optionsUi;
@@ -23,14 +24,14 @@ constexpr OptionsClass optionsClasses[] = {
 } // namespace
 
 HFONT createOptionsFont(int height) {
-    return CreateFontA(height, 0, 0, 0, 0, FALSE, FALSE, FALSE, 0, OUT_TT_PRECIS, 0, 0, 0, "Tahoma");
+    return gdiMade(CreateFontA(height, 0, 0, 0, 0, FALSE, FALSE, FALSE, 0, OUT_TT_PRECIS, 0, 0, 0, "Tahoma"));
 }
 
 bool registerOptionsClasses(HICON icon) {
     // A missing check mark is not reported: a toggle that is on then shows its frame alone.
     const std::string checkmarkPath = app.exeFolder + "checkmark.bmp";
     optionsUi.checkmarkBitmap =
-        static_cast<HBITMAP>(LoadImageA(nullptr, checkmarkPath.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+        gdiMade(static_cast<HBITMAP>(LoadImageA(nullptr, checkmarkPath.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE)));
     optionsUi.optionsInstance = app.instance;
     optionsUi.labelFont = createOptionsFont(16 * optionsUi.uiScale / 100);
     optionsUi.formatFont = createOptionsFont(22 * optionsUi.uiScale / 100);
@@ -54,9 +55,9 @@ bool registerOptionsClasses(HICON icon) {
 
 void releaseOptionsFonts() {
     if (optionsUi.labelFont)
-        DeleteObject(optionsUi.labelFont);
+        gdiDeleteObject(optionsUi.labelFont);
     optionsUi.labelFont = nullptr;
     if (optionsUi.formatFont)
-        DeleteObject(optionsUi.formatFont);
+        gdiDeleteObject(optionsUi.formatFont);
     optionsUi.formatFont = nullptr;
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/app.h"
+#include "app/gdi_ledger.h"
 #include "options/options.h"
 #include "prefs/prefs.h"
 
@@ -59,10 +60,10 @@ private:
 // A brush made for one paint → DeleteObject.
 class SolidBrush {
 public:
-    explicit SolidBrush(COLORREF colour) : brush_(CreateSolidBrush(colour)) {}
+    explicit SolidBrush(COLORREF colour) : brush_(gdiMade(CreateSolidBrush(colour))) {}
     ~SolidBrush() {
         if (brush_)
-            DeleteObject(brush_);
+            gdiDeleteObject(brush_);
     }
     SolidBrush(const SolidBrush&) = delete;
     SolidBrush& operator=(const SolidBrush&) = delete;
@@ -75,10 +76,10 @@ private:
 // CreateCompatibleDC → DeleteDC.
 class MemoryDc {
 public:
-    explicit MemoryDc(HDC like) : dc_(CreateCompatibleDC(like)) {}
+    explicit MemoryDc(HDC like) : dc_(gdiMade(CreateCompatibleDC(like))) {}
     ~MemoryDc() {
         if (dc_)
-            DeleteDC(dc_);
+            gdiDeleteDC(dc_);
     }
     MemoryDc(const MemoryDc&) = delete;
     MemoryDc& operator=(const MemoryDc&) = delete;

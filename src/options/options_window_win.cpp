@@ -7,6 +7,7 @@
 
 #include "app/app.h"
 #include "app/app_state.h"
+#include "app/gdi_ledger.h"
 #include "options/options.h"
 #include "prefs/prefs.h"
 
@@ -22,9 +23,9 @@ void replaceOptionsFonts(std::int32_t scale) {
     if (optionsUi.optionsOpen && optionsUi.pathEdit)
         SendMessageA(optionsUi.pathEdit, WM_SETFONT, reinterpret_cast<WPARAM>(optionsUi.labelFont), TRUE);
     if (oldLabelFont)
-        DeleteObject(oldLabelFont);
+        gdiDeleteObject(oldLabelFont);
     if (oldFormatFont)
-        DeleteObject(oldFormatFont);
+        gdiDeleteObject(oldFormatFont);
 }
 
 HWND createChild(HWND parent, const OptionsChild& child) {
@@ -91,9 +92,9 @@ void paintOptionsWindow(HWND hwnd) {
     RECT window{};
     GetWindowRect(hwnd, &window);
     const RECT fill{0, 0, window.right - window.left, window.bottom - window.top};
-    const HBRUSH grey = CreateSolidBrush(optionsGrey);
+    const HBRUSH grey = gdiMade(CreateSolidBrush(optionsGrey));
     FillRect(dc, &fill, grey);
-    DeleteObject(grey);
+    gdiDeleteObject(grey);
     EndPaint(hwnd, &paint);
 }
 

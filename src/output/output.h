@@ -94,6 +94,11 @@ bool savePending(std::string_view path);
 // `timeout` passed first. Any thread but the worker's.
 bool waitForSave(std::string_view path, std::chrono::milliseconds timeout);
 
+// Drops the queued jobs for exactly this path and waits for one being written
+// at the moment, so that no file of that name appears afterwards; false when
+// `timeout` passed first. Any thread but the worker's.
+bool discardSave(std::string_view path, std::chrono::milliseconds timeout);
+
 // Body of the save worker thread: a pass every saveWorkerInterval while
 // `running` is set, then one last pass so that nothing queued is lost.
 void saveWorker();

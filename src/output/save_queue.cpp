@@ -20,6 +20,10 @@ namespace {
 // Signalled after every job the worker has written; waitForSave sleeps on it.
 std::condition_variable saveWritten;
 
+// The slot of the job being written, or none. Lock held.
+constexpr std::size_t noJob = std::numeric_limits<std::size_t>::max();
+std::size_t writingSlot = noJob;
+
 // Whether a job for `path` waits in the queue or is being written. Lock held.
 bool pendingLocked(std::string_view path) {
     for (const auto& job : saveQueue)
@@ -94,12 +98,16 @@ void runSavePass(SaveJobWriter write) {
             // The job stays in its slot while it is written, so that it still
             // counts as pending for savePending and waitForSave.
             job = saveQueue[i].get();
+            if (!job)
+                continue; // discarded
+            writingSlot = i;
         }
         write(*job);
         std::unique_ptr<SaveJob> done;
         {
             std::lock_guard<std::mutex> hold(saveQueueLock);
             done = std::move(saveQueue[i]);
+            writingSlot = noJob;
         }
         saveWritten.notify_all();
         // `done` goes here, outside the lock: pixels, then path, then the record.
@@ -113,6 +121,14 @@ bool savePending(std::string_view path) {
 
 bool waitForSave(std::string_view path, std::chrono::milliseconds timeout) {
     std::unique_lock<std::mutex> hold(saveQueueLock);
+    return saveWritten.wait_for(hold, timeout, [&] { return !pendingLocked(path); });
+}
+
+bool discardSave(std::string_view path, std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> hold(saveQueueLock);
+    for (std::size_t i = 0; i < saveQueue.size(); ++i)
+        if (i != writingSlot && saveQueue[i] && path == saveQueue[i]->path.get())
+            saveQueue[i].reset();
     return saveWritten.wait_for(hold, timeout, [&] { return !pendingLocked(path); });
 }
 

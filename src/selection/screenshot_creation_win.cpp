@@ -12,6 +12,7 @@
 
 #include "app/app.h"
 #include "app/app_state.h"
+#include "app/gdi_ledger.h"
 #include "output/output.h"
 #include "prefs/prefs.h"
 #include "selection/selection.h"
@@ -93,7 +94,7 @@ void makeScreenshotWindow(SelectionRect rect) {
                     static_cast<std::uint32_t>(rect.height), preferences.defaultFormat);
     }
     shot->borderColor = frameColor(sums);
-    shot->bitmap = CreateBitmap(rect.width, rect.height, 1, 32, shot->pixels.get());
+    shot->bitmap = gdiMade(CreateBitmap(rect.width, rect.height, 1, 32, shot->pixels.get()));
 
     UpdateWindow(hwnd);
     ShowWindow(hwnd, SW_SHOW);
@@ -103,7 +104,7 @@ void makeScreenshotWindow(SelectionRect rect) {
     shot->x = rect.left;
     shot->y = rect.top;
     shot->hwnd = hwnd;
-    shot->memoryDC = CreateCompatibleDC(nullptr);
+    shot->memoryDC = gdiMade(CreateCompatibleDC(nullptr));
     if (shot->memoryDC && shot->bitmap)
         shot->previousBitmap = SelectObject(shot->memoryDC, shot->bitmap);
     ScreenshotWindow& record = *shot;

@@ -4,6 +4,7 @@
 // one anchor and cursor point, and whichever gets the release ends the capture.
 #include "app/app.h"
 #include "app/app_state.h"
+#include "app/gdi_ledger.h"
 #include "options/options.h"
 #include "prefs/prefs.h"
 #include "selection/selection.h"
@@ -49,10 +50,10 @@ LRESULT eraseSelectionWindow(HDC dc) {
     // Filled through the DC the message brings; BeginPaint belongs to WM_PAINT.
     const SelectionRect rect = currentSelection();
     const RECT area{0, 0, rect.width, rect.height};
-    const HBRUSH brush = CreateSolidBrush(currentSelectionColor());
+    const HBRUSH brush = gdiMade(CreateSolidBrush(currentSelectionColor()));
     if (brush) {
         FillRect(dc, &area, brush);
-        DeleteObject(brush);
+        gdiDeleteObject(brush);
     }
     return 1;
 }

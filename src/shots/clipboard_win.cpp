@@ -1,4 +1,5 @@
 // "Copy": the screenshot at its captured size as one CF_BITMAP.
+#include "app/gdi_ledger.h"
 #include "shots/shots.h"
 
 void copyScreenshot(const ScreenshotWindow& shot) {
@@ -7,9 +8,10 @@ void copyScreenshot(const ScreenshotWindow& shot) {
     if (!OpenClipboard(app.trayWindow))
         return;
     EmptyClipboard();
-    HBITMAP picture = CreateBitmap(shot.imageWidth, shot.imageHeight, 1, 32, shot.pixels.get());
+    HBITMAP picture = gdiMade(CreateBitmap(shot.imageWidth, shot.imageHeight, 1, 32, shot.pixels.get()));
     if (picture && !SetClipboardData(CF_BITMAP, picture))
-        DeleteObject(picture);
-    // Otherwise the clipboard owns the bitmap now; it is never touched again here.
+        gdiDeleteObject(picture);
+    else if (picture)
+        gdiHandedOver(); // the clipboard owns the bitmap now; it is never touched again here
     CloseClipboard();
 }

@@ -2,8 +2,17 @@
 // app.screenshotCount hold records; screenshotIndex maps each window to its slot.
 #include <cstdio>
 
+#include "app/gdi_ledger.h"
+#include "output/output.h"
 #include "shots/shots.h"
 #include "shots/slot_table.h"
+
+namespace {
+
+// Long enough for the worker to finish any one cache file.
+constexpr std::chrono::milliseconds cacheDiscardWait{10000};
+
+} // namespace
 
 void releaseScreenshot(std::unique_ptr<ScreenshotWindow>& slot) {
     if (!slot)
@@ -16,14 +25,17 @@ void releaseScreenshot(std::unique_ptr<ScreenshotWindow>& slot) {
         shot.previousBitmap = nullptr;
     }
     if (shot.bitmap)
-        DeleteObject(shot.bitmap);
+        gdiDeleteObject(shot.bitmap);
     shot.bitmap = nullptr;
     if (shot.memoryDC)
-        DeleteDC(shot.memoryDC);
+        gdiDeleteDC(shot.memoryDC);
     shot.memoryDC = nullptr;
-    // A file never written (closed before the worker got to it) is no error.
-    if (!shot.keepFile && !shot.cachePath.empty())
+    // A window closed before the worker got to its file: the job goes, and a
+    // file being written is waited for, or it would stay behind in the folder.
+    if (!shot.keepFile && !shot.cachePath.empty()) {
+        discardSave(shot.cachePath, cacheDiscardWait);
         std::remove(shot.cachePath.c_str());
+    }
     shot.cachePath.clear();
     slot.reset();
 }

@@ -5,6 +5,7 @@
 #include <shellscalingapi.h>
 
 #include "app/app.h"
+#include "app/gdi_ledger.h"
 #include "prefs/prefs.h"
 #include "selection/selection.h"
 #include "shots/shot_rules.h"
@@ -22,10 +23,10 @@ LRESULT paintScreenshot(ScreenshotWindow& shot) {
         SetBrushOrgEx(dc, 0, 0, nullptr); // HALFTONE needs the brush origin reset
         StretchBlt(dc, 0, 0, client.right, client.bottom, shot.memoryDC, 0, 0, shot.imageWidth, shot.imageHeight,
                    SRCCOPY);
-        const HBRUSH frame = CreateSolidBrush(shot.borderColor);
+        const HBRUSH frame = gdiMade(CreateSolidBrush(shot.borderColor));
         if (frame) {
             FrameRect(dc, &client, frame);
-            DeleteObject(frame);
+            gdiDeleteObject(frame);
         }
     }
     EndPaint(shot.hwnd, &paint);

@@ -1,3 +1,4 @@
+#include <atomic>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -179,6 +180,46 @@ TEST_F(SaveQueue, WaitForSaveReturnsOnceTheFileIsWritten) {
     startWorker();
     EXPECT_TRUE(waitForSave(path, std::chrono::seconds(10)));
     EXPECT_EQ(readFileBytes(path).size(), 54u + 8 * 24);
+}
+
+// A window closed before the worker reached its cache file: that job goes,
+// the others are written.
+TEST_F(SaveQueue, ADiscardedJobIsNeverWrittenAndTheOthersAre) {
+    const std::uint8_t pixel[4] = {};
+    enqueueSave("keep-1.png", pixel, 1, 1, 1);
+    enqueueSave("gone.png", pixel, 1, 1, 1);
+    enqueueSave("keep-2.png", pixel, 1, 1, 1);
+    EXPECT_TRUE(discardSave("gone.png", std::chrono::milliseconds(0)));
+    EXPECT_FALSE(savePending("gone.png"));
+    written.clear();
+    runSavePass(recordJob);
+    EXPECT_EQ(written, (std::vector<std::string>{"keep-1.png", "keep-2.png"}));
+    EXPECT_EQ(queued(), 0u);
+}
+
+std::atomic<bool> writerInside{false}, writerMayFinish{false};
+void slowRecord(const SaveJob& job) {
+    writerInside = true;
+    while (!writerMayFinish)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    recordJob(job);
+}
+
+// The file being written when its window closes: the discard returns only
+// once it is complete, so that deleting it afterwards leaves nothing behind.
+TEST_F(SaveQueue, DiscardingAJobBeingWrittenWaitsForIt) {
+    const std::uint8_t pixel[4] = {};
+    enqueueSave("busy.png", pixel, 1, 1, 1);
+    written.clear();
+    writerInside = writerMayFinish = false;
+    std::thread pass([] { runSavePass(slowRecord); });
+    while (!writerInside)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_FALSE(discardSave("busy.png", std::chrono::milliseconds(30))) << "it is still being written";
+    writerMayFinish = true;
+    EXPECT_TRUE(discardSave("busy.png", std::chrono::seconds(10)));
+    EXPECT_EQ(written, std::vector<std::string>{"busy.png"});
+    pass.join();
 }
 
 } // namespace
