@@ -194,14 +194,21 @@ void reinstallKeyboardHook() {
     installKeyboardHook();
 }
 
+void dispatchWatchingTheHook(const MSG& msg) {
+    const ULONGLONG began = GetTickCount64();
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+    if (hookMayHaveBeenDropped(GetTickCount64() - began))
+        reinstallKeyboardHook();
+}
+
 void runMessageLoop() {
     MSG msg{};
     // -1 (an error) ends the loop like WM_QUIT instead of spinning.
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
         if (!running)
             break;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        dispatchWatchingTheHook(msg);
     }
 }
 
