@@ -51,10 +51,14 @@ bool createTrayWindow();
 void addTrayIcon();
 void resetInvalidSelectionColor();
 void installKeyboardHook();
-// Unhooks and hooks again. Called after every capture: the system silently
-// drops a low-level hook whose thread answered too late, and the capture runs
-// on the hook's thread.
+// Unhooks and hooks again. Called after every capture and after any message
+// that kept the GUI thread busy: the system silently drops a low-level hook
+// whose thread answered too late.
 void reinstallKeyboardHook();
+// Translates and dispatches one message; when its handling kept the thread
+// from the hook long enough to lose it (hookMayHaveBeenDropped), the hook is
+// installed again.
+void dispatchWatchingTheHook(const MSG& msg);
 void runMessageLoop();
 void shutDown();
 

@@ -68,3 +68,5 @@ HookKey classifyHookKey(int code, std::uintptr_t message, std::uint32_t virtualK
         return HookKey::printScreenReleased;
     return HookKey::other;
 }
+
+bool hookMayHaveBeenDropped(std::uint64_t dispatchMs) { return dispatchMs >= hookStallMs; }

@@ -41,3 +41,10 @@ std::int32_t optionsScaleFrom(std::int32_t scaleFactor);
 // held (the caller asks the key state only then). Everything is passed on.
 enum class HookKey { other, cancelCapture, printScreenReleased };
 HookKey classifyHookKey(int code, std::uintptr_t message, std::uint32_t virtualKey, bool captureActive);
+
+// The system silently removes a low-level hook whose thread did not answer
+// within its timeout (a few hundred milliseconds), and says nothing. A
+// message whose handling kept the GUI thread this long may have cost the
+// hook, so the loop installs it again afterwards.
+constexpr std::uint64_t hookStallMs = 200;
+bool hookMayHaveBeenDropped(std::uint64_t dispatchMs);

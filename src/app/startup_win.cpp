@@ -59,11 +59,17 @@ bool anotherInstanceRuns(HANDLE& mutex) {
 }
 
 void loadCursorsAndIcon() {
-    // A missing file leaves its handle empty; start-up goes on.
+    // A missing or damaged file must not leave the user without a pointer
+    // over the frozen screen or without an icon to find the program by: the
+    // system's own crosshair and application icon stand in.
     app.selectionCursor = LoadCursorFromFileA((app.exeFolder + "cursor.cur").c_str());
+    if (!app.selectionCursor)
+        app.selectionCursor = LoadCursorA(nullptr, IDC_CROSS);
     app.arrowCursor = LoadCursorA(nullptr, IDC_ARROW);
     app.appIcon = static_cast<HICON>(LoadImageA(app.instance, (app.exeFolder + "icon.ico").c_str(), IMAGE_ICON, 0, 0,
                                                 LR_LOADFROMFILE | LR_DEFAULTSIZE | LR_SHARED));
+    if (!app.appIcon)
+        app.appIcon = LoadIconA(nullptr, IDI_APPLICATION);
 }
 
 void startUp(HINSTANCE instance) {
@@ -188,14 +194,21 @@ void reinstallKeyboardHook() {
     installKeyboardHook();
 }
 
+void dispatchWatchingTheHook(const MSG& msg) {
+    const ULONGLONG began = GetTickCount64();
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+    if (hookMayHaveBeenDropped(GetTickCount64() - began))
+        reinstallKeyboardHook();
+}
+
 void runMessageLoop() {
     MSG msg{};
     // -1 (an error) ends the loop like WM_QUIT instead of spinning.
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
         if (!running)
             break;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        dispatchWatchingTheHook(msg);
     }
 }
 

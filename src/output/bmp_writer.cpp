@@ -24,17 +24,17 @@ void putLe32(std::uint8_t* at, std::uint32_t value) {
 
 } // namespace
 
-void writeBmp(const char* path, std::uint32_t width, std::uint32_t height, const std::uint8_t* bgr) {
+bool writeBmp(const char* path, std::uint32_t width, std::uint32_t height, const std::uint8_t* bgr) {
     const std::size_t pixelBytes = std::size_t{width} * 3;
     const std::size_t rowSize = pixelBytes + width % 4;
     // The size fields are 32 bits: a larger file could only be corrupt.
     if (height != 0 && rowSize > (std::numeric_limits<std::uint32_t>::max() - headerSize) / height)
-        return;
+        return false;
     const std::size_t fileSize = headerSize + std::size_t{height} * rowSize;
 
     std::unique_ptr<std::uint8_t[]> file(new (std::nothrow) std::uint8_t[fileSize]());
     if (!file)
-        return;
+        return false;
     std::uint8_t* header = file.get();
     header[0] = 'B';
     header[1] = 'M';
@@ -55,7 +55,8 @@ void writeBmp(const char* path, std::uint32_t width, std::uint32_t height, const
 
     std::FILE* out = std::fopen(path, "wb");
     if (!out)
-        return;
-    std::fwrite(file.get(), 1, fileSize, out);
-    std::fclose(out);
+        return false;
+    // Flushed apart from the close: some runtimes' fclose does not report a failed flush.
+    const bool written = std::fwrite(file.get(), 1, fileSize, out) == fileSize && std::fflush(out) == 0;
+    return std::fclose(out) == 0 && written;
 }

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string_view>
@@ -46,14 +47,16 @@ extern std::FILE* saveStream;
 
 // --- BMP writer ------------------------------------------------------------
 
-// Uncompressed 24-bit bottom-up BMP from top-down BGR rows.
-void writeBmp(const char* path, std::uint32_t width, std::uint32_t height, const std::uint8_t* bgr);
+// Uncompressed 24-bit bottom-up BMP from top-down BGR rows; true once the
+// whole file is written and closed.
+bool writeBmp(const char* path, std::uint32_t width, std::uint32_t height, const std::uint8_t* bgr);
 
 // --- Save dispatch ---------------------------------------------------------
 
 // Writes one image; the encoder follows the name's extension, else `format`
-// (whose extension is then appended). Silent: nothing is reported.
-void saveImage(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height,
+// (whose extension is then appended). True when the file is complete in its
+// place; on failure an older file of that name is left as it was.
+bool saveImage(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height,
                ImageFormat format, bool bgra);
 
 // --- Save queue and worker -------------------------------------------------
@@ -66,6 +69,9 @@ struct SaveJob {
     std::uint32_t height = 0;
     ImageFormat format = pngFormat;
     bool bgra = true;
+    // Called on the worker thread once the job has been tried, with whether
+    // the file was written; empty for the saves nobody waits on.
+    std::function<void(bool written)> done;
 };
 
 // Oldest first. Guarded by saveQueueLock; during a pass it also holds the
@@ -78,9 +84,9 @@ extern std::atomic<bool> running;
 
 // Copies the path and the width x height x 4 BGRA top-down pixels into a new
 // job and queues it. Returns at once; when the copies cannot be allocated the
-// save is dropped.
+// save is dropped (and `done` hears false at once).
 void enqueueSave(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height,
-                 ImageFormat format);
+                 ImageFormat format, std::function<void(bool written)> done = {});
 
 // Writes every queued job in order, including jobs queued while it runs, and
 // leaves the queue empty. `write` is the save itself (saveImage by default).

@@ -1,11 +1,14 @@
 // Save dispatch: picks the encoder from the name's extension (or the fallback
 // format), converts the pixels into the layout that encoder takes, and writes
-// the file. Runs on the save worker thread only; it reports nothing.
+// the file. Runs on the save worker thread only. Every file is written beside
+// its target first and moved over it once complete, so a full drive or a
+// refused write leaves neither a partial file nor a damaged older one.
 #include <algorithm>
 #include <cstring>
 #include <limits>
 #include <new>
 #include <string>
+#include <vector>
 
 #include <lodepng.h>
 
@@ -52,6 +55,24 @@ namespace {
 
 constexpr const char* jpegComment = "Captured with Lumagrab";
 constexpr std::uint32_t jpegSizeLimit = std::numeric_limits<std::uint16_t>::max();
+
+// The name a file is written under until it is complete.
+std::string partName(const char* path) { return std::string(path) + ".part"; }
+
+// Puts the finished `part` in the place of `target`, or removes it when it
+// was not written whole. The older target stays until the new file is ready.
+bool commitPart(const std::string& part, const char* target, bool complete) {
+    if (complete && std::rename(part.c_str(), target) == 0)
+        return true;
+#ifdef _WIN32
+    // The runtime's rename does not replace an existing file there; a
+    // directory of that name is never removed (remove deletes files only).
+    if (complete && std::remove(target) == 0 && std::rename(part.c_str(), target) == 0)
+        return true;
+#endif
+    std::remove(part.c_str());
+    return false;
+}
 
 bool asciiEqualsIgnoringCase(char a, char lower) { return a == lower || a == lower - ('a' - 'A'); }
 
@@ -100,48 +121,64 @@ const std::uint8_t* convertBand(void* context, std::uint32_t first, std::uint32_
     return bands.band.get();
 }
 
-void saveJpeg(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height, bool bgra) {
+bool saveJpeg(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height, bool bgra) {
     // The format holds 16-bit sizes; an empty image has nothing to hold. In
     // both cases the target is left alone rather than replaced by a bad file.
     if (width == 0 || height == 0 || width > jpegSizeLimit || height > jpegSizeLimit)
-        return;
+        return false;
     RgbBands bands{pixels, width, bgra, allocatePixels(width, 8, 3)};
     if (!bands.band)
-        return;
+        return false;
     JpegRowSource source;
     source.convert = convertBand;
     source.context = &bands;
 
-    saveStream = std::fopen(path, "wb");
+    const std::string part = partName(path);
+    saveStream = std::fopen(part.c_str(), "wb");
     if (!saveStream)
-        return;
+        return false;
     encodeJpegRows(fileByteSink, source, static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), 90,
                    jpegComment);
     flushFileByteSink();
-    std::fclose(saveStream);
+    // Flushed apart from the close: some runtimes' fclose does not report a
+    // failed flush, and a full drive shows only there.
+    const bool written = std::fflush(saveStream) == 0 && std::ferror(saveStream) == 0;
+    const bool closed = std::fclose(saveStream) == 0;
     saveStream = nullptr;
+    return commitPart(part, path, written && closed);
 }
 
-void savePng(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height, bool bgra) {
+bool savePng(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height, bool bgra) {
     std::unique_ptr<std::uint8_t[]> rgba;
     const std::uint8_t* source = pixels;
     if (bgra) {
         rgba = allocatePixels(width, height, 4);
         if (!rgba)
-            return;
+            return false;
         swapRedAndBlue(pixels, rgba.get(), std::size_t{width} * height);
         source = rgba.get();
     }
-    // LodePNG reports failures through its result, which saving ignores.
-    (void)lodepng::encode(std::string(path), source, width, height, LCT_RGBA, 8);
+    // Encoded in memory: LodePNG's own file writer does not check its writes.
+    std::vector<unsigned char> png;
+    if (lodepng::encode(png, source, width, height, LCT_RGBA, 8) != 0)
+        return false;
+    rgba.reset();
+    const std::string part = partName(path);
+    std::FILE* out = std::fopen(part.c_str(), "wb");
+    if (!out)
+        return false;
+    const bool written = std::fwrite(png.data(), 1, png.size(), out) == png.size() && std::fflush(out) == 0;
+    const bool closed = std::fclose(out) == 0;
+    return commitPart(part, path, written && closed);
 }
 
-void saveBmp(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height, bool bgra) {
+bool saveBmp(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height, bool bgra) {
     auto bgr = allocatePixels(width, height, 3);
     if (!bgr)
-        return;
+        return false;
     dropAlpha(pixels, bgr.get(), std::size_t{width} * height, !bgra);
-    writeBmp(path, width, height, bgr.get());
+    const std::string part = partName(path);
+    return commitPart(part, path, writeBmp(part.c_str(), width, height, bgr.get()));
 }
 
 } // namespace
@@ -157,28 +194,25 @@ const char* extensionForFormat(ImageFormat format) {
     }
 }
 
-void saveImage(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height,
+bool saveImage(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height,
                ImageFormat format, bool bgra) {
     if (!path || (!pixels && width != 0 && height != 0))
-        return;
+        return false;
     const std::size_t length = std::strlen(path);
     std::string target(path, length);
     ImageFormat chosen = formatFromExtension(path, length);
     if (chosen < 0) {
         if (length < 5 || format < jpegFormat || format > bmpFormat)
-            return;
+            return false;
         chosen = format;
         target += extensionForFormat(format);
     }
     switch (chosen) {
     case jpegFormat:
-        saveJpeg(target.c_str(), pixels, width, height, bgra);
-        break;
+        return saveJpeg(target.c_str(), pixels, width, height, bgra);
     case pngFormat:
-        savePng(target.c_str(), pixels, width, height, bgra);
-        break;
+        return savePng(target.c_str(), pixels, width, height, bgra);
     default:
-        saveBmp(target.c_str(), pixels, width, height, bgra);
-        break;
+        return saveBmp(target.c_str(), pixels, width, height, bgra);
     }
 }

@@ -8,6 +8,7 @@
 #include <limits>
 #include <new>
 #include <thread>
+#include <vector>
 
 #include "output/output.h"
 
@@ -64,26 +65,36 @@ std::unique_ptr<SaveJob> makeSaveJob(const char* path, const std::uint8_t* pixel
 } // namespace
 
 void enqueueSave(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height,
-                 ImageFormat format) {
-    if (!path || (!pixels && width != 0 && height != 0))
+                 ImageFormat format, std::function<void(bool written)> done) {
+    std::unique_ptr<SaveJob> job;
+    if (path && (pixels || width == 0 || height == 0))
+        job = makeSaveJob(path, pixels, width, height, format);
+    if (!job) {
+        // Out of memory or nothing to save: dropped, and whoever waits hears so.
+        if (done)
+            done(false);
         return;
-    std::unique_ptr<SaveJob> job = makeSaveJob(path, pixels, width, height, format);
-    if (!job)
-        return; // out of memory: this save is dropped, the program goes on
+    }
+    job->done = std::move(done);
     try {
         std::lock_guard<std::mutex> hold(saveQueueLock);
         saveQueue.push_back(std::move(job));
     } catch (const std::bad_alloc&) {
         // The queue could not grow: the job is freed and the save dropped.
+        if (job && job->done)
+            job->done(false);
     }
 }
 
 void writeSaveJob(const SaveJob& job) {
+    bool written = false;
     try {
-        saveImage(job.path.get(), job.pixels.get(), job.width, job.height, job.format, job.bgra);
+        written = saveImage(job.path.get(), job.pixels.get(), job.width, job.height, job.format, job.bgra);
     } catch (const std::exception&) {
         // Memory ran out inside an encoder: this one file is not written.
     }
+    if (job.done)
+        job.done(written);
 }
 
 void runSavePass(SaveJobWriter write) {
@@ -125,10 +136,19 @@ bool waitForSave(std::string_view path, std::chrono::milliseconds timeout) {
 }
 
 bool discardSave(std::string_view path, std::chrono::milliseconds timeout) {
+    std::vector<std::unique_ptr<SaveJob>> dropped;
     std::unique_lock<std::mutex> hold(saveQueueLock);
     for (std::size_t i = 0; i < saveQueue.size(); ++i)
         if (i != writingSlot && saveQueue[i] && path == saveQueue[i]->path.get())
-            saveQueue[i].reset();
+            dropped.push_back(std::move(saveQueue[i]));
+    // Whoever waits for a dropped job hears that it was not written; outside
+    // the lock, since the callback may queue or ask again.
+    hold.unlock();
+    for (const std::unique_ptr<SaveJob>& job : dropped)
+        if (job->done)
+            job->done(false);
+    dropped.clear();
+    hold.lock();
     return saveWritten.wait_for(hold, timeout, [&] { return !pendingLocked(path); });
 }
 

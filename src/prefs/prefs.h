@@ -61,6 +61,10 @@ std::string foldUserPath(std::string_view folder, std::string_view userName);
 // no control character, not "." or "..".
 bool usableUserName(std::string_view name);
 
+// The folder that holds `folder`, with its separator: "C:/a/b/" and "C:/a/b"
+// give "C:/a/"; empty when there is none above it ("b/", "").
+std::string folderAbove(std::string_view folder);
+
 // "C:/Users/<name>/AppData/Local", the profile's local folder as the program
 // has always assumed it.
 std::string profileLocalFolder(std::string_view userName);

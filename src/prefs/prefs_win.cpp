@@ -101,6 +101,9 @@ void loadPreferencesFrom(const std::string& folder) {
 void savePreferences() {
     if (prefsPath.empty())
         return;
+    // The folder may have been removed while the program ran: make it again,
+    // this last level only, as at start-up.
+    CreateDirectoryA(folderAbove(prefsPath).c_str(), nullptr);
     const std::string temporary = prefsPath + ".new";
     if (!writeTextFileDurably(temporary, formatPreferences(preferences))) {
         DeleteFileA(temporary.c_str());

@@ -64,6 +64,15 @@ std::string foldUserPath(std::string_view folder, std::string_view userName) {
     return joinSegments(segments);
 }
 
+std::string folderAbove(std::string_view folder) {
+    std::size_t end = folder.size();
+    while (end > 0 && isSeparator(folder[end - 1]))
+        --end;
+    while (end > 0 && !isSeparator(folder[end - 1]))
+        --end;
+    return std::string(folder.substr(0, end));
+}
+
 std::string profileLocalFolder(std::string_view userName) {
     std::string folder = "C:/Users/";
     folder += userName;

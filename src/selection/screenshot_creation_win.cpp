@@ -87,7 +87,8 @@ void makeScreenshotWindow(SelectionRect rect) {
 
     shot->cachePath = newCachePath();
     if (!shot->cachePath.empty()) {
-        // One level only; the settings folder above it is made at start-up.
+        // The settings folder above it too: it may have been removed since start-up.
+        CreateDirectoryA(folderAbove(app.cacheFolder).c_str(), nullptr);
         CreateDirectoryA(app.cacheFolder.c_str(), nullptr);
         SetFileAttributesA(app.cacheFolder.c_str(), FILE_ATTRIBUTE_HIDDEN);
         enqueueSave(shot->cachePath.c_str(), shot->pixels.get(), static_cast<std::uint32_t>(rect.width),

@@ -1,12 +1,14 @@
 // "Save As" and "Quick Save": both queue a job with a copy of the image at its
 // captured size; the save worker writes it. Quick Save picks a free name and
-// makes its folder, and keeps the window open when it cannot.
+// makes its folder; the window closes only once the worker reports the file
+// written, and stays open, with a message, when the folder or the file fails.
 #include "shots/shots.h"
 
 #include <commdlg.h>
 
 #include <cstring>
 #include <ctime>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -48,6 +50,23 @@ bool makeFolders(const std::string& folder) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// Quick Saves the worker has not reported yet, by the number posted back.
+// GUI thread only.
+struct PendingQuickSave {
+    HWND window = nullptr;
+    std::string folder;
+    bool closeWhenWritten = false;
+};
+std::map<WPARAM, PendingQuickSave> pendingQuickSaves;
+WPARAM lastQuickSave = 0;
+
+void tellQuickSaveNotWritten(const std::string& folder) {
+    const std::string text = "The screenshot could not be saved in the Quick Save folder " + folder +
+                             ". It stays open: make room there or choose another folder in Options, then save it "
+                             "again.";
+    MessageBoxA(nullptr, text.c_str(), quickSaveCaption, MB_OK | MB_ICONWARNING);
+}
+
 void tellQuickSaveFailed(const std::string& folder) {
     const std::string text =
         folder.empty() ? std::string("There is no Quick Save folder. Choose one in Options.")
@@ -80,7 +99,7 @@ void saveScreenshotAs(const ScreenshotWindow& shot) {
                 static_cast<ImageFormat>(dialog.nFilterIndex) - 1);
 }
 
-void quickSaveScreenshot(const ScreenshotWindow& shot, std::uint32_t slot) {
+void quickSaveScreenshot(const ScreenshotWindow& shot) {
     // An empty folder would put the file wherever the current folder happens to be.
     if (quickSaveFolder.empty() || !makeFolders(quickSaveFolder)) {
         tellQuickSaveFailed(quickSaveFolder);
@@ -92,9 +111,31 @@ void quickSaveScreenshot(const ScreenshotWindow& shot, std::uint32_t slot) {
     std::unique_ptr<std::uint8_t[]> image = copyImage(shot);
     if (!image)
         return;
-    enqueueSave(name.c_str(), image.get(), static_cast<std::uint32_t>(shot.imageWidth),
-                static_cast<std::uint32_t>(shot.imageHeight), preferences.defaultFormat);
-    // The job holds its own copy: closing now does not stop the save.
-    if (preferences.closeScreenshotOnSave)
-        closeScreenshot(slot);
+    // The window stays until the file is known to be there: a full drive or a
+    // read-only folder only shows when the worker writes.
+    const WPARAM serial = ++lastQuickSave;
+    pendingQuickSaves[serial] = PendingQuickSave{shot.hwnd, quickSaveFolder, preferences.closeScreenshotOnSave};
+    const HWND reportTo = app.trayWindow;
+    enqueueSave(
+        name.c_str(), image.get(), static_cast<std::uint32_t>(shot.imageWidth),
+        static_cast<std::uint32_t>(shot.imageHeight), preferences.defaultFormat,
+        [reportTo, serial](bool written) { PostMessageA(reportTo, quickSaveWrittenMessage, serial, written ? 1 : 0); });
+}
+
+void onQuickSaveWritten(WPARAM serial, bool written) {
+    const auto found = pendingQuickSaves.find(serial);
+    if (found == pendingQuickSaves.end())
+        return;
+    const PendingQuickSave done = found->second;
+    pendingQuickSaves.erase(found);
+    if (!written) {
+        tellQuickSaveNotWritten(done.folder);
+        return;
+    }
+    if (!done.closeWhenWritten)
+        return;
+    // The user may have closed it, or other windows may have moved its slot.
+    const auto open = app.screenshotIndex.find(done.window);
+    if (open != app.screenshotIndex.end() && app.screenshots[open->second])
+        closeScreenshot(open->second);
 }

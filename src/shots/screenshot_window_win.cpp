@@ -155,7 +155,7 @@ LRESULT onShotRightUp(ScreenshotWindow& shot, HWND hwnd) {
         saveScreenshotAs(current);
         break;
     case shotQuickSaveCommand:
-        quickSaveScreenshot(current, found->second);
+        quickSaveScreenshot(current);
         break;
     case shotCopyCommand:
         copyScreenshot(current);

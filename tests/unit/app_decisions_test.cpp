@@ -140,3 +140,22 @@ INSTANTIATE_TEST_SUITE_P(
                       HookCase{3, keyDown, escape, true, HookKey::other}));
 
 } // namespace
+
+namespace {
+
+struct StallCase {
+    std::uint64_t dispatchMs;
+    bool reinstall;
+};
+
+class HookStall : public ::testing::TestWithParam<StallCase> {};
+
+TEST_P(HookStall, OnlyALongDispatchCountsAsAPossiblyLostHook) {
+    EXPECT_EQ(hookMayHaveBeenDropped(GetParam().dispatchMs), GetParam().reinstall);
+}
+
+INSTANTIATE_TEST_SUITE_P(Durations, HookStall,
+                         ::testing::Values(StallCase{0, false}, StallCase{hookStallMs - 1, false},
+                                           StallCase{hookStallMs, true}, StallCase{60000, true}));
+
+} // namespace

@@ -250,3 +250,22 @@ TEST(AppDataFolderChoice, ProfileLocalFolderIsOnDriveC) {
 }
 
 } // namespace
+
+namespace {
+
+struct AboveCase {
+    const char* folder;
+    const char* above;
+};
+
+class FolderAbove : public ::testing::TestWithParam<AboveCase> {};
+
+TEST_P(FolderAbove, IsTheFolderThatHoldsIt) { EXPECT_EQ(folderAbove(GetParam().folder), GetParam().above); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, FolderAbove,
+    ::testing::Values(AboveCase{"C:/Users/Bob/AppData/Local/Lumagrab/", "C:/Users/Bob/AppData/Local/"},
+                      AboveCase{"C:\\a\\Lumagrab\\VELTO_CACHE\\", "C:\\a\\Lumagrab\\"}, AboveCase{"C:/a/b", "C:/a/"},
+                      AboveCase{"C:/a//", "C:/"}, AboveCase{"b/", ""}, AboveCase{"", ""}, AboveCase{"/", ""}));
+
+} // namespace

@@ -186,3 +186,33 @@ TEST_F(SaveDispatch, JpegBeyondTheFormatsSizeLimitIsNotWrittenAndKeepsTheOldFile
 }
 
 } // namespace
+
+namespace {
+
+class SaveDispatchOutcome : public SaveDispatch, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(SaveDispatchOutcome, ReportsAWrittenFileAndLeavesNoPartOfIt) {
+    EXPECT_TRUE(saveImage(GetParam(), picture_.data(), 13, 7, 0, true));
+    EXPECT_NE(kindOf(GetParam()), Kind::none);
+    EXPECT_FALSE(fs::exists(std::string(GetParam()) + ".part"));
+    EXPECT_FALSE(saveImage((std::string("missing/") + GetParam()).c_str(), picture_.data(), 13, 7, 0, true));
+}
+
+TEST_P(SaveDispatchOutcome, AFileThatCannotBeWrittenLeavesTheOlderOneWhole) {
+    // The temporary name taken by a folder: the new file cannot be written.
+    writeFileBytes(GetParam(), Bytes{1, 2, 3});
+    fs::create_directory(std::string(GetParam()) + ".part");
+    EXPECT_FALSE(saveImage(GetParam(), picture_.data(), 13, 7, 0, true));
+    EXPECT_EQ(readFileBytes(GetParam()), (Bytes{1, 2, 3}));
+}
+
+TEST_P(SaveDispatchOutcome, AFolderInTheWayIsNeitherReplacedNorReportedAsWritten) {
+    fs::create_directory(GetParam());
+    EXPECT_FALSE(saveImage(GetParam(), picture_.data(), 13, 7, 0, true));
+    EXPECT_TRUE(fs::is_directory(GetParam()));
+    EXPECT_FALSE(fs::exists(std::string(GetParam()) + ".part"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, SaveDispatchOutcome, ::testing::Values("o.jpg", "o.png", "o.bmp"));
+
+} // namespace

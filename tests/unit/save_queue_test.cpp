@@ -1,4 +1,6 @@
 #include <atomic>
+#include <functional>
+#include <mutex>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -220,6 +222,56 @@ TEST_F(SaveQueue, DiscardingAJobBeingWrittenWaitsForIt) {
     EXPECT_TRUE(discardSave("busy.png", std::chrono::seconds(10)));
     EXPECT_EQ(written, std::vector<std::string>{"busy.png"});
     pass.join();
+}
+
+} // namespace
+
+namespace {
+
+// What the worker told the code that queued each job, in order.
+struct Outcomes {
+    std::mutex lock;
+    std::vector<bool> written;
+    std::function<void(bool)> recorder() {
+        return [this](bool ok) {
+            std::lock_guard<std::mutex> hold(lock);
+            written.push_back(ok);
+        };
+    }
+};
+
+TEST_F(SaveQueue, EachJobReportsWhetherItsFileWasWritten) {
+    const auto pixels = makeFPictureBgra(4, 4);
+    Outcomes outcomes;
+    enqueueSave(dir_.file("a.png").c_str(), pixels.data(), 4, 4, 1, outcomes.recorder());
+    enqueueSave(dir_.file("no/such/folder/b.png").c_str(), pixels.data(), 4, 4, 1, outcomes.recorder());
+    enqueueSave(dir_.file("c").c_str(), pixels.data(), 4, 4, 3, outcomes.recorder()); // no format: nothing written
+    enqueueSave(dir_.file("d.jpg").c_str(), pixels.data(), 4, 4, 0, outcomes.recorder());
+    EXPECT_TRUE(outcomes.written.empty()) << "reported before the worker wrote anything";
+    runSavePass();
+    EXPECT_EQ(outcomes.written, (std::vector<bool>{true, false, false, true}));
+    EXPECT_TRUE(fs::exists(dir_.path() / "a.png"));
+    EXPECT_TRUE(fs::exists(dir_.path() / "d.jpg"));
+}
+
+TEST_F(SaveQueue, ADiscardedJobReportsThatItWasNotWritten) {
+    const std::uint8_t pixel[4] = {};
+    Outcomes outcomes;
+    enqueueSave(dir_.file("dropped.png").c_str(), pixel, 1, 1, 1, outcomes.recorder());
+    EXPECT_TRUE(discardSave(dir_.file("dropped.png"), std::chrono::milliseconds(0)));
+    EXPECT_EQ(outcomes.written, std::vector<bool>{false});
+    runSavePass();
+    EXPECT_EQ(outcomes.written, std::vector<bool>{false}) << "reported twice";
+    EXPECT_FALSE(fs::exists(dir_.path() / "dropped.png"));
+}
+
+TEST_F(SaveQueue, AJobThatCannotBeQueuedReportsAtOnce) {
+    const std::uint8_t pixel[4] = {};
+    Outcomes outcomes;
+    enqueueSave(nullptr, pixel, 1, 1, 1, outcomes.recorder());
+    enqueueSave("huge.bmp", pixel, 0xFFFFFFFFu, 0xFFFFFFFFu, 2, outcomes.recorder());
+    EXPECT_EQ(outcomes.written, (std::vector<bool>{false, false}));
+    EXPECT_EQ(queued(), 0u);
 }
 
 } // namespace
