@@ -34,12 +34,17 @@ constexpr std::uint32_t selectionColorCount = 6;
 constexpr std::string_view userPlaceholder = "($User)";
 constexpr std::string_view settingsFolderName = "Lumagrab";
 constexpr std::string_view prefsFileName = "prefs.txt";
+// The longest location read from prefs.txt: far past any folder a file can be
+// saved in, and short enough for the options box to show it whole (Wine's
+// edit box shows nothing of a 32767-character text).
+constexpr std::size_t maxLocationLength = 30000;
 
 // --- prefs.txt -------------------------------------------------------------
 
 // Parses the two-line settings text. A stream in a failed state reads as
-// empty; whatever cannot be read keeps its default. CR LF and LF line ends
-// read the same.
+// empty; whatever cannot be read keeps its default, and so does a location
+// that holds a control character or is longer than maxLocationLength. CR LF
+// and LF line ends read the same.
 Preferences parsePreferences(std::istream& in);
 // parsePreferences into `preferences`.
 void readPreferences(std::istream& in);
