@@ -2,6 +2,7 @@
 // grid of options_layout.h scaled by uiScale, no OK or Cancel. Clicks act in
 // memory at once; the close takes the typed folder and writes prefs.txt.
 // The tables of OptionsUi hold exactly the controls of the open window.
+#include <algorithm>
 #include <exception>
 #include <string>
 
@@ -141,8 +142,15 @@ void openOptionsWindow(std::int32_t scale) {
         if (const HWND hwnd = createChild(optionsUi.optionsWindow, child))
             recordChild(hwnd, child);
 
-    if (optionsUi.pathEdit)
+    if (optionsUi.pathEdit) {
         SendMessageA(optionsUi.pathEdit, WM_SETFONT, reinterpret_cast<WPARAM>(optionsUi.labelFont), FALSE);
+        // A folder past the box's initial limit would show as an empty box, and
+        // the close would store that. The limit grows to hold it; then it is set again.
+        const std::size_t limit = std::max(maxLocationLength, quickSaveFolder.size());
+        SendMessageA(optionsUi.pathEdit, EM_SETLIMITTEXT, static_cast<WPARAM>(limit), 0);
+        if (static_cast<std::size_t>(GetWindowTextLengthA(optionsUi.pathEdit)) != quickSaveFolder.size())
+            SetWindowTextA(optionsUi.pathEdit, quickSaveFolder.c_str());
+    }
     UpdateWindow(optionsUi.optionsWindow);
     ShowWindow(optionsUi.optionsWindow, SW_SHOW);
     optionsUi.optionsOpen = true;

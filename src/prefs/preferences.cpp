@@ -48,6 +48,17 @@ bool readDecimal(std::string_view field, std::uint32_t& value) {
     return true;
 }
 
+// A damaged file is more likely than a folder no path could name: such a
+// location would be cut at its NUL or stored under another name.
+bool readableLocation(std::string_view text) {
+    if (text.empty() || text.size() > maxLocationLength)
+        return false;
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) < 0x20)
+            return false;
+    return true;
+}
+
 // Cuts the next colon-separated field off `rest`; false once the line is used up.
 bool nextField(std::string_view& rest, bool& lineLeft, std::string_view& field) {
     if (!lineLeft)
@@ -83,7 +94,7 @@ void parseFirstLine(std::string_view line, Preferences& prefs) {
     if (readDecimal(field, number) && number <= static_cast<std::uint32_t>(bmpFormat))
         prefs.defaultFormat = static_cast<ImageFormat>(number);
 
-    if (lineLeft && !rest.empty())
+    if (lineLeft && readableLocation(rest))
         prefs.quickSaveLocation = std::string(rest);
 }
 

@@ -34,12 +34,15 @@ constexpr std::uint32_t selectionColorCount = 6;
 constexpr std::string_view userPlaceholder = "($User)";
 constexpr std::string_view settingsFolderName = "Lumagrab";
 constexpr std::string_view prefsFileName = "prefs.txt";
+// The longest location read from prefs.txt: the longest path Windows knows.
+constexpr std::size_t maxLocationLength = 32767;
 
 // --- prefs.txt -------------------------------------------------------------
 
 // Parses the two-line settings text. A stream in a failed state reads as
-// empty; whatever cannot be read keeps its default. CR LF and LF line ends
-// read the same.
+// empty; whatever cannot be read keeps its default, and so does a location
+// that holds a control character or is longer than maxLocationLength. CR LF
+// and LF line ends read the same.
 Preferences parsePreferences(std::istream& in);
 // parsePreferences into `preferences`.
 void readPreferences(std::istream& in);

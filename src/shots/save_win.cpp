@@ -1,7 +1,8 @@
 // "Save As" and "Quick Save": both queue a job with a copy of the image at its
-// captured size; the save worker writes it. Quick Save picks a free name and
-// makes its folder; the window closes only once the worker reports the file
-// written, and stays open, with a message, when the folder or the file fails.
+// captured size; the save worker writes it. Quick Save checks its folder,
+// picks a free name and makes the folder; the window closes only once the
+// worker reports the file written, and stays open, with a message, when the
+// folder or the file fails.
 #include "shots/shots.h"
 
 #include <commdlg.h>
@@ -67,11 +68,46 @@ void tellQuickSaveNotWritten(const std::string& folder) {
     MessageBoxA(nullptr, text.c_str(), quickSaveCaption, MB_OK | MB_ICONWARNING);
 }
 
-void tellQuickSaveFailed(const std::string& folder) {
-    const std::string text =
-        folder.empty() ? std::string("There is no Quick Save folder. Choose one in Options.")
-                       : "The Quick Save folder " + folder + " could not be created. The screenshot was not saved.";
+// A folder of any length fits the message: the middle of a long one goes.
+std::string shownFolder(const std::string& folder) {
+    constexpr std::size_t shown = 160;
+    if (folder.size() <= shown)
+        return folder;
+    return folder.substr(0, shown / 2) + "..." + folder.substr(folder.size() - shown / 2);
+}
+
+const char* problemText(FolderProblem problem) {
+    switch (problem) {
+    case FolderProblem::notFull:
+        return "it is not a full folder path (a drive such as C:\\ or a \\\\server\\share)";
+    case FolderProblem::tooLong:
+        return "it is too long to hold a file";
+    case FolderProblem::badCharacter:
+        return "it holds a character that folder names may not hold (< > : \" | ? * or a control character)";
+    case FolderProblem::deviceName:
+        return "it names a device (such as CON, NUL, COM1 or LPT1)";
+    case FolderProblem::badEnding:
+        return "a folder name in it ends in a dot or a space";
+    case FolderProblem::none:
+    case FolderProblem::empty:
+        break;
+    }
+    return "";
+}
+
+void tellQuickSave(const std::string& text) {
     MessageBoxA(nullptr, text.c_str(), quickSaveCaption, MB_OK | MB_ICONWARNING);
+}
+
+void tellQuickSaveFailed(const std::string& folder, FolderProblem problem) {
+    if (problem == FolderProblem::empty)
+        tellQuickSave("There is no Quick Save folder. Choose one in Options.");
+    else if (problem != FolderProblem::none)
+        tellQuickSave("The Quick Save folder " + shownFolder(folder) + " cannot be used: " + problemText(problem) +
+                      ". The screenshot was not saved. Choose another folder in Options.");
+    else
+        tellQuickSave("The Quick Save folder " + shownFolder(folder) +
+                      " could not be created. The screenshot was not saved.");
 }
 
 } // namespace
@@ -100,14 +136,25 @@ void saveScreenshotAs(const ScreenshotWindow& shot) {
 }
 
 void quickSaveScreenshot(const ScreenshotWindow& shot) {
-    // An empty folder would put the file wherever the current folder happens to be.
-    if (quickSaveFolder.empty() || !makeFolders(quickSaveFolder)) {
-        tellQuickSaveFailed(quickSaveFolder);
+    // Judged before anything is made: a relative folder would land wherever the
+    // current folder happens to be, a device name would be opened as the device,
+    // and a name past the path limit could only fail in the worker.
+    const FolderProblem problem = quickSaveFolderProblem(quickSaveFolder);
+    if (problem != FolderProblem::none) {
+        tellQuickSaveFailed(quickSaveFolder, problem);
+        return;
+    }
+    if (!makeFolders(quickSaveFolder)) {
+        tellQuickSaveFailed(quickSaveFolder, FolderProblem::none);
         return;
     }
     const std::string name =
         quickSaveName(quickSaveFolder, static_cast<std::int64_t>(std::time(nullptr)), preferences.defaultFormat,
                       [](const std::string& candidate) { return fileExists(candidate) || savePending(candidate); });
+    if (name.size() > pathLimit) {
+        tellQuickSaveFailed(quickSaveFolder, FolderProblem::tooLong);
+        return;
+    }
     std::unique_ptr<std::uint8_t[]> image = copyImage(shot);
     if (!image)
         return;

@@ -37,3 +37,20 @@ std::int32_t grabbedEdge(std::int32_t cursor, std::int32_t grabOffset, std::int3
 // extension until a free one is found.
 std::string quickSaveName(std::string_view folder, std::int64_t seconds, std::int32_t format,
                           const std::function<bool(const std::string&)>& taken);
+
+// What makes a Quick Save folder unusable, judged before anything is made or
+// written: a file name Windows would read another way must not be tried.
+enum class FolderProblem {
+    none,
+    empty,
+    notFull,      // not "X:\..." nor "\\server\share\...", or no separator at the end
+    tooLong,      // no room left for a Quick Save name within the path limit
+    badCharacter, // < > " | ? *, a control character, or ":" past the drive
+    deviceName,   // a segment such as CON, NUL, COM1, "nul.txt", or the "\\.\" namespace
+    badEnding,    // a segment ending in a dot or a space (Windows drops them)
+};
+// The longest path the ANSI file calls take, without its terminating NUL.
+constexpr std::size_t pathLimit = 259;
+// Room a Quick Save name needs after its folder: "ScreenCapture", ten digits, " (99)", ".png".
+constexpr std::size_t quickSaveNameRoom = 32;
+FolderProblem quickSaveFolderProblem(std::string_view folder);
