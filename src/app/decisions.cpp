@@ -22,6 +22,13 @@ bool endsWithIgnoringCase(std::string_view text, std::string_view suffix) {
     return true;
 }
 
+std::string lowered(std::string_view text) {
+    std::string result(text);
+    for (char& c : result)
+        c = lowerAscii(c);
+    return result;
+}
+
 } // namespace
 
 std::string folderOfPath(std::string_view path) {
@@ -46,6 +53,17 @@ std::string cacheFolderFor(std::string_view settingsFolder) {
 bool isCacheImageName(std::string_view fileName) {
     return endsWithIgnoringCase(fileName, ".jpg") || endsWithIgnoringCase(fileName, ".png") ||
            endsWithIgnoringCase(fileName, ".bmp");
+}
+
+bool isEntryOfFolder(std::string_view folderFinalPath, std::string_view name, std::string_view entryFinalPath) {
+    while (!folderFinalPath.empty() && (folderFinalPath.back() == '\\' || folderFinalPath.back() == '/'))
+        folderFinalPath.remove_suffix(1);
+    if (folderFinalPath.empty() || name.empty() || entryFinalPath.size() != folderFinalPath.size() + 1 + name.size())
+        return false;
+    const char separator = entryFinalPath[folderFinalPath.size()];
+    return (separator == '\\' || separator == '/') &&
+           endsWithIgnoringCase(entryFinalPath.substr(0, folderFinalPath.size()), lowered(folderFinalPath)) &&
+           endsWithIgnoringCase(entryFinalPath, lowered(name));
 }
 
 std::uint32_t validSelectionColor(std::uint32_t index, std::size_t paletteSize) {

@@ -25,6 +25,12 @@ std::string cacheFolderFor(std::string_view settingsFolder);
 // extension is one of the three (any letter case).
 constexpr const char* cacheCleanupPatterns[] = {"*.jpg", "*.png", "*.bmp"};
 bool isCacheImageName(std::string_view fileName);
+// Whether the entry `name` of a folder is itself what its final path names:
+// `entryFinalPath` (the system's final path of the entry) is
+// `folderFinalPath` + one separator + `name`, letters compared without case.
+// A link to something elsewhere has the final path of its target, and the
+// clean-up must not delete through it.
+bool isEntryOfFolder(std::string_view folderFinalPath, std::string_view name, std::string_view entryFinalPath);
 
 // The selection colour index start-up keeps: an index past the palette becomes 0.
 std::uint32_t validSelectionColor(std::uint32_t index, std::size_t paletteSize);

@@ -150,8 +150,34 @@ std::string moduleFolder() {
     }
 }
 
+// The path the system resolves `path` to, links followed where the system
+// follows them; empty when it cannot tell.
+std::string finalPathOf(const std::string& path) {
+    const HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return {};
+    std::string finalPath(MAX_PATH, '\0');
+    DWORD length = GetFinalPathNameByHandleA(file, finalPath.data(), static_cast<DWORD>(finalPath.size()), 0);
+    if (length >= finalPath.size()) {
+        finalPath.resize(length + 1);
+        length = GetFinalPathNameByHandleA(file, finalPath.data(), static_cast<DWORD>(finalPath.size()), 0);
+    }
+    CloseHandle(file);
+    if (length == 0 || length >= finalPath.size())
+        return {};
+    finalPath.resize(length);
+    return finalPath;
+}
+
 void cleanCacheFolder(const std::string& folder) {
     if (folder.empty())
+        return;
+    // Only files that are themselves entries of the folder: a link (a reparse
+    // point, or a Unix link that Wine shows as its target and deletes the
+    // target through) may point anywhere.
+    const std::string folderFinal = finalPathOf(folder);
+    if (folderFinal.empty())
         return;
     for (const char* pattern : cacheCleanupPatterns) {
         WIN32_FIND_DATAA found{};
@@ -159,8 +185,13 @@ void cleanCacheFolder(const std::string& folder) {
         if (search == INVALID_HANDLE_VALUE)
             continue;
         do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && isCacheImageName(found.cFileName))
-                std::remove((folder + found.cFileName).c_str()); // a file that stays is left alone
+            if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
+                continue;
+            if (!isCacheImageName(found.cFileName))
+                continue;
+            const std::string path = folder + found.cFileName;
+            if (isEntryOfFolder(folderFinal, found.cFileName, finalPathOf(path)))
+                std::remove(path.c_str()); // a file that stays is left alone
         } while (FindNextFileA(search, &found));
         FindClose(search);
     }

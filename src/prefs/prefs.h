@@ -34,8 +34,10 @@ constexpr std::uint32_t selectionColorCount = 6;
 constexpr std::string_view userPlaceholder = "($User)";
 constexpr std::string_view settingsFolderName = "Lumagrab";
 constexpr std::string_view prefsFileName = "prefs.txt";
-// The longest location read from prefs.txt: the longest path Windows knows.
-constexpr std::size_t maxLocationLength = 32767;
+// The longest location read from prefs.txt: far past any folder a file can be
+// saved in, and short enough for the options box to show it whole (Wine's
+// edit box shows nothing of a 32767-character text).
+constexpr std::size_t maxLocationLength = 30000;
 
 // --- prefs.txt -------------------------------------------------------------
 

@@ -1,6 +1,8 @@
 // The application shell's pure decisions: folders, cache clean-up names, the
 // selection colour check, the tray callback and the options scale.
+#include <cctype>
 #include <iterator>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -157,5 +159,44 @@ TEST_P(HookStall, OnlyALongDispatchCountsAsAPossiblyLostHook) {
 INSTANTIATE_TEST_SUITE_P(Durations, HookStall,
                          ::testing::Values(StallCase{0, false}, StallCase{hookStallMs - 1, false},
                                            StallCase{hookStallMs, true}, StallCase{60000, true}));
+
+struct EntryCase {
+    const char* what;
+    const char* folder;
+    const char* name;
+    const char* entry;
+    bool isEntry;
+};
+
+class CacheEntry : public ::testing::TestWithParam<EntryCase> {};
+
+TEST_P(CacheEntry, OnlyAnEntryThatIsItselfInTheFolderIsDeleted) {
+    EXPECT_EQ(isEntryOfFolder(GetParam().folder, GetParam().name, GetParam().entry), GetParam().isEntry)
+        << GetParam().what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FinalPaths, CacheEntry,
+    ::testing::Values(
+        EntryCase{"a file of the folder", "\\\\?\\C:\\cache", "a.png", "\\\\?\\C:\\cache\\a.png", true},
+        EntryCase{"folder with its separator", "\\\\?\\C:\\cache\\", "a.png", "\\\\?\\C:\\cache\\a.png", true},
+        EntryCase{"letters differ in case", "\\\\?\\C:\\Users\\Bob\\cache", "Shot.PNG",
+                  "\\\\?\\c:\\users\\bob\\CACHE\\shot.png", true},
+        EntryCase{"a link to a file elsewhere", "\\\\?\\C:\\cache", "a.png", "\\\\?\\C:\\elsewhere\\target.png", false},
+        EntryCase{"a link to another file of the folder", "\\\\?\\C:\\cache", "a.png", "\\\\?\\C:\\cache\\b.png",
+                  false},
+        EntryCase{"a link into a subfolder", "\\\\?\\C:\\cache", "a.png", "\\\\?\\C:\\cache\\sub\\a.png", false},
+        EntryCase{"a link to a same-named file elsewhere", "\\\\?\\C:\\cache", "a.png", "\\\\?\\C:\\other\\a.png",
+                  false},
+        EntryCase{"a folder name that only starts the same", "\\\\?\\C:\\cache", "a.png", "\\\\?\\C:\\cache2\\a.png",
+                  false},
+        EntryCase{"no final path", "\\\\?\\C:\\cache", "a.png", "", false},
+        EntryCase{"no folder", "", "a.png", "\\a.png", false}),
+    [](const auto& test) {
+        std::string name;
+        for (const char c : std::string(test.param.what))
+            name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+        return name;
+    });
 
 } // namespace
