@@ -76,7 +76,9 @@ public:
             std::printf("note: the overlays took %.0f ms\n", nowMs() - pressed);
         if (!shown)
             return false;
-        process_->waitUntilIdle(3000);
+        // A key that comes while the GUI thread is still busy with the capture
+        // passes the hook by (its time-out): Escape once the thread answers.
+        waitUntilResponsive(visibleWindows(id(), overlayClass).front(), 3000);
         pressKey(VK_ESCAPE);
         return waitUntil([&] { return visibleWindows(id(), overlayClass).empty(); }, 3000);
     }
