@@ -55,6 +55,12 @@ bool isCacheImageName(std::string_view fileName) {
            endsWithIgnoringCase(fileName, ".bmp");
 }
 
+bool isCachePartName(std::string_view fileName) {
+    constexpr std::string_view suffix = ".part";
+    return endsWithIgnoringCase(fileName, suffix) &&
+           isCacheImageName(fileName.substr(0, fileName.size() - suffix.size()));
+}
+
 bool isEntryOfFolder(std::string_view folderFinalPath, std::string_view name, std::string_view entryFinalPath) {
     while (!folderFinalPath.empty() && (folderFinalPath.back() == '\\' || folderFinalPath.back() == '/'))
         folderFinalPath.remove_suffix(1);

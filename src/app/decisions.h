@@ -25,6 +25,9 @@ std::string cacheFolderFor(std::string_view settingsFolder);
 // extension is one of the three (any letter case).
 constexpr const char* cacheCleanupPatterns[] = {"*.jpg", "*.png", "*.bmp"};
 bool isCacheImageName(std::string_view fileName);
+// What a save cut short leaves beside its image ("a.png.part"), searched after the images.
+constexpr const char* cachePartPattern = "*.part";
+bool isCachePartName(std::string_view fileName);
 // Whether the entry `name` of a folder is itself what its final path names:
 // `entryFinalPath` (the system's final path of the entry) is
 // `folderFinalPath` + one separator + `name`, letters compared without case.

@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <iterator>
 #include <thread>
+#include <vector>
 
 #include "app/app.h"
 #include "app/app_state.h"
@@ -179,7 +181,9 @@ void cleanCacheFolder(const std::string& folder) {
     const std::string folderFinal = finalPathOf(folder);
     if (folderFinal.empty())
         return;
-    for (const char* pattern : cacheCleanupPatterns) {
+    std::vector<const char*> patterns(std::begin(cacheCleanupPatterns), std::end(cacheCleanupPatterns));
+    patterns.push_back(cachePartPattern);
+    for (const char* pattern : patterns) {
         WIN32_FIND_DATAA found{};
         const HANDLE search = FindFirstFileA((folder + pattern).c_str(), &found);
         if (search == INVALID_HANDLE_VALUE)
@@ -187,7 +191,7 @@ void cleanCacheFolder(const std::string& folder) {
         do {
             if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
                 continue;
-            if (!isCacheImageName(found.cFileName))
+            if (!isCacheImageName(found.cFileName) && !isCachePartName(found.cFileName))
                 continue;
             const std::string path = folder + found.cFileName;
             if (isEntryOfFolder(folderFinal, found.cFileName, finalPathOf(path)))

@@ -578,10 +578,12 @@ TEST(CacheCleanup, DeletesOnlyTheProgramsImagesDirectlyInTheFolderAndNothingThro
     const std::string outside = scratchFolder("cache-outside");
     const std::string cache = cacheFolder();
     const std::vector<std::string> deleted = {"ScreenCapture17000000001.png", "ScreenCapture17000000002.jpg",
-                                              "ScreenCapture17000000003.bmp", "ScreenCapture17000000004.PNG"};
+                                              "ScreenCapture17000000003.bmp", "ScreenCapture17000000004.PNG",
+                                              "ScreenCapture17000000008.png.part"}; // a save cut short
     const std::vector<std::string> kept = {"notes.txt",
                                            "a.pngold", // its short name ends in .PNG
                                            "picture.png.txt",
+                                           "notes.txt.part",
                                            "ScreenCapture1.jpeg",
                                            "sub\\ScreenCapture17000000005.png",
                                            "sub\\deeper\\ScreenCapture17000000006.bmp",

@@ -542,7 +542,7 @@ TEST_F(CaptureProgram, ExitWhileTheOverlaysAreUpEndsTheProgram) {
     const HWND menu = waitForPopupMenu(pid(), 3000);
     ASSERT_NE(menu, nullptr);
     clickMenuItem(menu, exitItem, trayItemCount);
-    EXPECT_EQ(process->waitForExit(5000), 0u);
+    EXPECT_EQ(process->waitForExit(10000), 0u) << "windows:" << windowList(pid());
 }
 
 TEST_F(CaptureProgram, ACaptureFailureShowsTheMessageAndTheNextCaptureTriesAgain) {

@@ -338,7 +338,9 @@ void pressKey(WORD virtualKey) {
 
 void clickMenuItem(HWND menu, int index, int itemCount) {
     // Another process cannot read the items, but plain string items share one
-    // height: the menu is itemCount equal rows inside a thin frame.
+    // height: the menu is itemCount equal rows inside a thin frame. The click
+    // waits for the menu's loop to run, or a loaded machine may lose it.
+    waitUntilResponsive(menu, 3000);
     const RECT rect = windowRect(menu);
     const int rowHeight = (rect.bottom - rect.top) / itemCount;
     click({(rect.left + rect.right) / 2, rect.top + rowHeight * index + rowHeight / 2});

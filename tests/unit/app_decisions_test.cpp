@@ -68,6 +68,15 @@ INSTANTIATE_TEST_SUITE_P(Names, CacheCleanup,
                                            NameCase{"a.pngold", false}, NameCase{"a.jpeg", false},
                                            NameCase{"a.bmp.txt", false}, NameCase{"jpg", false}, NameCase{"", false}));
 
+TEST(CachePartFiles, AreThoseAnImageSaveCutShortLeftBehind) {
+    EXPECT_TRUE(isCachePartName("1700000000_123.png.part"));
+    EXPECT_TRUE(isCachePartName("a.JPG.PART"));
+    EXPECT_FALSE(isCachePartName("notes.txt.part")) << "not one of ours";
+    EXPECT_FALSE(isCachePartName("a.part"));
+    EXPECT_FALSE(isCachePartName(".part"));
+    EXPECT_FALSE(isCachePartName("a.png")) << "an image itself is matched as one";
+}
+
 TEST(CachePatterns, AreSearchedInTheOrderJpgPngBmp) {
     ASSERT_EQ(std::size(cacheCleanupPatterns), 3u);
     EXPECT_STREQ(cacheCleanupPatterns[0], "*.jpg");
