@@ -22,7 +22,6 @@ namespace {
 
 constexpr const char* optionsClass = "Screen Capture Options Menu";
 constexpr COLORREF yellow = RGB(255, 255, 0);
-constexpr int shotMenuItems = 4; // Save As, Quick Save, Copy, Close All
 constexpr int quickSaveItem = 1;
 
 enum Child : std::size_t { firstSwatch = 5, jpgChoice = 12, closeToggle = 15, resizeToggle = 17, pathBox = 18 };
@@ -104,14 +103,7 @@ public:
         waitUntil([] { return !cacheImageFiles().empty(); }, 3000);
         return made;
     }
-    bool chooseShotItem(HWND shot, int item) {
-        click(centreOf(windowRect(shot)), Button::right);
-        const HWND menu = waitForPopupMenu(id(), 3000);
-        if (!menu)
-            return false;
-        clickMenuItem(menu, item, shotMenuItems);
-        return true;
-    }
+    bool chooseShotItem(HWND shot, int item) { return chooseScreenshotItem(id(), shot, item); }
     // The visible message box titled `caption`, waiting for it.
     HWND waitForMessage(const std::string& caption, DWORD timeoutMs) {
         HWND message = nullptr;

@@ -144,15 +144,7 @@ protected:
             return nullptr;
         if (!dragSelection(pid(), {rect.left, rect.top}, {rect.right, rect.bottom}))
             return nullptr;
-        HWND made = nullptr;
-        waitUntil(
-            [&] {
-                for (HWND window : screenshotWindows())
-                    if (std::find(before.begin(), before.end(), window) == before.end())
-                        made = window;
-                return made != nullptr;
-            },
-            3000);
+        HWND made = waitForNewScreenshot(pid(), before, 3000);
         return made;
     }
 

@@ -1019,6 +1019,28 @@ bool dragSelection(DWORD process, POINT from, POINT to, int steps) {
     return spanned;
 }
 
+HWND waitForNewScreenshot(DWORD process, const std::vector<HWND>& before, DWORD timeoutMs) {
+    HWND made = nullptr;
+    waitUntil(
+        [&] {
+            for (HWND window : visibleWindows(process, screenshotClass))
+                if (std::find(before.begin(), before.end(), window) == before.end())
+                    made = window;
+            return made != nullptr;
+        },
+        timeoutMs);
+    return made;
+}
+
+bool chooseScreenshotItem(DWORD process, HWND shot, int item) {
+    click(centreOf(windowRect(shot)), Button::right);
+    const HWND menu = waitForPopupMenu(process, 3000);
+    if (!menu)
+        return false;
+    clickMenuItem(menu, item, shotMenuItems);
+    return waitUntil([&] { return !popupMenuOpen(process); }, 3000);
+}
+
 std::vector<HWND> visibleWindows(DWORD process, const std::string& windowClass) {
     std::vector<HWND> found;
     for (HWND window : topLevelWindows(process))

@@ -247,6 +247,8 @@ bool chooseTrayItem(const RunningOrvane& orvane, TrayItem item);
 constexpr const char* overlayClass = "Screen Capture";
 constexpr const char* selectionClass = "Screen Capture2";
 constexpr const char* screenshotClass = "Capped";
+// A screenshot window's menu: Save As, Quick Save, Copy, Close All.
+constexpr int shotMenuItems = 4;
 
 // A left press in an overlay at `at`, and the selection window up: Orvane
 // reads the cursor when it handles the press, so the pointer stays put until then.
@@ -257,6 +259,12 @@ bool pressInOverlay(DWORD process, POINT at);
 bool dragSelection(DWORD process, POINT from, POINT to, int steps = 8);
 // The selection window of `process`, or null.
 HWND selectionWindowOf(DWORD process);
+// The first visible screenshot window of `process` not among `before`,
+// waiting for it; null when none came.
+HWND waitForNewScreenshot(DWORD process, const std::vector<HWND>& before, DWORD timeoutMs);
+// Entry `item` of a screenshot window's menu, opened by a right click; true
+// once the menu has gone.
+bool chooseScreenshotItem(DWORD process, HWND shot, int item);
 
 // The visible top-level windows of `process` with this class.
 std::vector<HWND> visibleWindows(DWORD process, const std::string& windowClass);

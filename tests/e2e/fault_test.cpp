@@ -21,7 +21,6 @@ using faults::FolderState;
 
 namespace {
 
-constexpr int shotMenuItems = 4; // Save As, Quick Save, Copy, Close All
 constexpr int quickSaveItem = 1;
 constexpr int copyItem = 2;
 constexpr const char* optionsClass = "Screen Capture Options Menu";
@@ -106,23 +105,12 @@ protected:
         const std::vector<HWND> before = shots();
         if (!dragSelection(process->id(), {rect.left, rect.top}, {rect.right, rect.bottom}))
             ADD_FAILURE() << "the selection did not span the dragged rectangle";
-        HWND made = nullptr;
-        waitUntil(
-            [&] {
-                for (HWND window : shots())
-                    if (std::find(before.begin(), before.end(), window) == before.end())
-                        made = window;
-                return made != nullptr;
-            },
-            3000);
+        HWND made = waitForNewScreenshot(process->id(), before, 3000);
         return made;
     }
 
     void chooseShotItem(HWND shot, int item) {
-        click(centreOf(windowRect(shot)), Button::right);
-        const HWND menu = waitForPopupMenu(process->id(), 3000);
-        ASSERT_NE(menu, nullptr) << "the screenshot menu did not open";
-        clickMenuItem(menu, item, shotMenuItems);
+        ASSERT_TRUE(chooseScreenshotItem(process->id(), shot, item)) << "the screenshot menu did not open or close";
     }
 
     // The "Quick Save" message, waited for; null when none came.

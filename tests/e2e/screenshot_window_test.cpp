@@ -19,7 +19,6 @@ constexpr POINT patternAt{150, 120};
 constexpr int patternWidth = 480;
 constexpr int patternHeight = 360;
 constexpr DWORD screenSettles = 3000;
-constexpr int shotMenuItems = 4; // Save As, Quick Save, Copy, Close All
 
 class ScreenshotWindowUse : public ::testing::Test {
 protected:
@@ -70,25 +69,14 @@ protected:
         const std::vector<HWND> before = shots();
         if (!dragSelection(process->id(), {rect.left, rect.top}, {rect.right, rect.bottom}))
             ADD_FAILURE() << "the selection did not span the dragged rectangle";
-        HWND made = nullptr;
-        waitUntil(
-            [&] {
-                for (HWND window : shots())
-                    if (std::find(before.begin(), before.end(), window) == before.end())
-                        made = window;
-                return made != nullptr;
-            },
-            3000);
+        HWND made = waitForNewScreenshot(process->id(), before, 3000);
         // Let its cache file be written before the tests look at the folder.
         waitUntil([] { return !cacheImageFiles().empty(); }, 3000);
         return made;
     }
 
     void chooseShotItem(HWND shot, int item) {
-        click(centreOf(windowRect(shot)), Button::right);
-        const HWND menu = waitForPopupMenu(process->id(), 3000);
-        ASSERT_NE(menu, nullptr) << "the screenshot menu did not open";
-        clickMenuItem(menu, item, shotMenuItems);
+        ASSERT_TRUE(chooseScreenshotItem(process->id(), shot, item)) << "the screenshot menu did not open or close";
     }
 
     std::string quickFolder;
