@@ -262,6 +262,10 @@ HWND selectionWindowOf(DWORD process);
 // The first visible screenshot window of `process` not among `before`,
 // waiting for it; null when none came.
 HWND waitForNewScreenshot(DWORD process, const std::vector<HWND>& before, DWORD timeoutMs);
+// PrintScreen once `process` waits for input, a drag over `rect` once the
+// overlays take input, and the new screenshot window; null with the reason in
+// `failure` when a step did not happen.
+HWND pinScreenshot(const Process& process, const RECT& rect, std::string& failure);
 // Entry `item` of a screenshot window's menu, opened by a right click; true
 // once the menu has gone.
 bool chooseScreenshotItem(DWORD process, HWND shot, int item);

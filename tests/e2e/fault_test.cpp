@@ -94,18 +94,10 @@ protected:
 
     // PrintScreen, a drag over `rect`, and the new pinned window (null on failure).
     HWND pin(const RECT& rect) {
-        process->waitUntilIdle(5000);
-        pressKey(VK_SNAPSHOT);
-        if (!waitUntil([&] { return !visibleWindows(process->id(), overlayClass).empty(); }, 5000)) {
-            ADD_FAILURE() << "PrintScreen opened no overlay";
-            return nullptr;
-        }
-        process->waitUntilIdle(3000);
-        Sleep(100);
-        const std::vector<HWND> before = shots();
-        if (!dragSelection(process->id(), {rect.left, rect.top}, {rect.right, rect.bottom}))
-            ADD_FAILURE() << "the selection did not span the dragged rectangle";
-        HWND made = waitForNewScreenshot(process->id(), before, 3000);
+        std::string failure;
+        const HWND made = pinScreenshot(*process, rect, failure);
+        if (!made)
+            ADD_FAILURE() << failure;
         return made;
     }
 

@@ -56,20 +56,10 @@ protected:
 
     // PrintScreen, a drag over `rect`, and the new pinned window.
     HWND pin(const RECT& rect) {
-        // The notification icon comes before the keyboard hook: wait for the message loop.
-        process->waitUntilIdle(5000);
-        pressKey(VK_SNAPSHOT);
-        if (!waitUntil([&] { return !visibleWindows(process->id(), overlayClass).empty(); }, 5000)) {
-            ADD_FAILURE() << "PrintScreen opened no overlay";
-            return nullptr;
-        }
-        // A drag before the overlays take input would be lost.
-        process->waitUntilIdle(3000);
-        Sleep(100);
-        const std::vector<HWND> before = shots();
-        if (!dragSelection(process->id(), {rect.left, rect.top}, {rect.right, rect.bottom}))
-            ADD_FAILURE() << "the selection did not span the dragged rectangle";
-        HWND made = waitForNewScreenshot(process->id(), before, 3000);
+        std::string failure;
+        const HWND made = pinScreenshot(*process, rect, failure);
+        if (!made)
+            ADD_FAILURE() << failure;
         // Let its cache file be written before the tests look at the folder.
         waitUntil([] { return !cacheImageFiles().empty(); }, 3000);
         return made;
