@@ -37,6 +37,15 @@ protected:
             screenSettles));
     }
 
+    // Settings are read at start-up: Exit, and start again.
+    void restart() {
+        ASSERT_TRUE(chooseTrayItem(*orvane, exitItem));
+        ASSERT_EQ(process->waitForExit(5000), 0u);
+        process = std::make_unique<Process>();
+        orvane = std::make_unique<RunningOrvane>(RunningOrvane{*process});
+        ASSERT_TRUE(waitForStartUp(*process, trayIcons(), *orvane));
+    }
+
     void TearDown() override {
         if (process && process->running()) {
             EXPECT_TRUE(chooseTrayItem(*orvane, exitItem));
@@ -139,12 +148,8 @@ TEST_F(ScreenshotWindowUse, QuickSaveWritesTheCapturedPixelsAndClosesTheWindow) 
 }
 
 TEST_F(ScreenshotWindowUse, TwoQuickSavesInOneSecondKeepBothFiles) {
-    writeSettings(false); // read at start-up: restart with the new settings
-    ASSERT_TRUE(chooseTrayItem(*orvane, exitItem));
-    ASSERT_EQ(process->waitForExit(5000), 0u);
-    process = std::make_unique<Process>();
-    orvane = std::make_unique<RunningOrvane>(RunningOrvane{*process});
-    ASSERT_TRUE(waitForStartUp(*process, trayIcons(), *orvane));
+    writeSettings(false);
+    ASSERT_NO_FATAL_FAILURE(restart());
 
     const HWND shot = pin(area);
     ASSERT_NE(shot, nullptr);
@@ -160,11 +165,7 @@ TEST_F(ScreenshotWindowUse, AQuickSaveFolderThatCannotBeMadeKeepsTheWindowAndSay
     // A file where a folder level should be: the folder cannot be created.
     writeFile(quickFolder + "blocker", "x");
     writeSettings(true, quickFolder + "blocker/shots/");
-    ASSERT_TRUE(chooseTrayItem(*orvane, exitItem));
-    ASSERT_EQ(process->waitForExit(5000), 0u);
-    process = std::make_unique<Process>();
-    orvane = std::make_unique<RunningOrvane>(RunningOrvane{*process});
-    ASSERT_TRUE(waitForStartUp(*process, trayIcons(), *orvane));
+    ASSERT_NO_FATAL_FAILURE(restart());
 
     const HWND shot = pin(area);
     ASSERT_NE(shot, nullptr);
