@@ -25,7 +25,13 @@ constexpr UINT_PTR shotQuickSaveCommand = 1003;
 
 constexpr UINT trayIconId = 1;
 constexpr const char* trayIconTip = "Orvane";
-constexpr DWORD beginCaptureDelay = 250; // ms: lets the tray menu vanish before the screen is read
+constexpr DWORD beginCaptureDelay = 250;  // ms: lets the tray menu vanish before the screen is read
+constexpr UINT_PTR beginCaptureTimer = 1; // on the tray window, for that delay
+
+// At the end of the session the saves still queued are written first, for at
+// most this long; then the program ends as at "Exit".
+constexpr DWORD sessionEndSaveWaitMs = 30000;
+constexpr const wchar_t* sessionEndBlockReason = L"Saving screenshots";
 
 constexpr const char* instanceMutexName = "Global\\{f9c9ae0b-8381-4da1-bbee-4a7a3d406d55}";
 constexpr const char* overlayWindowClass = "Screen Capture";

@@ -88,6 +88,7 @@ struct AppState {
     std::uint32_t screenshotCount = 0;
     std::map<HWND, std::uint32_t> screenshotIndex;
     bool dropPressPending = false;
+    bool dragWaiting = false; // a Ctrl + press waits, serving messages, for its cache file
 
     // Folders, both ending in their separator; cacheFolder is empty when no
     // per-user folder could be found (then no cache file is ever made).

@@ -253,11 +253,7 @@ void shutDown() {
     app.keyboardHook = nullptr;
     releaseOptionsFonts();
 
-    if (app.selectionWindowShown && app.selectionWindow)
-        DestroyWindow(app.selectionWindow);
-    if (app.overlaysShown)
-        for (std::uint32_t i = 0; i < app.monitorCount && i < app.overlayWindows.size(); ++i)
-            DestroyWindow(app.overlayWindows[i]);
+    tearDownSelection();
     app.overlayWindows.clear();
     app.monitors.clear();
     app.monitorCount = 0;

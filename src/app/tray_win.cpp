@@ -3,6 +3,7 @@
 // that it can be removed at shutdown and added again when Explorer restarts.
 #include <shellscalingapi.h>
 
+#include <chrono>
 #include <cstring>
 #include <exception>
 
@@ -31,9 +32,11 @@ std::int32_t trayMonitorScale() {
 void onTrayCommand(UINT_PTR command) {
     switch (command) {
     case trayBeginCaptureCommand:
-        app.captureDelay = beginCaptureDelay;
-        beginCapture();
-        reinstallKeyboardHook();
+        // A timer, not a pause: meanwhile the thread paints and answers the keyboard hook.
+        if (!SetTimer(app.trayWindow, beginCaptureTimer, beginCaptureDelay, nullptr)) {
+            beginCapture();
+            reinstallKeyboardHook();
+        }
         break;
     case trayOptionsCommand:
         openOptionsWindow(trayMonitorScale());
@@ -62,6 +65,41 @@ LRESULT onTrayCallback(HWND hwnd, LPARAM mouseMessage) {
     return 0;
 }
 
+LRESULT onBeginCaptureTimer(HWND hwnd) {
+    KillTimer(hwnd, beginCaptureTimer);
+    beginCapture();
+    reinstallKeyboardHook();
+    return 0;
+}
+
+// The tray window is an ordinary hidden top-level window, so it hears the end
+// of the session (a message-only window would not). Ending is allowed; while
+// saves are pending the system shows why the program still needs a moment.
+LRESULT onQueryEndSession(HWND hwnd) {
+    if (anySavePending())
+        ShutdownBlockReasonCreate(hwnd, sessionEndBlockReason);
+    return TRUE;
+}
+
+// The process may be ended as soon as this returns: the saves are written
+// first, then everything is released as at "Exit" and the process ends here.
+LRESULT onEndSession(HWND hwnd, bool ending) {
+    if (!ending) {
+        ShutdownBlockReasonDestroy(hwnd);
+        return 0;
+    }
+    if (!waitForAllSaves(std::chrono::milliseconds(sessionEndSaveWaitMs))) {
+        // Still writing after the bound: end as the system would. An image cut
+        // short never replaced an older one, and its .part goes at the next start.
+        removeTrayIcon();
+        TerminateProcess(GetCurrentProcess(), static_cast<UINT>(ExitCode::normal));
+    }
+    running = false;
+    shutDown();
+    ShutdownBlockReasonDestroy(hwnd);
+    endProcess(ExitCode::normal);
+}
+
 LRESULT dispatchTrayMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_CREATE:
@@ -76,6 +114,14 @@ LRESULT dispatchTrayMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case quickSaveWrittenMessage:
         onQuickSaveWritten(wp, lp != 0);
         return 0;
+    case WM_TIMER:
+        if (wp == beginCaptureTimer)
+            return onBeginCaptureTimer(hwnd);
+        break;
+    case WM_QUERYENDSESSION:
+        return onQueryEndSession(hwnd);
+    case WM_ENDSESSION:
+        return onEndSession(hwnd, wp != FALSE);
     }
     if (taskbarCreatedMessage != 0 && msg == taskbarCreatedMessage) {
         addTrayIcon();

@@ -100,11 +100,22 @@ bool savePending(std::string_view path);
 // `timeout` passed first. Any thread but the worker's.
 bool waitForSave(std::string_view path, std::chrono::milliseconds timeout);
 
-// Drops the queued jobs for exactly this path and waits for one being written
-// at the moment, so that no file of that name appears afterwards; false when
-// `timeout` passed first. Any thread but the worker's.
-bool discardSave(std::string_view path, std::chrono::milliseconds timeout);
+// Drops the queued jobs for exactly this path and returns at once; a job being
+// written at the moment is marked, and the worker deletes its file once it is
+// done, so that no file of that name stays behind. Any thread but the worker's.
+void abandonSave(std::string_view path);
 
-// Body of the save worker thread: a pass every saveWorkerInterval while
-// `running` is set, then one last pass so that nothing queued is lost.
+// Moves the queued job for exactly this path ahead of every other queued job
+// and wakes the worker, so that it is written next; true when such a job is
+// queued or already being written, false when there is none.
+bool promoteSave(std::string_view path);
+
+// Whether any job is queued or being written.
+bool anySavePending();
+// Waits until every queued job is written; false when `timeout` passed first.
+// Any thread but the worker's, and only while the worker runs.
+bool waitForAllSaves(std::chrono::milliseconds timeout);
+
+// Body of the save worker thread: a pass every saveWorkerInterval (or at once
+// when promoteSave asks) while `running` is set, then one last pass so that nothing queued is lost.
 void saveWorker();

@@ -1,13 +1,14 @@
 // The save queue and its single worker. The GUI thread appends; the worker
 // takes jobs in order, writes them with the lock released, and empties the
 // queue under the same hold as its last length check, so no job is skipped.
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <limits>
 #include <new>
-#include <thread>
 #include <vector>
 
 #include "output/output.h"
@@ -20,10 +21,15 @@ namespace {
 
 // Signalled after every job the worker has written; waitForSave sleeps on it.
 std::condition_variable saveWritten;
+// Signalled by promoteSave; the worker sleeps on it between passes.
+std::condition_variable workerWake;
+bool wakeRequested = false;
 
-// The slot of the job being written, or none. Lock held.
+// The slot of the job being written, or none, and whether its file is to be
+// deleted once written (its screenshot closed meanwhile). Lock held.
 constexpr std::size_t noJob = std::numeric_limits<std::size_t>::max();
 std::size_t writingSlot = noJob;
+bool writingAbandoned = false;
 
 // Whether a job for `path` waits in the queue or is being written. Lock held.
 bool pendingLocked(std::string_view path) {
@@ -112,14 +118,21 @@ void runSavePass(SaveJobWriter write) {
             if (!job)
                 continue; // discarded
             writingSlot = i;
+            writingAbandoned = false;
         }
         write(*job);
         std::unique_ptr<SaveJob> done;
+        bool abandoned = false;
         {
             std::lock_guard<std::mutex> hold(saveQueueLock);
             done = std::move(saveQueue[i]);
             writingSlot = noJob;
+            abandoned = writingAbandoned;
         }
+        // Whoever abandoned it may have looked for the file before it was in
+        // its place; from here on nobody else will.
+        if (abandoned)
+            std::remove(done->path.get());
         saveWritten.notify_all();
         // `done` goes here, outside the lock: pixels, then path, then the record.
     }
@@ -135,21 +148,66 @@ bool waitForSave(std::string_view path, std::chrono::milliseconds timeout) {
     return saveWritten.wait_for(hold, timeout, [&] { return !pendingLocked(path); });
 }
 
-bool discardSave(std::string_view path, std::chrono::milliseconds timeout) {
+void abandonSave(std::string_view path) {
     std::vector<std::unique_ptr<SaveJob>> dropped;
-    std::unique_lock<std::mutex> hold(saveQueueLock);
-    for (std::size_t i = 0; i < saveQueue.size(); ++i)
-        if (i != writingSlot && saveQueue[i] && path == saveQueue[i]->path.get())
-            dropped.push_back(std::move(saveQueue[i]));
+    {
+        std::lock_guard<std::mutex> hold(saveQueueLock);
+        for (std::size_t i = 0; i < saveQueue.size(); ++i) {
+            if (!saveQueue[i] || path != saveQueue[i]->path.get())
+                continue;
+            if (i == writingSlot)
+                writingAbandoned = true;
+            else
+                dropped.push_back(std::move(saveQueue[i]));
+        }
+    }
     // Whoever waits for a dropped job hears that it was not written; outside
     // the lock, since the callback may queue or ask again.
-    hold.unlock();
     for (const std::unique_ptr<SaveJob>& job : dropped)
         if (job->done)
             job->done(false);
-    dropped.clear();
-    hold.lock();
-    return saveWritten.wait_for(hold, timeout, [&] { return !pendingLocked(path); });
+}
+
+bool promoteSave(std::string_view path) {
+    bool moved = false;
+    {
+        std::lock_guard<std::mutex> hold(saveQueueLock);
+        // Every slot before the first live one is written or dropped, so the
+        // first live slot that is not being written is the next to be taken.
+        std::size_t front = noJob;
+        for (std::size_t i = 0; i < saveQueue.size(); ++i) {
+            if (!saveQueue[i])
+                continue;
+            if (path == saveQueue[i]->path.get()) {
+                if (i == writingSlot)
+                    return true;
+                if (front == noJob)
+                    front = i;
+                const auto at = saveQueue.begin() + static_cast<std::ptrdiff_t>(i);
+                std::rotate(saveQueue.begin() + static_cast<std::ptrdiff_t>(front), at, at + 1);
+                wakeRequested = moved = true;
+                break;
+            }
+            if (front == noJob && i != writingSlot)
+                front = i;
+        }
+        if (!moved)
+            return false;
+    }
+    workerWake.notify_all();
+    return true;
+}
+
+bool anySavePending() {
+    std::lock_guard<std::mutex> hold(saveQueueLock);
+    return std::any_of(saveQueue.begin(), saveQueue.end(), [](const auto& job) { return job != nullptr; });
+}
+
+bool waitForAllSaves(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> hold(saveQueueLock);
+    return saveWritten.wait_for(hold, timeout, [] {
+        return std::none_of(saveQueue.begin(), saveQueue.end(), [](const auto& job) { return job != nullptr; });
+    });
 }
 
 void saveWorker() {
@@ -160,6 +218,8 @@ void saveWorker() {
         runSavePass();
         if (stopping)
             return;
-        std::this_thread::sleep_for(saveWorkerInterval);
+        std::unique_lock<std::mutex> hold(saveQueueLock);
+        workerWake.wait_for(hold, saveWorkerInterval, [] { return wakeRequested; });
+        wakeRequested = false;
     }
 }

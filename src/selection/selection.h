@@ -20,7 +20,8 @@ void trackSelection();
 // A left release: ends a running capture, and a rectangle of at least 5 x 5
 // becomes a screenshot window.
 void endSelection();
-// Ends the capture: overlays and selection window destroyed, flags cleared.
+// Ends the capture: overlays and selection window destroyed, flags cleared
+// (the button counts as released).
 // The frozen desktop stays until the next capture. Also the Escape key's cancel.
 void tearDownSelection();
 

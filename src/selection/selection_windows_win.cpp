@@ -2,6 +2,8 @@
 // operations they share with the screenshot windows and the Escape key. The
 // overlays take no mouse capture: every window under the pointer feeds the
 // one anchor and cursor point, and whichever gets the release ends the capture.
+#include <exception>
+
 #include "app/app.h"
 #include "app/app_state.h"
 #include "app/gdi_ledger.h"
@@ -118,6 +120,9 @@ void endSelection() {
 
 void tearDownSelection() {
     app.captureActive = false;
+    // Escape mid-drag: the release goes to no window of ours, and the next
+    // capture must start without a button held.
+    app.selectionButtonDown = false;
     app.overlayMap.clear();
     for (std::uint32_t i = 0; i < app.monitorCount && i < app.overlayWindows.size(); ++i) {
         if (app.overlayWindows[i])
@@ -132,7 +137,9 @@ void tearDownSelection() {
     app.selectionWindowShown = false;
 }
 
-LRESULT CALLBACK overlayWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+namespace {
+
+LRESULT dispatchOverlayMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     // A missing overlayMap entry is no error: only painting needs the monitor.
     switch (msg) {
     case WM_PAINT:
@@ -152,7 +159,7 @@ LRESULT CALLBACK overlayWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
-LRESULT CALLBACK selectionWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT dispatchSelectionMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_ERASEBKGND:
         return eraseSelectionWindow(reinterpret_cast<HDC>(wp));
@@ -164,4 +171,24 @@ LRESULT CALLBACK selectionWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
         return 0;
     }
     return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+} // namespace
+
+LRESULT CALLBACK overlayWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    try {
+        return dispatchOverlayMessage(hwnd, msg, wp, lp);
+    } catch (const std::exception&) {
+        // Nothing may unwind through the system's dispatch: end as the entry point would.
+        endProcess(ExitCode::normal);
+    }
+}
+
+LRESULT CALLBACK selectionWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    try {
+        return dispatchSelectionMessage(hwnd, msg, wp, lp);
+    } catch (const std::exception&) {
+        // Nothing may unwind through the system's dispatch: end as the entry point would.
+        endProcess(ExitCode::normal);
+    }
 }

@@ -13,8 +13,10 @@
 
 namespace {
 
-// Longer than the worker's 200 ms pause plus the write of a 4K image.
-constexpr auto cacheWriteWait = std::chrono::seconds(10);
+// Longer than the worker's pause plus the write of a 4K image.
+constexpr ULONGLONG cacheWriteWaitMs = 10000;
+// How often the wait looks at the queue when no message wakes it.
+constexpr DWORD cacheWritePollMs = 20;
 
 // Out of (or back into) the always-on-top band, at each window's recorded place.
 void setScreenshotsTopmost(bool topmost) {
@@ -55,19 +57,52 @@ HGLOBAL makeDropBlock(const std::string& path) {
     return block;
 }
 
+// A press that came before its cache file: the file's job goes to the front
+// of the queue and the wait serves messages, so that windows paint and the
+// keyboard hook is answered. True once the file's job is done; false when the
+// bound passes, the press is released (onShotLeftUp clears dropPressPending)
+// or the program is ending.
+bool waitForCacheFile(const std::string& path) {
+    if (!savePending(path))
+        return true;
+    promoteSave(path);
+    app.dragWaiting = true;
+    SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    const ULONGLONG deadline = GetTickCount64() + cacheWriteWaitMs;
+    bool quit = false;
+    while (!quit && savePending(path) && app.dropPressPending && running && GetTickCount64() < deadline) {
+        MsgWaitForMultipleObjectsEx(0, nullptr, cacheWritePollMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        MSG msg{};
+        while (!quit && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(msg.wParam)); // for the main loop, which ends the program
+                quit = true;
+                break;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    app.dragWaiting = false;
+    return !quit && !savePending(path) && app.dropPressPending && running;
+}
+
 } // namespace
 
-LRESULT startScreenshotDrag(ScreenshotWindow& shot, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT startScreenshotDrag(ScreenshotWindow& pressed, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (app.dragWaiting)
+        return 0; // a press while another drag waits for its file
     app.dropPressPending = true;
-    shot.keepFile = true; // a drop target may still read the file after the window closes
-    const std::string path = shot.cachePath;
+    // A copy: the wait serves messages, and the window may close meanwhile.
+    const std::string path = pressed.cachePath;
 
     // Never hand out a file that is not there yet: its cache job may still be queued.
-    if (path.empty() || !waitForSave(path, cacheWriteWait) ||
-        GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        shot.keepFile = false;
+    if (path.empty() || !waitForCacheFile(path) || GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
         return 0;
-    }
+    const auto open = app.screenshotIndex.find(hwnd);
+    if (open == app.screenshotIndex.end() || !app.screenshots[open->second])
+        return 0;
+    app.screenshots[open->second]->keepFile = true; // a drop target may still read the file after the window closes
     HGLOBAL block = makeDropBlock(path);
     IDataObject* data = block ? createDragDataObject() : nullptr;
     IDropSource* source = data ? createDragDropSource() : nullptr;
@@ -82,7 +117,7 @@ LRESULT startScreenshotDrag(ScreenshotWindow& shot, HWND hwnd, UINT msg, WPARAM 
             IDataObject_Release(data);
         if (block)
             GlobalFree(block);
-        shot.keepFile = false;
+        app.screenshots[open->second]->keepFile = false;
         return 0;
     }
     block = nullptr; // the data object owns the block now and frees it with ReleaseStgMedium

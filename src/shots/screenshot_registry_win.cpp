@@ -7,13 +7,6 @@
 #include "shots/shots.h"
 #include "shots/slot_table.h"
 
-namespace {
-
-// Long enough for the worker to finish any one cache file.
-constexpr std::chrono::milliseconds cacheDiscardWait{10000};
-
-} // namespace
-
 void releaseScreenshot(std::unique_ptr<ScreenshotWindow>& slot) {
     if (!slot)
         return;
@@ -30,10 +23,10 @@ void releaseScreenshot(std::unique_ptr<ScreenshotWindow>& slot) {
     if (shot.memoryDC)
         gdiDeleteDC(shot.memoryDC);
     shot.memoryDC = nullptr;
-    // A window closed before the worker got to its file: the job goes, and a
-    // file being written is waited for, or it would stay behind in the folder.
+    // Never waits for the worker: a queued job goes, and a file being written
+    // at this moment is deleted by the worker once it is complete.
     if (!shot.keepFile && !shot.cachePath.empty()) {
-        discardSave(shot.cachePath, cacheDiscardWait);
+        abandonSave(shot.cachePath);
         std::remove(shot.cachePath.c_str());
     }
     shot.cachePath.clear();

@@ -4,6 +4,8 @@
 // on a right release, and takes part in a running selection.
 #include <shellscalingapi.h>
 
+#include <exception>
+
 #include "app/app.h"
 #include "app/gdi_ledger.h"
 #include "prefs/prefs.h"
@@ -36,7 +38,7 @@ LRESULT paintScreenshot(ScreenshotWindow& shot) {
 LRESULT onShotSetCursor(LPARAM lp) {
     if (LOWORD(lp) != HTCLIENT)
         return 0;
-    SetCursor(app.selectionCursor);
+    SetCursor(app.dragWaiting ? LoadCursorA(nullptr, IDC_WAIT) : app.selectionCursor);
     return 1;
 }
 
@@ -113,12 +115,25 @@ LRESULT onShotLeftDown(ScreenshotWindow& shot, HWND hwnd, UINT msg, WPARAM wp, L
     return 0;
 }
 
+// The mouse capture went elsewhere mid-move (our own release, a system
+// dialog, another program): the move ends, or the window would follow the
+// pointer with no button held.
+LRESULT onShotCaptureChanged(ScreenshotWindow& shot) {
+    shot.moving = false;
+    shot.mouseCaptured = false;
+    return 0;
+}
+
 LRESULT onShotLeftUp(HWND hwnd) {
+    bool pressedHere = false; // this window took the press and is still moving
     {
         const auto found = app.screenshotIndex.find(hwnd);
-        if (found != app.screenshotIndex.end() && app.screenshots[found->second] &&
-            app.screenshots[found->second]->mouseCaptured)
-            ReleaseCapture();
+        if (found != app.screenshotIndex.end() && app.screenshots[found->second]) {
+            ScreenshotWindow& shot = *app.screenshots[found->second];
+            pressedHere = shot.moving;
+            if (shot.mouseCaptured)
+                ReleaseCapture(); // its WM_CAPTURECHANGED ends the move
+        }
     }
     if (app.selectionButtonDown)
         endSelection(); // may make a new screenshot window and move the table
@@ -132,7 +147,7 @@ LRESULT onShotLeftUp(HWND hwnd) {
     ScreenshotWindow& shot = *app.screenshots[found->second];
     shot.moving = false;
     // Pressed and released at one screen point: a click, wherever the pointer went between.
-    if (app.lastCursorPos.x == shot.pressX && app.lastCursorPos.y == shot.pressY)
+    if (pressedHere && app.lastCursorPos.x == shot.pressX && app.lastCursorPos.y == shot.pressY)
         closeScreenshot(found->second);
     return 0;
 }
@@ -169,9 +184,7 @@ LRESULT onShotRightUp(ScreenshotWindow& shot, HWND hwnd) {
     return 0;
 }
 
-} // namespace
-
-LRESULT CALLBACK screenshotWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT dispatchScreenshotMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     const auto found = app.screenshotIndex.find(hwnd);
     if (found == app.screenshotIndex.end() || found->second >= app.screenshots.size() ||
         !app.screenshots[found->second])
@@ -192,6 +205,19 @@ LRESULT CALLBACK screenshotWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         return onShotLeftUp(hwnd);
     case WM_RBUTTONUP:
         return onShotRightUp(shot, hwnd);
+    case WM_CAPTURECHANGED:
+        return onShotCaptureChanged(shot);
     }
     return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+} // namespace
+
+LRESULT CALLBACK screenshotWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    try {
+        return dispatchScreenshotMessage(hwnd, msg, wp, lp);
+    } catch (const std::exception&) {
+        // Nothing may unwind through the system's dispatch: end as the entry point would.
+        endProcess(ExitCode::normal);
+    }
 }

@@ -9,8 +9,8 @@
 #include "app/app_state.h"
 
 // Frees one record and what it owns, in this order: pixels; bitmap out of the
-// memory DC, bitmap, memory DC; the cache file and its queued save unless
-// keepFile; cachePath; the record. The window itself is not touched. `slot`
+// memory DC, bitmap, memory DC; the cache file and its save unless keepFile
+// (never waiting for the worker); cachePath; the record. The window itself is not touched. `slot`
 // is null afterwards.
 void releaseScreenshot(std::unique_ptr<ScreenshotWindow>& slot);
 

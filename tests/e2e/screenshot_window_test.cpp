@@ -185,6 +185,36 @@ TEST_F(ScreenshotWindowUse, AQuickSaveFolderThatCannotBeMadeKeepsTheWindowAndSay
     EXPECT_TRUE(IsWindow(shot)) << "a screenshot that could not be saved must stay";
 }
 
+// Catches a Quick Save lost when the session ends: the system may end the
+// program as soon as WM_ENDSESSION returns, so the file must be complete by then.
+TEST_F(ScreenshotWindowUse, TheSessionEndingRightAfterAQuickSaveWaitsForTheFile) {
+    const RECT whole{10, 10, 1270, 1010}; // large: its PNG takes a while to write
+    const Screenshot before = grabScreen();
+    const HWND shot = pin(whole);
+    ASSERT_NE(shot, nullptr);
+    chooseShotItem(shot, 1);
+    const HWND tray = orvane->trayWindow;
+    DWORD_PTR answer = 0;
+    EXPECT_TRUE(SendMessageTimeoutA(tray, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &answer));
+    EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE)) << "the session may end";
+    SendMessageTimeoutA(tray, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 40000, &answer);
+    if (process->running()) { // ended as the system would, once the message returned
+        const HANDLE handle = OpenProcess(PROCESS_TERMINATE, FALSE, process->id());
+        TerminateProcess(handle, 99);
+        CloseHandle(handle);
+    }
+    EXPECT_EQ(process->waitForExit(5000), 0u) << "it should end by itself, as at Exit";
+    const std::vector<std::string> saved = fileNamesIn(quickFolder);
+    ASSERT_EQ(saved.size(), 1u) << "the Quick Save file was lost";
+    const Screenshot file = decodeImageFile(quickFolder + saved.front());
+    const RECT shown = pattern->rect();
+    EXPECT_TRUE(
+        file.crop({shown.left - whole.left, shown.top - whole.top, shown.right - whole.left, shown.bottom - whole.top})
+            .sameColours(before.crop(shown)))
+        << "the saved file is not complete";
+    EXPECT_TRUE(cacheImageFiles().empty()) << "not released as at Exit";
+}
+
 TEST_F(ScreenshotWindowUse, CopyPutsTheCapturedPixelsOnTheClipboardAndTheyOutliveTheWindow) {
     const Screenshot before = grabScreen();
     const HWND shot = pin(area);

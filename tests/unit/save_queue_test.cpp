@@ -186,12 +186,12 @@ TEST_F(SaveQueue, WaitForSaveReturnsOnceTheFileIsWritten) {
 
 // A window closed before the worker reached its cache file: that job goes,
 // the others are written.
-TEST_F(SaveQueue, ADiscardedJobIsNeverWrittenAndTheOthersAre) {
+TEST_F(SaveQueue, AnAbandonedJobIsNeverWrittenAndTheOthersAre) {
     const std::uint8_t pixel[4] = {};
     enqueueSave("keep-1.png", pixel, 1, 1, 1);
     enqueueSave("gone.png", pixel, 1, 1, 1);
     enqueueSave("keep-2.png", pixel, 1, 1, 1);
-    EXPECT_TRUE(discardSave("gone.png", std::chrono::milliseconds(0)));
+    abandonSave("gone.png");
     EXPECT_FALSE(savePending("gone.png"));
     written.clear();
     runSavePass(recordJob);
@@ -200,28 +200,33 @@ TEST_F(SaveQueue, ADiscardedJobIsNeverWrittenAndTheOthersAre) {
 }
 
 std::atomic<bool> writerInside{false}, writerMayFinish{false};
-void slowRecord(const SaveJob& job) {
-    writerInside = true;
-    while (!writerMayFinish)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+void slowRecordFirst(const SaveJob& job) {
+    if (written.empty()) {
+        writerInside = true;
+        while (!writerMayFinish)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     recordJob(job);
 }
 
-// The file being written when its window closes: the discard returns only
-// once it is complete, so that deleting it afterwards leaves nothing behind.
-TEST_F(SaveQueue, DiscardingAJobBeingWrittenWaitsForIt) {
+// Catches a drag that waits for the whole queue: the promoted job is written
+// next, after the one being written, and the others keep their order.
+TEST_F(SaveQueue, APromotedJobIsWrittenNextAndTheOthersKeepTheirOrder) {
     const std::uint8_t pixel[4] = {};
-    enqueueSave("busy.png", pixel, 1, 1, 1);
+    // While "a" is being written, "d" goes ahead of "b" and "c", not of "a".
+    for (const char* name : {"a", "b", "c", "d"})
+        enqueueSave(name, pixel, 1, 1, 1);
     written.clear();
     writerInside = writerMayFinish = false;
-    std::thread pass([] { runSavePass(slowRecord); });
+    std::thread pass([] { runSavePass(slowRecordFirst); });
     while (!writerInside)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    EXPECT_FALSE(discardSave("busy.png", std::chrono::milliseconds(30))) << "it is still being written";
+    EXPECT_TRUE(promoteSave("a")) << "being written: already first";
+    EXPECT_TRUE(promoteSave("d"));
+    EXPECT_FALSE(promoteSave("x")) << "nothing queued for it";
     writerMayFinish = true;
-    EXPECT_TRUE(discardSave("busy.png", std::chrono::seconds(10)));
-    EXPECT_EQ(written, std::vector<std::string>{"busy.png"});
     pass.join();
+    EXPECT_EQ(written, (std::vector<std::string>{"a", "d", "b", "c"}));
 }
 
 } // namespace
@@ -254,11 +259,11 @@ TEST_F(SaveQueue, EachJobReportsWhetherItsFileWasWritten) {
     EXPECT_TRUE(fs::exists(dir_.path() / "d.jpg"));
 }
 
-TEST_F(SaveQueue, ADiscardedJobReportsThatItWasNotWritten) {
+TEST_F(SaveQueue, AnAbandonedJobReportsThatItWasNotWritten) {
     const std::uint8_t pixel[4] = {};
     Outcomes outcomes;
     enqueueSave(dir_.file("dropped.png").c_str(), pixel, 1, 1, 1, outcomes.recorder());
-    EXPECT_TRUE(discardSave(dir_.file("dropped.png"), std::chrono::milliseconds(0)));
+    abandonSave(dir_.file("dropped.png"));
     EXPECT_EQ(outcomes.written, std::vector<bool>{false});
     runSavePass();
     EXPECT_EQ(outcomes.written, std::vector<bool>{false}) << "reported twice";

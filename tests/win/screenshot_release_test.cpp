@@ -1,15 +1,34 @@
-// Releasing screenshot records (shutdown, "Close All") under Wine: GDI objects
-// freed, the cache file deleted unless it was handed out by drag and drop,
-// windows out of the index before they are destroyed.
+// Screenshot records and windows under Wine: releasing them (shutdown, "Close
+// All": GDI objects freed, the cache file deleted unless it was handed out by
+// drag and drop, never waiting for the save worker), and their window
+// procedure's move and exception guard.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <new>
+#include <thread>
 
+#include "app/app.h"
 #include "app/app_state.h"
+#include "output/output.h"
 #include "shots/shots.h"
+
+// One allocation can be made to fail, as when memory runs out. The library's
+// operator delete frees with free(), so it pairs with this one; not inlined, so
+// that the compiler does not take malloc for a mismatch with delete.
+std::atomic<bool> failNextAllocation{false};
+[[gnu::noinline]] void* operator new(std::size_t size) {
+    if (failNextAllocation.exchange(false))
+        throw std::bad_alloc();
+    if (void* block = std::malloc(size ? size : 1))
+        return block;
+    throw std::bad_alloc();
+}
 
 namespace fs = std::filesystem;
 
@@ -77,6 +96,82 @@ TEST(ReleaseScreenshot, AFileNeverWrittenIsNoError) {
     fs::remove(slot->cachePath);
     releaseScreenshot(slot);
     EXPECT_EQ(slot, nullptr);
+}
+
+std::atomic<bool> writerInside{false}, writerMayFinish{false};
+void heldWrite(const SaveJob& job) {
+    writerInside = true;
+    while (!writerMayFinish)
+        Sleep(1);
+    writeSaveJob(job);
+}
+
+// Catches a close that waits for the worker (no window painted, the hook
+// unserved), or the file being written at that moment staying behind.
+TEST(ReleaseScreenshot, ClosingWhileItsFileIsWrittenNeverWaitsAndLeavesNoFile) {
+    const std::string path = cacheFile("writing.bmp");
+    fs::remove(path);
+    const std::vector<std::uint8_t> pixels(8 * 8 * 4, 0x80);
+    enqueueSave(path.c_str(), pixels.data(), 8, 8, bmpFormat);
+    std::thread pass([] { runSavePass(heldWrite); });
+    while (!writerInside)
+        Sleep(1);
+    std::unique_ptr<ScreenshotWindow> slot = recordWithFile(path, false);
+    releaseScreenshot(slot);
+    EXPECT_TRUE(savePending(path)) << "the close waited for the worker";
+    writerMayFinish = true;
+    pass.join();
+    EXPECT_FALSE(fs::exists(path));
+}
+
+// A "Capped" window with a record in slot 0.
+HWND screenshotWindowInSlot0(const std::string& cacheName) {
+    WNDCLASSEXA info{};
+    info.cbSize = sizeof(info);
+    if (!GetClassInfoExA(GetModuleHandleA(nullptr), screenshotWindowClass, &info)) {
+        EXPECT_TRUE(registerWindowClasses());
+    }
+    app.instance = GetModuleHandleA(nullptr);
+    app.screenshots.clear();
+    app.screenshots.resize(screenshotSlots);
+    app.screenshotIndex.clear();
+    const HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, screenshotWindowClass, "", WS_POPUP, 100, 100, 8, 8, nullptr,
+                                        nullptr, app.instance, nullptr);
+    app.screenshotIndex.emplace(window, 0);
+    app.screenshots[0] = recordWithFile(cacheFile(cacheName), false);
+    app.screenshots[0]->hwnd = window;
+    app.screenshotCount = 1;
+    return window;
+}
+
+// Catches a move that outlives a lost mouse capture: the window would follow
+// the pointer with no button held, and its menu would not open.
+TEST(ScreenshotWindowProc, LosingTheMouseCaptureEndsAMove) {
+    const HWND window = screenshotWindowInSlot0("moving.png");
+    ASSERT_NE(window, nullptr);
+    SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    ASSERT_TRUE(app.screenshots[0]->moving);
+    const HWND other = plainWindow();
+    SetCapture(other); // a system dialog or another program takes it
+    EXPECT_FALSE(app.screenshots[0]->moving);
+    ReleaseCapture();
+    DestroyWindow(other);
+    closeAllScreenshots();
+}
+
+// Catches an exception unwinding through the system's dispatch (memory running
+// out while the window handles a press): the program ends as the entry point would.
+TEST(ScreenshotWindowProcDeathTest, AnExceptionEndsTheProgramWithCodeZero) {
+    const HWND window = screenshotWindowInSlot0("a-cache-name-too-long-for-in-place-storage.png");
+    ASSERT_NE(window, nullptr);
+    EXPECT_EXIT(
+        {
+            failNextAllocation = true;
+            SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL, 0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    failNextAllocation = false;
+    closeAllScreenshots();
 }
 
 TEST(CloseAllScreenshots, ClosesEveryWindowAndEmptiesTheTable) {

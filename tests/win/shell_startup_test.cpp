@@ -137,6 +137,8 @@ TEST(Menus, TheTrayWindowMakesTheTrayMenuWhenCreated) {
     app.trayMenu = nullptr;
     ASSERT_TRUE(createTrayWindow());
     EXPECT_FALSE(IsWindowVisible(app.trayWindow));
+    // Catches a message-only tray window: it would never hear that the session ends.
+    EXPECT_EQ(GetAncestor(app.trayWindow, GA_PARENT), GetDesktopWindow());
     char title[8] = {};
     GetWindowTextA(app.trayWindow, title, sizeof(title));
     EXPECT_STREQ(title, ".");
