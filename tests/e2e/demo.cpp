@@ -45,8 +45,8 @@ int fail(Log& log, const std::string& why) {
     return 1;
 }
 
-// The known desktop: the corpus scene at the screen's size, or the driver's
-// own test picture when the corpus is not there.
+// The known desktop: the desktop picture the build makes (tests/corpus), cut
+// to the screen's size, or the driver's own test picture when it is not there.
 Screenshot knownDesktop(int width, int height, std::string& source) {
     std::vector<unsigned char> rgba;
     unsigned w = 0, h = 0;
@@ -127,7 +127,7 @@ int demonstrateCapture(Log& log, const std::string& out, const RunningOrvane& or
     const std::vector<HWND> selection = visibleWindows(pid, selectionClass);
     if (!selection.empty())
         log("selection window \"" + std::string(selectionClass) + "\" over " + describe(windowRect(selection.front())) +
-            " (layered, alpha 50; Wine without a compositor draws it opaque)");
+            " (layered, alpha 50: a tint where a compositing manager runs, as scripts/run starts)");
     grabScreen().savePng(out + "selecting.png");
     log("picture while dragging: " + out + "selecting.png");
 

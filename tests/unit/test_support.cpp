@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -78,5 +79,18 @@ TempDir::~TempDir() {
 
 std::filesystem::path goldenDir() { return ORVANE_GOLDEN_DIR; }
 std::filesystem::path corpusDir() { return ORVANE_CORPUS_DIR; }
+
+std::filesystem::path extraCorpusDir() { return ORVANE_EXTRA_CORPUS_DIR; }
+
+std::vector<std::filesystem::path> extraCorpusPictures() {
+    std::vector<std::filesystem::path> pictures;
+    if (extraCorpusDir().empty())
+        return pictures;
+    for (const auto& entry : std::filesystem::directory_iterator(extraCorpusDir()))
+        if (entry.path().extension() == ".png")
+            pictures.push_back(entry.path());
+    std::sort(pictures.begin(), pictures.end());
+    return pictures;
+}
 
 } // namespace testing_support
