@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -80,7 +81,11 @@ TempDir::~TempDir() {
 std::filesystem::path goldenDir() { return ORVANE_GOLDEN_DIR; }
 std::filesystem::path corpusDir() { return ORVANE_CORPUS_DIR; }
 
-std::filesystem::path extraCorpusDir() { return ORVANE_EXTRA_CORPUS_DIR; }
+// From the environment, so that choosing another folder rebuilds nothing.
+std::filesystem::path extraCorpusDir() {
+    const char* folder = std::getenv("ORVANE_EXTRA_CORPUS");
+    return folder ? folder : "";
+}
 
 std::vector<std::filesystem::path> extraCorpusPictures() {
     std::vector<std::filesystem::path> pictures;
