@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include <lodepng.h>
 
@@ -128,7 +129,19 @@ int demonstrateCapture(Log& log, const std::string& out, const RunningOrvane& or
     if (!selection.empty())
         log("selection window \"" + std::string(selectionClass) + "\" over " + describe(windowRect(selection.front())) +
             " (layered, alpha 50: a tint where a compositing manager runs, as scripts/run starts)");
-    grabScreen().savePng(out + "selecting.png");
+    // A compositing manager under load paints the tint in parts: the picture
+    // once two grabs a tenth of a second apart agree.
+    Screenshot selecting = grabScreen();
+    waitUntil(
+        [&] {
+            Sleep(100);
+            Screenshot again = grabScreen();
+            const bool settled = again.sameColours(selecting);
+            selecting = std::move(again);
+            return settled;
+        },
+        3000);
+    selecting.savePng(out + "selecting.png");
     log("picture while dragging: " + out + "selecting.png");
 
     buttonUp();
