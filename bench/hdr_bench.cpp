@@ -51,7 +51,7 @@ struct MappedFrame {
 
 enum Content { desktopContent, photoContent };
 
-// The corpus desktop as a 200-nit HDR desktop (white = 2.5), with a band of
+// The generated desktop as a 200-nit HDR desktop (white = 2.5), with a band of
 // highlights up to 1000 nits so that the shoulder is exercised; or a
 // photo-like picture (shading with grain from 0 to 1500 nits) where no two
 // neighbours are alike, the worst case for the fast loops' flat areas.
@@ -61,7 +61,7 @@ MappedFrame makeFrame(int rotation, Content content) {
     if (!readImageFile(std::string(ORVANE_CORPUS_DIR) + "/desktop_3840x2160.png", image, error))
         throw std::runtime_error(error);
     if (image.width != outW || image.height != outH)
-        throw std::runtime_error("corpus desktop is not 3840x2160");
+        throw std::runtime_error("the generated desktop is not 3840x2160");
     std::uint16_t halfOf[256];
     for (int v = 0; v < 256; ++v) {
         const double s = v / 255.0;

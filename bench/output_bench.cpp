@@ -1,4 +1,4 @@
-// Image output timings on the corpus desktops, with libjpeg-turbo (quality 90,
+// Image output timings on the generated desktops and pictures, with libjpeg-turbo (quality 90,
 // 4:4:4, baseline, standard Huffman tables, accurate DCT) and memcpy as peers
 // in the same run. Files go to a scratch folder under the system temp folder.
 #include <algorithm>
@@ -27,32 +27,6 @@ struct Corpus {
     std::vector<std::uint8_t> bgr;
 };
 
-// 4K pictures harder than a desktop: "photo" is smooth shading with sensor-like
-// grain, "noise" is uniform random bytes (the worst case for the entropy coder).
-LoadedImage makeSynthetic(const std::string& kind) {
-    LoadedImage image;
-    image.width = 3840;
-    image.height = 2160;
-    image.bgra.resize(std::size_t{image.width} * image.height * 4);
-    std::uint32_t state = 12345;
-    for (std::uint32_t y = 0; y < image.height; ++y)
-        for (std::uint32_t x = 0; x < image.width; ++x) {
-            std::uint8_t* p = &image.bgra[(std::size_t{y} * image.width + x) * 4];
-            for (int c = 0; c < 3; ++c) {
-                state = state * 1664525u + 1013904223u;
-                const int random = static_cast<int>(state >> 24);
-                int value = random;
-                if (kind == "photo") {
-                    const int shade = static_cast<int>((x * (3 + c) + y * (5 - c)) / 40 % 200) + 20;
-                    value = shade + (random - 128) / 12 + ((x / 97 + y / 61) % 3) * 10;
-                }
-                p[c] = static_cast<std::uint8_t>(std::clamp(value, 0, 255));
-            }
-            p[3] = 255;
-        }
-    return image;
-}
-
 const Corpus& corpus(const std::string& name) {
     static std::map<std::string, Corpus> loaded;
     auto found = loaded.find(name);
@@ -60,9 +34,7 @@ const Corpus& corpus(const std::string& name) {
         return found->second;
     Corpus c;
     std::string error;
-    if (name == "photo" || name == "noise")
-        c.image = makeSynthetic(name);
-    else if (!readImageFile(std::string(ORVANE_CORPUS_DIR) + "/" + name, c.image, error))
+    if (!readImageFile(std::string(ORVANE_CORPUS_DIR) + "/" + name, c.image, error))
         throw std::runtime_error(error);
     c.rgb = toRgb(c.image);
     c.bgr.resize(c.rgb.size());
@@ -74,8 +46,11 @@ const Corpus& corpus(const std::string& name) {
     return loaded.emplace(name, std::move(c)).first->second;
 }
 
-const char* const names[] = {
-    "desktop_3840x2160.png", "desktop_1920x1080.png", "gradient_3840x2160.png", "flat_3840x2160.png", "photo", "noise"};
+// The pictures the build makes (tests/corpus/make_corpus.cpp); "photo" is smooth
+// shading with sensor-like grain, "noise" uniform random bytes (the worst case
+// for the entropy coder).
+const char* const names[] = {"desktop_3840x2160.png", "desktop_1920x1080.png", "gradient_3840x2160.png",
+                             "flat_3840x2160.png",    "photo_3840x2160.png",   "noise_3840x2160.png"};
 
 std::string scratch(const char* file) {
     static const auto dir = [] {

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include <lodepng.h>
 
@@ -45,8 +46,8 @@ int fail(Log& log, const std::string& why) {
     return 1;
 }
 
-// The known desktop: the corpus scene at the screen's size, or the driver's
-// own test picture when the corpus is not there.
+// The known desktop: the desktop picture the build makes (tests/corpus), cut
+// to the screen's size, or the driver's own test picture when it is not there.
 Screenshot knownDesktop(int width, int height, std::string& source) {
     std::vector<unsigned char> rgba;
     unsigned w = 0, h = 0;
@@ -127,8 +128,20 @@ int demonstrateCapture(Log& log, const std::string& out, const RunningOrvane& or
     const std::vector<HWND> selection = visibleWindows(pid, selectionClass);
     if (!selection.empty())
         log("selection window \"" + std::string(selectionClass) + "\" over " + describe(windowRect(selection.front())) +
-            " (layered, alpha 50; Wine without a compositor draws it opaque)");
-    grabScreen().savePng(out + "selecting.png");
+            " (layered, alpha 50: a tint where a compositing manager runs, as scripts/run starts)");
+    // A compositing manager under load paints the tint in parts: the picture
+    // once two grabs a tenth of a second apart agree.
+    Screenshot selecting = grabScreen();
+    waitUntil(
+        [&] {
+            Sleep(100);
+            Screenshot again = grabScreen();
+            const bool settled = again.sameColours(selecting);
+            selecting = std::move(again);
+            return settled;
+        },
+        3000);
+    selecting.savePng(out + "selecting.png");
     log("picture while dragging: " + out + "selecting.png");
 
     buttonUp();

@@ -249,6 +249,18 @@ std::vector<HWND> trayIcons() {
     return icons;
 }
 
+std::string trayUnavailableReason() {
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    if (ntdll && GetProcAddress(ntdll, "wine_get_version"))
+        return {};
+    // Windows' own notification area keeps every icon inside one toolbar (or,
+    // on Windows 11, a XAML island): no window per icon to find and click.
+    if (FindWindowA("Shell_TrayWnd", nullptr))
+        return "the notification area is Windows' own (Shell_TrayWnd), whose icons are not windows the driver "
+               "can click: the user-level scenarios run under Wine";
+    return "no notification area (neither Wine's tray nor Shell_TrayWnd)";
+}
+
 bool popupMenuOpen(DWORD process) {
     for (HWND window : topLevelWindows(process))
         if (className(window) == "#32768" && IsWindowVisible(window))

@@ -96,6 +96,9 @@ std::optional<POINT> closeButtonOf(HWND window);
 
 // Icons shown in Wine's standalone tray window, left to right.
 std::vector<HWND> trayIcons();
+// Empty where the notification icons are windows of their own that the driver
+// can click (Wine's tray); otherwise why the user-level scenarios cannot run.
+std::string trayUnavailableReason();
 // The open popup menu ("#32768") of `process`, waiting for it.
 HWND waitForPopupMenu(DWORD process, DWORD timeoutMs);
 bool popupMenuOpen(DWORD process);

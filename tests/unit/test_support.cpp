@@ -1,7 +1,9 @@
 #include "test_support.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -78,5 +80,22 @@ TempDir::~TempDir() {
 
 std::filesystem::path goldenDir() { return ORVANE_GOLDEN_DIR; }
 std::filesystem::path corpusDir() { return ORVANE_CORPUS_DIR; }
+
+// From the environment, so that choosing another folder rebuilds nothing.
+std::filesystem::path extraCorpusDir() {
+    const char* folder = std::getenv("ORVANE_EXTRA_CORPUS");
+    return folder ? folder : "";
+}
+
+std::vector<std::filesystem::path> extraCorpusPictures() {
+    std::vector<std::filesystem::path> pictures;
+    if (extraCorpusDir().empty())
+        return pictures;
+    for (const auto& entry : std::filesystem::directory_iterator(extraCorpusDir()))
+        if (entry.path().extension() == ".png")
+            pictures.push_back(entry.path());
+    std::sort(pictures.begin(), pictures.end());
+    return pictures;
+}
 
 } // namespace testing_support

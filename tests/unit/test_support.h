@@ -36,6 +36,12 @@ private:
 };
 
 std::filesystem::path goldenDir();
+// The pictures the build makes (tests/corpus/make_corpus.cpp).
 std::filesystem::path corpusDir();
+// The folder of extra pictures given as ORVANE_CORPUS (ctest passes it in the
+// environment variable ORVANE_EXTRA_CORPUS); empty when none was.
+std::filesystem::path extraCorpusDir();
+// The PNG files in the extra folder, sorted; none when it was not given.
+std::vector<std::filesystem::path> extraCorpusPictures();
 
 } // namespace testing_support

@@ -63,6 +63,22 @@ TEST_F(OptionsRegistration, MakesTheTwoTahomaFonts) {
     EXPECT_EQ(optionsUi.optionsInstance, app.instance);
 }
 
+// Catches a system without the Tahoma face (Wine without fonts-wine): the
+// fonts are asked for Tahoma but drawn in a wider substitute that cuts labels.
+TEST_F(OptionsRegistration, TheSystemDrawsTheFontsInTahoma) {
+    ASSERT_TRUE(registered);
+    HDC dc = CreateCompatibleDC(nullptr);
+    ASSERT_NE(dc, nullptr);
+    for (HFONT font : {optionsUi.labelFont, optionsUi.formatFont}) {
+        const HGDIOBJ previous = SelectObject(dc, font);
+        char face[LF_FACESIZE] = {};
+        GetTextFaceA(dc, LF_FACESIZE, face);
+        SelectObject(dc, previous);
+        EXPECT_STREQ(face, "Tahoma");
+    }
+    DeleteDC(dc);
+}
+
 TEST_F(OptionsRegistration, LoadsTheCheckMarkFromTheProgramFolder) {
     ASSERT_TRUE(registered);
     ASSERT_NE(optionsUi.checkmarkBitmap, nullptr);
