@@ -32,12 +32,10 @@ std::unique_ptr<std::uint8_t[]> copyImage(const ScreenshotWindow& shot) {
 
 bool fileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// Creates every missing level of `folder` (ending in a separator).
+// Creates every missing level of `folder` (ending in a separator) below its
+// drive or share: "\\server" and "\\server\share" are not folders to make.
 bool makeFolders(const std::string& folder) {
-    for (std::size_t at = 0; (at = folder.find_first_of("/\\", at + 1)) != std::string::npos;) {
-        const std::string level = folder.substr(0, at);
-        if (level.empty() || level.back() == ':')
-            continue; // a drive: nothing to make
+    for (const std::string& level : folderLevelsToMake(folder)) {
         const DWORD attributes = GetFileAttributesA(level.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES) {
             if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))

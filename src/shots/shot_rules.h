@@ -54,3 +54,9 @@ constexpr std::size_t pathLimit = 259;
 // Room a Quick Save name needs after its folder: "ScreenCapture", ten digits, " (99)", ".png".
 constexpr std::size_t quickSaveNameRoom = 32;
 FolderProblem quickSaveFolderProblem(std::string_view folder);
+
+// The levels of `folder` that may have to be made, outermost first, each
+// without its closing separator. Its root is never one: a drive ("C:\", or
+// "C:" before a drive-relative path), a share ("\\server\share\"), or after
+// "\\?\" the drive or "UNC\server\share\".
+std::vector<std::string> folderLevelsToMake(std::string_view folder);

@@ -75,3 +75,24 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 } // namespace
+
+namespace {
+
+// Catches "\\server" and "\\server\share" being made as folders: a Quick Save
+// into a network folder then always fails.
+TEST(QuickSaveFolderLevels, AreOnlyThoseBelowTheDriveOrShare) {
+    using Levels = std::vector<std::string>;
+    EXPECT_EQ(folderLevelsToMake("\\\\server\\share\\shots\\new\\"),
+              (Levels{"\\\\server\\share\\shots", "\\\\server\\share\\shots\\new"}));
+    EXPECT_EQ(folderLevelsToMake("//server/share/"), Levels{});
+    EXPECT_EQ(folderLevelsToMake("C:/a/b/"), (Levels{"C:/a", "C:/a/b"}));
+    EXPECT_EQ(folderLevelsToMake("C:\\"), Levels{});
+    EXPECT_EQ(folderLevelsToMake("C:\\\\a\\\\"), Levels{"C:\\\\a"}) << "doubled separators";
+    EXPECT_EQ(folderLevelsToMake("C:a\\b\\"), (Levels{"C:a", "C:a\\b"})) << "drive-relative";
+    EXPECT_EQ(folderLevelsToMake("\\\\?\\C:\\a\\"), Levels{"\\\\?\\C:\\a"});
+    EXPECT_EQ(folderLevelsToMake("\\\\?\\UNC\\server\\share\\a\\"), Levels{"\\\\?\\UNC\\server\\share\\a"});
+    EXPECT_EQ(folderLevelsToMake("\\\\?\\unc\\server\\share\\"), Levels{});
+    EXPECT_EQ(folderLevelsToMake("\\a\\"), Levels{"\\a"});
+}
+
+} // namespace
