@@ -33,11 +33,11 @@ struct StdioFile {
     }
 };
 
-// The whole text into `path` in text mode ("\n" becomes CR LF), on disk
-// before it returns true.
-bool writeTextFileDurably(const std::string& path, const std::string& text) {
+// The whole text into a new temporary file beside `target` in text mode
+// ("\n" becomes CR LF), on disk before it returns true; its name in `name`.
+bool writeTemporaryDurably(const std::string& target, const std::string& text, std::string& name) {
     StdioFile out;
-    out.file = std::fopen(path.c_str(), "w");
+    out.file = createTemporaryFile(target, true, name);
     if (!out.file)
         return false;
     if (std::fwrite(text.data(), 1, text.size(), out.file) != text.size() || std::fflush(out.file) != 0)
@@ -104,13 +104,10 @@ void savePreferences() {
     // The folder may have been removed while the program ran: make it again,
     // this last level only, as at start-up.
     CreateDirectoryA(folderAbove(prefsPath).c_str(), nullptr);
-    const std::string temporary = prefsPath + ".new";
-    if (!writeTextFileDurably(temporary, formatPreferences(preferences))) {
-        DeleteFileA(temporary.c_str());
-        return;
-    }
-    if (!MoveFileExA(temporary.c_str(), prefsPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        DeleteFileA(temporary.c_str());
+    std::string temporary;
+    const bool written = writeTemporaryDurably(prefsPath, formatPreferences(preferences), temporary);
+    if (!temporary.empty())
+        commitTemporaryFile(temporary, prefsPath, written);
 }
 
 std::string expandUserPath(std::string_view tmpl) {

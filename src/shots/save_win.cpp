@@ -147,7 +147,7 @@ void quickSaveScreenshot(const ScreenshotWindow& shot) {
     const std::string name =
         quickSaveName(quickSaveFolder, static_cast<std::int64_t>(std::time(nullptr)), preferences.defaultFormat,
                       [](const std::string& candidate) { return fileExists(candidate) || savePending(candidate); });
-    if (name.size() > pathLimit) {
+    if (name.size() + temporaryNameRoom > pathLimit) {
         tellQuickSaveFailed(quickSaveFolder, FolderProblem::tooLong);
         return;
     }

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "output/output.h"
+
 // --- Drag and drop ---------------------------------------------------------
 
 // 20-byte DROPFILES header (list offset 20, cursor x and y, non-client flag 1,
@@ -51,8 +53,9 @@ enum class FolderProblem {
 };
 // The longest path the ANSI file calls take, without its terminating NUL.
 constexpr std::size_t pathLimit = 259;
-// Room a Quick Save name needs after its folder: "ScreenCapture", ten digits, " (99)", ".png".
-constexpr std::size_t quickSaveNameRoom = 32;
+// Room a Quick Save name needs after its folder: "ScreenCapture", ten digits,
+// " (99)", ".png", and what its temporary name adds while it is written.
+constexpr std::size_t quickSaveNameRoom = 32 + temporaryNameRoom;
 FolderProblem quickSaveFolderProblem(std::string_view folder);
 
 // The levels of `folder` that may have to be made, outermost first, each

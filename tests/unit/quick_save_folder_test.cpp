@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "output/output.h"
 #include "shots/shot_rules.h"
 
 namespace {
@@ -77,6 +78,19 @@ INSTANTIATE_TEST_SUITE_P(
 } // namespace
 
 namespace {
+
+// Catches a folder check that leaves no room for the temporary name the file
+// is written under first: the save would then fail past the path limit.
+TEST(QuickSaveFolderRoom, HoldsTheTemporaryNameOfTheLongestQuickSave) {
+    std::size_t length = 1;
+    while (quickSaveFolderProblem("C:\\" + std::string(length + 1, 'x') + "\\") == FolderProblem::none)
+        ++length;
+    const std::string folder = "C:\\" + std::string(length, 'x') + "\\";
+    const std::string name = quickSaveName(folder, 9999999999, pngFormat, [](const std::string& taken) {
+        return taken.find(" (99)") == std::string::npos;
+    });
+    EXPECT_LE(temporaryName(name, temporaryNameTries).size(), pathLimit) << name;
+}
 
 // Catches "\\server" and "\\server\share" being made as folders: a Quick Save
 // into a network folder then always fails.

@@ -200,11 +200,12 @@ TEST_F(PrefsFolder, SaveReplacesTheOldFileAndLeavesNoTemporary) {
     EXPECT_EQ(fileNames(root_ / "Lumagrab"), std::vector<std::string>{"prefs.txt"});
 }
 
-// The temporary file cannot be made (its name is taken by a folder): the old
-// prefs.txt stays as it was.
+// The temporary file cannot be made (every name it may take is taken by a
+// folder): the old prefs.txt stays as it was.
 TEST_F(PrefsFolder, FailedSaveLeavesTheOldFileWhole) {
     const std::string settings = folder("Lumagrab");
-    fs::create_directories(root_ / "Lumagrab" / "prefs.txt.new");
+    for (int attempt = 1; attempt <= temporaryNameTries; ++attempt)
+        fs::create_directories(temporaryName(settings + "prefs.txt", attempt));
     const std::string old = "0:3:0:E:/Old/\r\nresizeScreenshotWindows=1\r\n";
     writeBytes(root_ / "Lumagrab" / "prefs.txt", old);
     loadPreferencesFrom(settings);
