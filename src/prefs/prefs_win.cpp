@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <climits>
 #include <cstdio>
 #include <fstream>
 #include <io.h>
@@ -83,6 +84,33 @@ std::string appDataFolder() {
     return chooseAppDataFolder(name, false, shellLocalAppDataFolder());
 }
 
+unsigned legacyAnsiCodePage() {
+    DWORD codePage = 0;
+    const int got = GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                                    reinterpret_cast<LPWSTR>(&codePage), sizeof(codePage) / sizeof(WCHAR));
+    // Locales of Unicode-only scripts have none (0); UTF-8 is what failed to read.
+    if (got == 0 || codePage == CP_ACP || codePage == CP_UTF8)
+        return 1252;
+    return codePage;
+}
+
+std::string legacyToUtf8(std::string_view text, unsigned codePage) {
+    if (text.empty() || text.size() > static_cast<std::size_t>(INT_MAX / 4))
+        return {};
+    const int length = static_cast<int>(text.size());
+    const int wideLength = MultiByteToWideChar(codePage, 0, text.data(), length, nullptr, 0);
+    if (wideLength <= 0)
+        return {};
+    std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
+    MultiByteToWideChar(codePage, 0, text.data(), length, wide.data(), wideLength);
+    const int utf8Length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+    if (utf8Length <= 0)
+        return {};
+    std::string utf8(static_cast<std::size_t>(utf8Length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, utf8.data(), utf8Length, nullptr, nullptr);
+    return utf8;
+}
+
 void loadPreferences() { loadPreferencesFrom(appDataFolder()); }
 
 void loadPreferencesFrom(const std::string& folder) {
@@ -95,7 +123,8 @@ void loadPreferencesFrom(const std::string& folder) {
     CreateDirectoryA(folder.c_str(), nullptr);
     prefsPath = folder + std::string(prefsFileName);
     std::ifstream in(prefsPath); // text mode: CR LF arrives as "\n"
-    readPreferences(in);
+    const unsigned codePage = legacyAnsiCodePage();
+    readPreferences(in, [codePage](std::string_view line) { return legacyToUtf8(line, codePage); });
 }
 
 void savePreferences() {
