@@ -14,9 +14,10 @@
 // --- Drag and drop ---------------------------------------------------------
 
 // 20-byte DROPFILES header (list offset 20, cursor x and y, non-client flag 1,
-// wide flag 0; little-endian), the path and its zero, and the zero that ends
-// the list: path.size() + 22 bytes.
-std::vector<std::uint8_t> dropFileBlock(std::string_view path, std::int32_t cursorX, std::int32_t cursorY);
+// wide flag 1; little-endian), the UTF-16 path and its zero, and the zero
+// that ends the list: 20 + 2 x (path.size() + 2) bytes. Wide, because a drop
+// target reads a narrow list in its own legacy code page, not in UTF-8.
+std::vector<std::uint8_t> dropFileBlock(std::u16string_view path, std::int32_t cursorX, std::int32_t cursorY);
 
 // --- DPI rescale -----------------------------------------------------------
 
