@@ -76,6 +76,9 @@ LRESULT dispatchTrayMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case quickSaveWrittenMessage:
         onQuickSaveWritten(wp, lp != 0);
         return 0;
+    case saveAsWrittenMessage:
+        onSaveAsWritten(wp, lp != 0);
+        return 0;
     }
     if (taskbarCreatedMessage != 0 && msg == taskbarCreatedMessage) {
         addTrayIcon();

@@ -83,6 +83,11 @@ bool commitTemporaryFile(const std::string& temporary, const std::string& target
 // place; on failure an older file of that name is left as it was.
 bool saveImage(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height,
                ImageFormat format, bool bgra);
+// The name saveImage writes for `path` and `format`: `path` itself when it
+// ends in .jpg, .png or .bmp, else `path` with the format's extension; empty
+// when it writes nothing (no such extension and no format, or a path of fewer
+// than five characters).
+std::string savedImageName(std::string_view path, ImageFormat format);
 
 // --- Save queue and worker -------------------------------------------------
 

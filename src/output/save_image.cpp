@@ -178,20 +178,22 @@ const char* extensionForFormat(ImageFormat format) {
     }
 }
 
+std::string savedImageName(std::string_view path, ImageFormat format) {
+    if (formatFromExtension(path.data(), path.size()) >= 0)
+        return std::string(path);
+    if (path.size() < 5 || format < jpegFormat || format > bmpFormat)
+        return {};
+    return std::string(path) + extensionForFormat(format);
+}
+
 bool saveImage(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height,
                ImageFormat format, bool bgra) {
     if (!path || (!pixels && width != 0 && height != 0))
         return false;
-    const std::size_t length = std::strlen(path);
-    std::string target(path, length);
-    ImageFormat chosen = formatFromExtension(path, length);
-    if (chosen < 0) {
-        if (length < 5 || format < jpegFormat || format > bmpFormat)
-            return false;
-        chosen = format;
-        target += extensionForFormat(format);
-    }
-    switch (chosen) {
+    const std::string target = savedImageName(path, format);
+    if (target.empty())
+        return false;
+    switch (formatFromExtension(target.data(), target.size())) {
     case jpegFormat:
         return saveJpeg(target.c_str(), pixels, width, height, bgra);
     case pngFormat:

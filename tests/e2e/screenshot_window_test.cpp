@@ -536,6 +536,23 @@ void acceptSaveDialog(HWND dialog, HWND nameField, const std::string& path, int 
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
 }
 
+// The visible "Save As" message of `process` and its text, waiting for it; null when none came.
+HWND waitForSaveAsMessage(DWORD process, std::string& text) {
+    HWND message = nullptr;
+    waitUntil(
+        [&] {
+            for (HWND window : topLevelWindows(process))
+                if (IsWindowVisible(window) && className(window) == "#32770" && windowTitle(window) == "Save As")
+                    message = window;
+            return message != nullptr;
+        },
+        3000);
+    for (HWND child : message ? childWindows(message) : std::vector<HWND>{})
+        if (className(child) == "Static" && !controlText(child).empty())
+            text = controlText(child);
+    return message;
+}
+
 TEST_F(ScreenshotWindowUse, SaveAsWritesTheChosenNameInTheFormatOfItsExtensionAndKeepsTheWindow) {
     const std::string folder = scratchFolder("save-as");
     const Screenshot before = grabScreen();
@@ -546,7 +563,7 @@ TEST_F(ScreenshotWindowUse, SaveAsWritesTheChosenNameInTheFormatOfItsExtensionAn
         std::string name;
         int type;
     };
-    // "Any File" without an extension first: once the later jobs are written, it has had its turn.
+    // "Any File" without an extension first: it is told at once, and writes nothing.
     const Step steps[] = {{"no extension", 3}, {"picture.bmp", 0}, {"New Screen Capture", 1}};
     for (const Step& step : steps) {
         chooseShotItem(shot, 0);
@@ -561,6 +578,15 @@ TEST_F(ScreenshotWindowUse, SaveAsWritesTheChosenNameInTheFormatOfItsExtensionAn
         EXPECT_EQ(controlText(types), "PNG Files") << "the default format is PNG";
         acceptSaveDialog(dialog, nameField, folder + step.name, step.type);
         ASSERT_TRUE(waitUntil([&] { return !IsWindow(dialog); }, 3000)) << "the dialog did not accept " << step.name;
+        if (step.type != 3)
+            continue;
+        // Catches a Save As that writes nothing and says nothing.
+        std::string text;
+        const HWND message = waitForSaveAsMessage(process->id(), text);
+        ASSERT_NE(message, nullptr) << "nothing told the user that no file was written";
+        EXPECT_NE(text.find(folder + step.name), std::string::npos) << "the message does not name the file: " << text;
+        PostMessageA(message, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(waitUntil([&] { return !IsWindow(message); }, 3000));
     }
 
     ASSERT_TRUE(waitUntil([&] { return fileExists(folder + "New Screen Capture.png"); }, 5000));
