@@ -57,8 +57,8 @@ bool writeBmp(std::FILE* out, std::uint32_t width, std::uint32_t height, const s
 // --- Files replaced in one step --------------------------------------------
 
 // A file is written under a temporary name beside its target and moved over
-// it once complete. Try n names target + ".part", then target + ".n.part";
-// the first that no file has is taken.
+// it once complete: the first that no file has of target + ".part", then
+// target + ".2.part" up to target + ".99.part".
 constexpr int temporaryNameTries = 99;
 // The most a temporary name adds to its target: ".99.part".
 constexpr std::size_t temporaryNameRoom = 8;

@@ -144,7 +144,9 @@ Preferences parsePreferences(std::istream& in, const LegacyDecoder& fromLegacy) 
     const auto nextLine = [&] {
         if (!readLine(in, line))
             return false;
-        if (fromLegacy && !isValidUtf8(line))
+        // A line longer than the longest readable first line holds no
+        // location worth a conversion of megabytes.
+        if (fromLegacy && line.size() <= maxLocationLength + 32 && !isValidUtf8(line))
             line = fromLegacy(line);
         return true;
     };

@@ -88,7 +88,8 @@ unsigned legacyAnsiCodePage() {
     DWORD codePage = 0;
     const int got = GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
                                     reinterpret_cast<LPWSTR>(&codePage), sizeof(codePage) / sizeof(WCHAR));
-    // Locales of Unicode-only scripts have none (0); UTF-8 is what failed to read.
+    // Locales of Unicode-only scripts have none (0); UTF-8 is no answer
+    // either, since the line has already failed as UTF-8.
     if (got == 0 || codePage == CP_ACP || codePage == CP_UTF8)
         return 1252;
     return codePage;
