@@ -33,4 +33,21 @@ for input in "$corpus/desktop_1920x1080.png" "$work/in.ppm"; do
         fi
     done
 done
+# Catches a save that writes nothing yet exits 0: each tool must fail with
+# one line saying why, for a missing folder and for a name with no format.
+for case in "$work/missing/x.png 1" "$work/noext 3"; do
+    set -- $case
+    for tool in native windows; do
+        if [ $tool = native ]; then
+            "$native_tool" save "$work/in.ppm" "$1" "$2" 2>"$work/err" && code=0 || code=$?
+        else
+            "$root/scripts/wine-run" "$windows_tool" save "Z:$work/in.ppm" "Z:$1" "$2" 2>"$work/err" && code=0 || code=$?
+        fi
+        reason=$(grep -c '^orvane-tool: nothing written: ' "$work/err" || true)
+        if [ "$code" -ne 3 ] || [ "$reason" -ne 1 ]; then
+            echo "WRONG: $tool save to $(basename "$1") with format $2 exited $code, said: $(cat "$work/err")" >&2
+            status=1
+        fi
+    done
+done
 exit $status

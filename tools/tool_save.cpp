@@ -31,6 +31,14 @@ int runSaveCommand(int argc, char** argv) {
         return toolInputError;
     }
     // Exactly what a queued job does.
-    saveImage(argv[1], image.bgra.data(), image.width, image.height, format, true);
-    return 0;
+    if (saveImage(argv[1], image.bgra.data(), image.width, image.height, format, true))
+        return 0;
+    const std::string target = savedImageName(argv[1], format);
+    if (target.empty())
+        std::fprintf(stderr,
+                     "orvane-tool: nothing written: %s has no .jpg, .png or .bmp extension and format %d adds none\n",
+                     argv[1], static_cast<int>(format));
+    else
+        std::fprintf(stderr, "orvane-tool: nothing written: %s could not be written\n", target.c_str());
+    return toolOutputError;
 }

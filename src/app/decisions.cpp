@@ -57,8 +57,17 @@ bool isCacheImageName(std::string_view fileName) {
 
 bool isCachePartName(std::string_view fileName) {
     constexpr std::string_view suffix = ".part";
-    return endsWithIgnoringCase(fileName, suffix) &&
-           isCacheImageName(fileName.substr(0, fileName.size() - suffix.size()));
+    if (!endsWithIgnoringCase(fileName, suffix))
+        return false;
+    fileName.remove_suffix(suffix.size());
+    // "a.png.part", or "a.png.7.part" when the first name was taken.
+    std::size_t digits = 0;
+    while (digits < fileName.size() && fileName[fileName.size() - 1 - digits] >= '0' &&
+           fileName[fileName.size() - 1 - digits] <= '9')
+        ++digits;
+    if (digits != 0 && digits < fileName.size() && fileName[fileName.size() - 1 - digits] == '.')
+        fileName.remove_suffix(digits + 1);
+    return isCacheImageName(fileName);
 }
 
 bool isEntryOfFolder(std::string_view folderFinalPath, std::string_view name, std::string_view entryFinalPath) {

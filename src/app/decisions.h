@@ -25,7 +25,8 @@ std::string cacheFolderFor(std::string_view settingsFolder);
 // extension is one of the three (any letter case).
 constexpr const char* cacheCleanupPatterns[] = {"*.jpg", "*.png", "*.bmp"};
 bool isCacheImageName(std::string_view fileName);
-// What a save cut short leaves beside its image ("a.png.part"), searched after the images.
+// What a save cut short leaves beside its image ("a.png.part", or "a.png.2.part"
+// when that name was taken), searched after the images.
 constexpr const char* cachePartPattern = "*.part";
 bool isCachePartName(std::string_view fileName);
 // Whether the entry `name` of a folder is itself what its final path names:

@@ -122,6 +122,9 @@ LRESULT dispatchTrayMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return onQueryEndSession(hwnd);
     case WM_ENDSESSION:
         return onEndSession(hwnd, wp != FALSE);
+    case saveAsWrittenMessage:
+        onSaveAsWritten(wp, lp != 0);
+        return 0;
     }
     if (taskbarCreatedMessage != 0 && msg == taskbarCreatedMessage) {
         addTrayIcon();

@@ -22,19 +22,19 @@ void putLe32(std::uint8_t* at, std::uint32_t value) {
     putLe16(at + 2, value >> 16);
 }
 
-} // namespace
-
-bool writeBmp(const char* path, std::uint32_t width, std::uint32_t height, const std::uint8_t* bgr) {
+// The whole file in memory; null when its sizes do not fit the format or memory is short.
+std::unique_ptr<std::uint8_t[]> buildBmp(std::uint32_t width, std::uint32_t height, const std::uint8_t* bgr,
+                                         std::size_t& fileSize) {
     const std::size_t pixelBytes = std::size_t{width} * 3;
     const std::size_t rowSize = pixelBytes + width % 4;
     // The size fields are 32 bits: a larger file could only be corrupt.
     if (height != 0 && rowSize > (std::numeric_limits<std::uint32_t>::max() - headerSize) / height)
-        return false;
-    const std::size_t fileSize = headerSize + std::size_t{height} * rowSize;
+        return nullptr;
+    fileSize = headerSize + std::size_t{height} * rowSize;
 
     std::unique_ptr<std::uint8_t[]> file(new (std::nothrow) std::uint8_t[fileSize]());
     if (!file)
-        return false;
+        return nullptr;
     std::uint8_t* header = file.get();
     header[0] = 'B';
     header[1] = 'M';
@@ -52,7 +52,22 @@ bool writeBmp(const char* path, std::uint32_t width, std::uint32_t height, const
         for (std::uint32_t i = 0; i < height; ++i)
             std::memcpy(file.get() + headerSize + i * rowSize, bgr + (height - 1 - i) * pixelBytes, pixelBytes);
     }
+    return file;
+}
 
+} // namespace
+
+bool writeBmp(std::FILE* out, std::uint32_t width, std::uint32_t height, const std::uint8_t* bgr) {
+    std::size_t fileSize = 0;
+    const auto file = buildBmp(width, height, bgr, fileSize);
+    return file && std::fwrite(file.get(), 1, fileSize, out) == fileSize;
+}
+
+bool writeBmp(const char* path, std::uint32_t width, std::uint32_t height, const std::uint8_t* bgr) {
+    std::size_t fileSize = 0;
+    const auto file = buildBmp(width, height, bgr, fileSize);
+    if (!file)
+        return false;
     std::FILE* out = std::fopen(path, "wb");
     if (!out)
         return false;

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -50,6 +51,30 @@ extern std::FILE* saveStream;
 // Uncompressed 24-bit bottom-up BMP from top-down BGR rows; true once the
 // whole file is written and closed.
 bool writeBmp(const char* path, std::uint32_t width, std::uint32_t height, const std::uint8_t* bgr);
+// The same file into an open stream, left open and unflushed.
+bool writeBmp(std::FILE* out, std::uint32_t width, std::uint32_t height, const std::uint8_t* bgr);
+
+// --- Files replaced in one step --------------------------------------------
+
+// A file is written under a temporary name beside its target and moved over
+// it once complete: the first that no file has of target + ".part", then
+// target + ".2.part" up to target + ".99.part".
+constexpr int temporaryNameTries = 99;
+// The most a temporary name adds to its target: ".99.part".
+constexpr std::size_t temporaryNameRoom = 8;
+std::string temporaryName(std::string_view target, int attempt);
+
+// Creates a new file under the first free temporary name of `target` and
+// opens it for writing (text mode when `text`, which on Windows writes CR LF);
+// its name in `name`. An existing file of that name, a user's own or one a
+// save cut short left, is never opened. Null when none could be made.
+std::FILE* createTemporaryFile(std::string_view target, bool text, std::string& name);
+
+// When `complete`, moves `temporary` over `target` in one step: an existing
+// target is replaced, never deleted first (MoveFileExA with replace and write
+// through on Windows). Otherwise, or when the move fails, `temporary` is
+// removed and `target` stays as it was. True when moved.
+bool commitTemporaryFile(const std::string& temporary, const std::string& target, bool complete);
 
 // --- Save dispatch ---------------------------------------------------------
 
@@ -58,6 +83,11 @@ bool writeBmp(const char* path, std::uint32_t width, std::uint32_t height, const
 // place; on failure an older file of that name is left as it was.
 bool saveImage(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height,
                ImageFormat format, bool bgra);
+// The name saveImage writes for `path` and `format`: `path` itself when it
+// ends in .jpg, .png or .bmp, else `path` with the format's extension; empty
+// when it writes nothing (no such extension and no format, or a path of fewer
+// than five characters).
+std::string savedImageName(std::string_view path, ImageFormat format);
 
 // --- Save queue and worker -------------------------------------------------
 

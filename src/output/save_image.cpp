@@ -56,22 +56,18 @@ namespace {
 constexpr const char* jpegComment = "Captured with Lumagrab";
 constexpr std::uint32_t jpegSizeLimit = std::numeric_limits<std::uint16_t>::max();
 
-// The name a file is written under until it is complete.
-std::string partName(const char* path) { return std::string(path) + ".part"; }
-
-// Puts the finished `part` in the place of `target`, or removes it when it
-// was not written whole. The older target stays until the new file is ready.
-bool commitPart(const std::string& part, const char* target, bool complete) {
-    if (complete && std::rename(part.c_str(), target) == 0)
-        return true;
-#ifdef _WIN32
-    // The runtime's rename does not replace an existing file there; a
-    // directory of that name is never removed (remove deletes files only).
-    if (complete && std::remove(target) == 0 && std::rename(part.c_str(), target) == 0)
-        return true;
-#endif
-    std::remove(part.c_str());
-    return false;
+// Writes a new file beside `target` with `write` and moves it over `target`
+// once it is complete; the older target stays until then.
+template <typename Write> bool writeBeside(const char* target, Write write) {
+    std::string temporary;
+    std::FILE* out = createTemporaryFile(target, false, temporary);
+    if (!out)
+        return false;
+    // Flushed apart from the close: some runtimes' fclose does not report a
+    // failed flush, and a full drive shows only there.
+    const bool written = write(out) && std::fflush(out) == 0 && std::ferror(out) == 0;
+    const bool closed = std::fclose(out) == 0;
+    return commitTemporaryFile(temporary, target, written && closed);
 }
 
 bool asciiEqualsIgnoringCase(char a, char lower) { return a == lower || a == lower - ('a' - 'A'); }
@@ -133,19 +129,14 @@ bool saveJpeg(const char* path, const std::uint8_t* pixels, std::uint32_t width,
     source.convert = convertBand;
     source.context = &bands;
 
-    const std::string part = partName(path);
-    saveStream = std::fopen(part.c_str(), "wb");
-    if (!saveStream)
-        return false;
-    encodeJpegRows(fileByteSink, source, static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), 90,
-                   jpegComment);
-    flushFileByteSink();
-    // Flushed apart from the close: some runtimes' fclose does not report a
-    // failed flush, and a full drive shows only there.
-    const bool written = std::fflush(saveStream) == 0 && std::ferror(saveStream) == 0;
-    const bool closed = std::fclose(saveStream) == 0;
-    saveStream = nullptr;
-    return commitPart(part, path, written && closed);
+    return writeBeside(path, [&](std::FILE* out) {
+        saveStream = out;
+        encodeJpegRows(fileByteSink, source, static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), 90,
+                       jpegComment);
+        flushFileByteSink();
+        saveStream = nullptr;
+        return true;
+    });
 }
 
 bool savePng(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height, bool bgra) {
@@ -163,13 +154,7 @@ bool savePng(const char* path, const std::uint8_t* pixels, std::uint32_t width, 
     if (lodepng::encode(png, source, width, height, LCT_RGBA, 8) != 0)
         return false;
     rgba.reset();
-    const std::string part = partName(path);
-    std::FILE* out = std::fopen(part.c_str(), "wb");
-    if (!out)
-        return false;
-    const bool written = std::fwrite(png.data(), 1, png.size(), out) == png.size() && std::fflush(out) == 0;
-    const bool closed = std::fclose(out) == 0;
-    return commitPart(part, path, written && closed);
+    return writeBeside(path, [&](std::FILE* out) { return std::fwrite(png.data(), 1, png.size(), out) == png.size(); });
 }
 
 bool saveBmp(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height, bool bgra) {
@@ -177,8 +162,7 @@ bool saveBmp(const char* path, const std::uint8_t* pixels, std::uint32_t width, 
     if (!bgr)
         return false;
     dropAlpha(pixels, bgr.get(), std::size_t{width} * height, !bgra);
-    const std::string part = partName(path);
-    return commitPart(part, path, writeBmp(part.c_str(), width, height, bgr.get()));
+    return writeBeside(path, [&](std::FILE* out) { return writeBmp(out, width, height, bgr.get()); });
 }
 
 } // namespace
@@ -194,20 +178,22 @@ const char* extensionForFormat(ImageFormat format) {
     }
 }
 
+std::string savedImageName(std::string_view path, ImageFormat format) {
+    if (formatFromExtension(path.data(), path.size()) >= 0)
+        return std::string(path);
+    if (path.size() < 5 || format < jpegFormat || format > bmpFormat)
+        return {};
+    return std::string(path) + extensionForFormat(format);
+}
+
 bool saveImage(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height,
                ImageFormat format, bool bgra) {
     if (!path || (!pixels && width != 0 && height != 0))
         return false;
-    const std::size_t length = std::strlen(path);
-    std::string target(path, length);
-    ImageFormat chosen = formatFromExtension(path, length);
-    if (chosen < 0) {
-        if (length < 5 || format < jpegFormat || format > bmpFormat)
-            return false;
-        chosen = format;
-        target += extensionForFormat(format);
-    }
-    switch (chosen) {
+    const std::string target = savedImageName(path, format);
+    if (target.empty())
+        return false;
+    switch (formatFromExtension(target.data(), target.size())) {
     case jpegFormat:
         return saveJpeg(target.c_str(), pixels, width, height, bgra);
     case pngFormat:

@@ -1,7 +1,8 @@
 // prefs.txt: line 1 is "close:colour:format:location" (the location runs to
 // the end of the line and may hold colons), a later line
 // "resizeScreenshotWindows=1" turns rescaling on. Each field is judged alone;
-// what cannot be read keeps its default.
+// what cannot be read keeps its default. The file is UTF-8; a line that is
+// not was written in the legacy ANSI code page and is converted by the caller.
 #include <limits>
 
 #include "prefs/prefs.h"
@@ -100,20 +101,68 @@ void parseFirstLine(std::string_view line, Preferences& prefs) {
 
 } // namespace
 
-Preferences parsePreferences(std::istream& in) {
+bool isValidUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = 0;
+        char32_t point = 0;
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+            point = lead & 0x1Fu;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            point = lead & 0x0Fu;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            point = lead & 0x07u;
+        } else {
+            return false; // a continuation byte first, C0/C1 (always overlong) or F5 and above
+        }
+        if (text.size() - i < length)
+            return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0u) != 0x80u)
+                return false;
+            point = (point << 6) | (next & 0x3Fu);
+        }
+        constexpr char32_t shortest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (point < shortest[length] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+Preferences parsePreferences(std::istream& in, const LegacyDecoder& fromLegacy) {
     Preferences prefs;
     std::string line;
-    if (!readLine(in, line))
+    const auto nextLine = [&] {
+        if (!readLine(in, line))
+            return false;
+        // A line longer than the longest readable first line holds no
+        // location worth a conversion of megabytes.
+        if (fromLegacy && line.size() <= maxLocationLength + 32 && !isValidUtf8(line))
+            line = fromLegacy(line);
+        return true;
+    };
+    if (!nextLine())
         return prefs;
     parseFirstLine(line, prefs);
-    while (readLine(in, line)) {
+    while (nextLine()) {
         if (line == resizeKeyLine)
             prefs.resizeScreenshotWindows = true;
     }
     return prefs;
 }
 
-void readPreferences(std::istream& in) { preferences = parsePreferences(in); }
+void readPreferences(std::istream& in, const LegacyDecoder& fromLegacy) {
+    preferences = parsePreferences(in, fromLegacy);
+}
 
 std::string formatPreferences(const Preferences& prefs) {
     std::string text;

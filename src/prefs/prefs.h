@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <istream>
 #include <string>
 #include <string_view>
@@ -45,9 +46,16 @@ constexpr std::size_t maxLocationLength = 30000;
 // empty; whatever cannot be read keeps its default, and so does a location
 // that holds a control character or is longer than maxLocationLength. CR LF
 // and LF line ends read the same.
-Preferences parsePreferences(std::istream& in);
+// A line that is not valid UTF-8 was written in a legacy ANSI code page (the
+// file's original encoding); `fromLegacy`, when given, turns it into UTF-8.
+using LegacyDecoder = std::function<std::string(std::string_view line)>;
+Preferences parsePreferences(std::istream& in, const LegacyDecoder& fromLegacy = {});
 // parsePreferences into `preferences`.
-void readPreferences(std::istream& in);
+void readPreferences(std::istream& in, const LegacyDecoder& fromLegacy = {});
+
+// Well-formed UTF-8: no overlong form, no surrogate, nothing past U+10FFFF,
+// no sequence cut short.
+bool isValidUtf8(std::string_view text);
 // The file's text with "\n" line ends (a text-mode stream turns them into CR LF).
 std::string formatPreferences(const Preferences& prefs);
 
@@ -88,10 +96,16 @@ std::string shellLocalAppDataFolder();
 // The settings folder (see chooseAppDataFolder); empty without a usable user
 // name. The cache folder lives under the same parent.
 std::string appDataFolder();
+// The user's legacy ANSI code page, which GetACP no longer gives since the
+// program runs in UTF-8: the user locale's default; 1252 when it has none.
+unsigned legacyAnsiCodePage();
+// `text` from code page `codePage` into UTF-8; empty when it cannot be converted.
+std::string legacyToUtf8(std::string_view text, unsigned codePage);
 // appDataFolder, then loadPreferencesFrom it.
 void loadPreferences();
-// Creates `folder` (last level only), sets prefsPath and reads prefs.txt;
-// an empty folder leaves the defaults and an empty prefsPath.
+// Creates `folder` (last level only), sets prefsPath and reads prefs.txt (a
+// line in the legacy code page is converted); an empty folder leaves the
+// defaults and an empty prefsPath.
 void loadPreferencesFrom(const std::string& folder);
 // Writes a temporary file beside prefsPath and moves it over prefs.txt in one
 // step, so a failed save leaves the old file whole. Silent.

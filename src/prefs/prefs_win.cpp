@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <climits>
 #include <cstdio>
 #include <fstream>
 #include <io.h>
@@ -33,11 +34,11 @@ struct StdioFile {
     }
 };
 
-// The whole text into `path` in text mode ("\n" becomes CR LF), on disk
-// before it returns true.
-bool writeTextFileDurably(const std::string& path, const std::string& text) {
+// The whole text into a new temporary file beside `target` in text mode
+// ("\n" becomes CR LF), on disk before it returns true; its name in `name`.
+bool writeTemporaryDurably(const std::string& target, const std::string& text, std::string& name) {
     StdioFile out;
-    out.file = std::fopen(path.c_str(), "w");
+    out.file = createTemporaryFile(target, true, name);
     if (!out.file)
         return false;
     if (std::fwrite(text.data(), 1, text.size(), out.file) != text.size() || std::fflush(out.file) != 0)
@@ -83,6 +84,34 @@ std::string appDataFolder() {
     return chooseAppDataFolder(name, false, shellLocalAppDataFolder());
 }
 
+unsigned legacyAnsiCodePage() {
+    DWORD codePage = 0;
+    const int got = GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                                    reinterpret_cast<LPWSTR>(&codePage), sizeof(codePage) / sizeof(WCHAR));
+    // Locales of Unicode-only scripts have none (0); UTF-8 is no answer
+    // either, since the line has already failed as UTF-8.
+    if (got == 0 || codePage == CP_ACP || codePage == CP_UTF8)
+        return 1252;
+    return codePage;
+}
+
+std::string legacyToUtf8(std::string_view text, unsigned codePage) {
+    if (text.empty() || text.size() > static_cast<std::size_t>(INT_MAX / 4))
+        return {};
+    const int length = static_cast<int>(text.size());
+    const int wideLength = MultiByteToWideChar(codePage, 0, text.data(), length, nullptr, 0);
+    if (wideLength <= 0)
+        return {};
+    std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
+    MultiByteToWideChar(codePage, 0, text.data(), length, wide.data(), wideLength);
+    const int utf8Length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+    if (utf8Length <= 0)
+        return {};
+    std::string utf8(static_cast<std::size_t>(utf8Length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, utf8.data(), utf8Length, nullptr, nullptr);
+    return utf8;
+}
+
 void loadPreferences() { loadPreferencesFrom(appDataFolder()); }
 
 void loadPreferencesFrom(const std::string& folder) {
@@ -95,7 +124,8 @@ void loadPreferencesFrom(const std::string& folder) {
     CreateDirectoryA(folder.c_str(), nullptr);
     prefsPath = folder + std::string(prefsFileName);
     std::ifstream in(prefsPath); // text mode: CR LF arrives as "\n"
-    readPreferences(in);
+    const unsigned codePage = legacyAnsiCodePage();
+    readPreferences(in, [codePage](std::string_view line) { return legacyToUtf8(line, codePage); });
 }
 
 void savePreferences() {
@@ -104,13 +134,10 @@ void savePreferences() {
     // The folder may have been removed while the program ran: make it again,
     // this last level only, as at start-up.
     CreateDirectoryA(folderAbove(prefsPath).c_str(), nullptr);
-    const std::string temporary = prefsPath + ".new";
-    if (!writeTextFileDurably(temporary, formatPreferences(preferences))) {
-        DeleteFileA(temporary.c_str());
-        return;
-    }
-    if (!MoveFileExA(temporary.c_str(), prefsPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        DeleteFileA(temporary.c_str());
+    std::string temporary;
+    const bool written = writeTemporaryDurably(prefsPath, formatPreferences(preferences), temporary);
+    if (!temporary.empty())
+        commitTemporaryFile(temporary, prefsPath, written);
 }
 
 std::string expandUserPath(std::string_view tmpl) {

@@ -11,6 +11,8 @@
 #include <windows.h>
 #include <ole2.h>
 
+#include <string>
+
 struct DragDataObject {
     IDataObjectVtbl* table;
     LONG refCount;
@@ -40,3 +42,8 @@ IEnumFORMATETC* createFormatEnumerator(const FORMATETC* formats, UINT count, UIN
 
 // The copy of a stored medium that GetData hands out (the caller owns it).
 STGMEDIUM duplicateMedium(const STGMEDIUM& source, const FORMATETC& format);
+
+// The one-file drop list for `utf8Path` in global memory (GMEM_MOVEABLE),
+// owned by the caller: the path converted to UTF-16, the cursor where the
+// drag began. Null when the path is not UTF-8 or memory is short.
+HGLOBAL makeDropFileBlock(const std::string& utf8Path, POINT cursor);

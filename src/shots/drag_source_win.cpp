@@ -4,6 +4,7 @@
 #define COBJMACROS
 #include "shots/drag_objects.h"
 
+#include <climits>
 #include <cstring>
 
 #include "app/app.h"
@@ -39,11 +40,22 @@ void setScreenshotsTopmost(bool topmost) {
     }
 }
 
-// The drop-file block in global memory, owned by the caller; null on failure.
-HGLOBAL makeDropBlock(const std::string& path) {
-    POINT cursor{};
-    GetCursorPos(&cursor);
-    const std::vector<std::uint8_t> bytes = dropFileBlock(path, cursor.x, cursor.y);
+} // namespace
+
+HGLOBAL makeDropFileBlock(const std::string& utf8Path, POINT cursor) {
+    if (utf8Path.size() >= static_cast<std::size_t>(INT_MAX))
+        return nullptr;
+    const int length = static_cast<int>(utf8Path.size());
+    std::u16string wide;
+    if (length != 0) {
+        const int wideLength = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8Path.data(), length, nullptr, 0);
+        if (wideLength <= 0)
+            return nullptr;
+        wide.resize(static_cast<std::size_t>(wideLength));
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8Path.data(), length,
+                            reinterpret_cast<LPWSTR>(wide.data()), wideLength);
+    }
+    const std::vector<std::uint8_t> bytes = dropFileBlock(wide, cursor.x, cursor.y);
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes.size());
     if (!block)
         return nullptr;
@@ -56,6 +68,8 @@ HGLOBAL makeDropBlock(const std::string& path) {
     GlobalUnlock(block);
     return block;
 }
+
+namespace {
 
 // A press that came before its cache file: the file's job goes to the front
 // of the queue and the wait serves messages, so that windows paint and the
@@ -103,7 +117,9 @@ LRESULT startScreenshotDrag(ScreenshotWindow& pressed, HWND hwnd, UINT msg, WPAR
     if (open == app.screenshotIndex.end() || !app.screenshots[open->second])
         return 0;
     app.screenshots[open->second]->keepFile = true; // a drop target may still read the file after the window closes
-    HGLOBAL block = makeDropBlock(path);
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    HGLOBAL block = makeDropFileBlock(path, cursor);
     IDataObject* data = block ? createDragDataObject() : nullptr;
     IDropSource* source = data ? createDragDropSource() : nullptr;
     FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};

@@ -1,6 +1,7 @@
 // The Quick Save folder check: the Windows naming rules for a folder whose
 // files the program names itself. Bytes are judged as the ANSI code page
 // has them; the superscript digits of COM¹ and LPT³ are those of code page 1252.
+#include <algorithm>
 #include <array>
 
 #include "shots/shot_rules.h"
@@ -38,6 +39,37 @@ bool isDeviceName(std::string_view segment) {
     return base.size() == 4 &&
            (equalsIgnoringCase(base.substr(0, 3), "COM") || equalsIgnoringCase(base.substr(0, 3), "LPT")) &&
            isDeviceDigit(base[3]);
+}
+
+// Where the segment that starts at `at` ends (its separator, or the end).
+std::size_t segmentEnd(std::string_view folder, std::size_t at) {
+    const std::size_t end = folder.find_first_of("/\\", at);
+    return end == std::string_view::npos ? folder.size() : end;
+}
+
+// Past the separator that follows the segment starting at `at`.
+std::size_t pastSegment(std::string_view folder, std::size_t at) {
+    return std::min(segmentEnd(folder, at) + 1, folder.size());
+}
+
+bool isDrive(std::string_view text) {
+    return text.size() >= 2 && upperAscii(text[0]) >= 'A' && upperAscii(text[0]) <= 'Z' && text[1] == ':';
+}
+
+// Where the levels below the root of `folder` begin.
+std::size_t rootLength(std::string_view folder) {
+    if (folder.size() >= 2 && isSeparator(folder[0]) && isSeparator(folder[1])) {
+        if (folder.size() >= 4 && (folder[2] == '?' || folder[2] == '.') && isSeparator(folder[3])) {
+            const std::size_t at = 4;
+            if (equalsIgnoringCase(folder.substr(at, segmentEnd(folder, at) - at), "UNC"))
+                return pastSegment(folder, pastSegment(folder, pastSegment(folder, at))); // server, share
+            return pastSegment(folder, at);                                               // "C:\" or a volume
+        }
+        return pastSegment(folder, pastSegment(folder, 2)); // server, share
+    }
+    if (isDrive(folder))
+        return folder.size() > 2 && isSeparator(folder[2]) ? 3 : 2;
+    return !folder.empty() && isSeparator(folder[0]) ? 1 : 0;
 }
 
 bool isForbidden(char c) {
@@ -85,4 +117,15 @@ FolderProblem quickSaveFolderProblem(std::string_view folder) {
     if (unc && segments < 2)
         return FolderProblem::notFull;
     return FolderProblem::none;
+}
+
+std::vector<std::string> folderLevelsToMake(std::string_view folder) {
+    std::vector<std::string> levels;
+    for (std::size_t at = rootLength(folder); at < folder.size();) {
+        const std::size_t end = segmentEnd(folder, at);
+        if (end != at)
+            levels.emplace_back(folder.substr(0, end));
+        at = end + 1;
+    }
+    return levels;
 }

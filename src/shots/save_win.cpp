@@ -1,5 +1,6 @@
 // "Save As" and "Quick Save": both queue a job with a copy of the image at its
-// captured size; the save worker writes it. Quick Save checks its folder,
+// captured size; the save worker writes it. Save As tells the user, naming the
+// file, when nothing could be written. Quick Save checks its folder,
 // picks a free name and makes the folder; the window closes only once the
 // worker reports the file written, and stays open, with a message, when the
 // folder or the file fails.
@@ -21,6 +22,7 @@ namespace {
 
 constexpr char saveAsFilter[] = "JPG Files\0*.jpg\0PNG Files\0*.png\0BMP Files\0*.bmp\0Any File\0*.*\0";
 constexpr const char* quickSaveCaption = "Quick Save";
+constexpr const char* saveAsCaption = "Save As";
 
 std::unique_ptr<std::uint8_t[]> copyImage(const ScreenshotWindow& shot) {
     const std::size_t bytes = std::size_t(shot.imageWidth) * std::size_t(shot.imageHeight) * 4;
@@ -32,12 +34,10 @@ std::unique_ptr<std::uint8_t[]> copyImage(const ScreenshotWindow& shot) {
 
 bool fileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// Creates every missing level of `folder` (ending in a separator).
+// Creates every missing level of `folder` (ending in a separator) below its
+// drive or share: "\\server" and "\\server\share" are not folders to make.
 bool makeFolders(const std::string& folder) {
-    for (std::size_t at = 0; (at = folder.find_first_of("/\\", at + 1)) != std::string::npos;) {
-        const std::string level = folder.substr(0, at);
-        if (level.empty() || level.back() == ':')
-            continue; // a drive: nothing to make
+    for (const std::string& level : folderLevelsToMake(folder)) {
         const DWORD attributes = GetFileAttributesA(level.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES) {
             if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
@@ -61,7 +61,7 @@ struct PendingQuickSave {
 std::map<WPARAM, PendingQuickSave> pendingQuickSaves;
 WPARAM lastQuickSave = 0;
 
-// A folder of any length fits the message: the middle of a long one goes.
+// A folder or file name of any length fits the message: the middle of a long one goes.
 std::string shownFolder(const std::string& folder) {
     constexpr std::size_t shown = 160;
     if (folder.size() <= shown)
@@ -87,6 +87,17 @@ const char* problemText(FolderProblem problem) {
     }
     return "";
 }
+
+void tellSaveAs(const std::string& text) { MessageBoxA(nullptr, text.c_str(), saveAsCaption, MB_OK | MB_ICONWARNING); }
+
+// Save As jobs the worker has not reported yet, by the number posted back.
+// GUI thread only.
+struct PendingSaveAs {
+    HWND window = nullptr;
+    std::string target; // the name it is written as
+};
+std::map<WPARAM, PendingSaveAs> pendingSaveAs;
+WPARAM lastSaveAs = 0;
 
 void tellQuickSave(const std::string& text) {
     MessageBoxA(nullptr, text.c_str(), quickSaveCaption, MB_OK | MB_ICONWARNING);
@@ -129,8 +140,36 @@ void saveScreenshotAs(const ScreenshotWindow& shot) {
     dialog.Flags = OFN_OVERWRITEPROMPT | OFN_DONTADDTORECENT;
     if (!GetSaveFileNameA(&dialog))
         return;
-    enqueueSave(name, image.get(), static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
-                static_cast<ImageFormat>(dialog.nFilterIndex) - 1);
+    const auto format = static_cast<ImageFormat>(dialog.nFilterIndex) - 1;
+    const std::string target = savedImageName(name, format);
+    if (target.empty()) {
+        tellSaveAs(std::string("The screenshot was not saved: ") + shownFolder(name) +
+                   " has no .jpg, .png or .bmp extension, and \"Any File\" adds none. It stays open: save it "
+                   "again with one of these extensions or another file type.");
+        return;
+    }
+    // The window stays either way; a failed write is told once the worker
+    // has tried it, naming the file it was written as.
+    const WPARAM serial = ++lastSaveAs;
+    pendingSaveAs[serial] = PendingSaveAs{shot.hwnd, target};
+    const HWND reportTo = app.trayWindow;
+    enqueueSave(
+        name, image.get(), static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), format,
+        [reportTo, serial](bool written) { PostMessageA(reportTo, saveAsWrittenMessage, serial, written ? 1 : 0); });
+}
+
+void onSaveAsWritten(WPARAM serial, bool written) {
+    const auto found = pendingSaveAs.find(serial);
+    if (found == pendingSaveAs.end())
+        return;
+    const PendingSaveAs done = found->second;
+    pendingSaveAs.erase(found);
+    if (written)
+        return;
+    // The user may have closed the window while it was being written.
+    const bool open = app.screenshotIndex.find(done.window) != app.screenshotIndex.end();
+    tellSaveAs("The screenshot could not be saved as " + shownFolder(done.target) + "." +
+               (open ? " It stays open: make room there or choose another folder, then save it again." : ""));
 }
 
 void quickSaveScreenshot(const ScreenshotWindow& shot) {
@@ -149,7 +188,7 @@ void quickSaveScreenshot(const ScreenshotWindow& shot) {
     const std::string name =
         quickSaveName(quickSaveFolder, static_cast<std::int64_t>(std::time(nullptr)), preferences.defaultFormat,
                       [](const std::string& candidate) { return fileExists(candidate) || savePending(candidate); });
-    if (name.size() > pathLimit) {
+    if (name.size() + temporaryNameRoom > pathLimit) {
         tellQuickSaveFailed(quickSaveFolder, FolderProblem::tooLong);
         return;
     }

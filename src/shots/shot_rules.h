@@ -9,12 +9,15 @@
 #include <string_view>
 #include <vector>
 
+#include "output/output.h"
+
 // --- Drag and drop ---------------------------------------------------------
 
 // 20-byte DROPFILES header (list offset 20, cursor x and y, non-client flag 1,
-// wide flag 0; little-endian), the path and its zero, and the zero that ends
-// the list: path.size() + 22 bytes.
-std::vector<std::uint8_t> dropFileBlock(std::string_view path, std::int32_t cursorX, std::int32_t cursorY);
+// wide flag 1; little-endian), the UTF-16 path and its zero, and the zero
+// that ends the list: 20 + 2 x (path.size() + 2) bytes. Wide, because a drop
+// target reads a narrow list in its own legacy code page, not in UTF-8.
+std::vector<std::uint8_t> dropFileBlock(std::u16string_view path, std::int32_t cursorX, std::int32_t cursorY);
 
 // --- DPI rescale -----------------------------------------------------------
 
@@ -51,6 +54,13 @@ enum class FolderProblem {
 };
 // The longest path the ANSI file calls take, without its terminating NUL.
 constexpr std::size_t pathLimit = 259;
-// Room a Quick Save name needs after its folder: "ScreenCapture", ten digits, " (99)", ".png".
-constexpr std::size_t quickSaveNameRoom = 32;
+// Room a Quick Save name needs after its folder: "ScreenCapture", ten digits,
+// " (99)", ".png", and what its temporary name adds while it is written.
+constexpr std::size_t quickSaveNameRoom = 32 + temporaryNameRoom;
 FolderProblem quickSaveFolderProblem(std::string_view folder);
+
+// The levels of `folder` that may have to be made, outermost first, each
+// without its closing separator. Its root is never one: a drive ("C:\", or
+// "C:" before a drive-relative path), a share ("\\server\share\"), or after
+// "\\?\" the drive or "UNC\server\share\".
+std::vector<std::string> folderLevelsToMake(std::string_view folder);

@@ -32,7 +32,9 @@ void prepareDragDropTables();
 LRESULT startScreenshotDrag(ScreenshotWindow& shot, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 // "Copy": the image at its captured size onto the clipboard as CF_BITMAP.
 void copyScreenshot(const ScreenshotWindow& shot);
-// "Save As": the save dialog, then a queued save of a copy of the image.
+// "Save As": the save dialog, then a queued save of a copy of the image; a
+// name that gets no format, or a file that cannot be written, is told in a
+// "Save As" message.
 void saveScreenshotAs(const ScreenshotWindow& shot);
 // "Quick Save": a free name in the Quick Save folder (made when missing). The
 // window closes once the file is written when closeScreenshotOnSave is set,
@@ -44,3 +46,8 @@ void quickSaveScreenshot(const ScreenshotWindow& shot);
 constexpr UINT quickSaveWrittenMessage = WM_APP + 2;
 // The tray window's handling of that message.
 void onQuickSaveWritten(WPARAM serial, bool written);
+// Posted the same way after a Save As was tried.
+constexpr UINT saveAsWrittenMessage = WM_APP + 3;
+// The tray window's handling of that message: a "Save As" message naming the
+// file when it was not written; the window stays open.
+void onSaveAsWritten(WPARAM serial, bool written);

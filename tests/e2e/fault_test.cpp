@@ -261,6 +261,18 @@ TEST_F(FaultProgram, AMissingQuickSaveFolderIsMadeWithEveryLevel) {
     ASSERT_NO_FATAL_FAILURE(expectQuickSaveWorks(folder));
 }
 
+// Catches a legacy ANSI prefs.txt read as UTF-8: Quick Save then wrote into a
+// folder named with a replacement character instead of "\xDC" "ber".
+TEST_F(FaultProgram, ALegacyAnsiSettingsFileSendsQuickSaveIntoItsFolder) {
+    // Code page 1252 bytes, as an older version wrote them; the driver's own
+    // narrow calls read them in that code page too.
+    const std::string folder = quickFolder + "\xDC"
+                                             "ber/";
+    writeSettings(true, folder);
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_NO_FATAL_FAILURE(expectQuickSaveWorks(folder));
+}
+
 // --- the cache folder ----------------------------------------------------------------------------
 
 class CacheFolderFault : public FaultProgram, public ::testing::WithParamInterface<FolderState> {};

@@ -566,6 +566,23 @@ void acceptSaveDialog(HWND dialog, HWND nameField, const std::string& path, int 
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
 }
 
+// The visible "Save As" message of `process` and its text, waiting for it; null when none came.
+HWND waitForSaveAsMessage(DWORD process, std::string& text) {
+    HWND message = nullptr;
+    waitUntil(
+        [&] {
+            for (HWND window : topLevelWindows(process))
+                if (IsWindowVisible(window) && className(window) == "#32770" && windowTitle(window) == "Save As")
+                    message = window;
+            return message != nullptr;
+        },
+        3000);
+    for (HWND child : message ? childWindows(message) : std::vector<HWND>{})
+        if (className(child) == "Static" && !controlText(child).empty())
+            text = controlText(child);
+    return message;
+}
+
 TEST_F(ScreenshotWindowUse, SaveAsWritesTheChosenNameInTheFormatOfItsExtensionAndKeepsTheWindow) {
     const std::string folder = scratchFolder("save-as");
     const Screenshot before = grabScreen();
@@ -575,9 +592,15 @@ TEST_F(ScreenshotWindowUse, SaveAsWritesTheChosenNameInTheFormatOfItsExtensionAn
     struct Step {
         std::string name;
         int type;
+        const char* told; // the file a "Save As" message must name, or null
     };
-    // "Any File" without an extension first: once the later jobs are written, it has had its turn.
-    const Step steps[] = {{"no extension", 3}, {"picture.bmp", 0}, {"New Screen Capture", 1}};
+    // "Any File" without an extension is told at once and writes nothing; a
+    // folder named like the file makes the write itself fail.
+    CreateDirectoryA((folder + "taken.png").c_str(), nullptr);
+    const Step steps[] = {{"no extension", 3, "no extension"},
+                          {"taken", 1, "taken.png"},
+                          {"picture.bmp", 0, nullptr},
+                          {"New Screen Capture", 1, nullptr}};
     for (const Step& step : steps) {
         chooseShotItem(shot, 0);
         const HWND dialog = waitForSaveDialog(process->id());
@@ -591,11 +614,21 @@ TEST_F(ScreenshotWindowUse, SaveAsWritesTheChosenNameInTheFormatOfItsExtensionAn
         EXPECT_EQ(controlText(types), "PNG Files") << "the default format is PNG";
         acceptSaveDialog(dialog, nameField, folder + step.name, step.type);
         ASSERT_TRUE(waitUntil([&] { return !IsWindow(dialog); }, 3000)) << "the dialog did not accept " << step.name;
+        if (!step.told)
+            continue;
+        // Catches a Save As that writes nothing and says nothing.
+        std::string text;
+        const HWND message = waitForSaveAsMessage(process->id(), text);
+        ASSERT_NE(message, nullptr) << "nothing told the user that " << step.told << " was not written";
+        EXPECT_NE(text.find(folder + step.told), std::string::npos) << "the message does not name the file: " << text;
+        PostMessageA(message, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(waitUntil([&] { return !IsWindow(message); }, 3000));
     }
 
     ASSERT_TRUE(waitUntil([&] { return fileExists(folder + "New Screen Capture.png"); }, 5000));
     Sleep(300); // the worker may still be writing it
-    EXPECT_EQ(fileNamesIn(folder), (std::vector<std::string>{"New Screen Capture.png", "picture.bmp"}));
+    EXPECT_EQ(fileNamesIn(folder), (std::vector<std::string>{"New Screen Capture.png", "picture.bmp", "taken.png"}));
+    EXPECT_TRUE(fileNamesIn(folder + "taken.png").empty()) << "the folder in the way was written into";
     EXPECT_EQ(readFile(folder + "New Screen Capture.png").substr(0, 4), "\x89PNG");
     EXPECT_TRUE(decodeImageFile(folder + "New Screen Capture.png").sameColours(before.crop(area)));
     EXPECT_EQ(readFile(folder + "picture.bmp").substr(0, 2), "BM") << "the extension decides the format";

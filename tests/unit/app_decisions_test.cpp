@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "app/decisions.h"
+#include "output/output.h"
 
 namespace {
 
@@ -75,6 +76,11 @@ TEST(CachePartFiles, AreThoseAnImageSaveCutShortLeftBehind) {
     EXPECT_FALSE(isCachePartName("a.part"));
     EXPECT_FALSE(isCachePartName(".part"));
     EXPECT_FALSE(isCachePartName("a.png")) << "an image itself is matched as one";
+    // Catches a clean-up that misses the later temporary names a save may take.
+    for (int attempt = 1; attempt <= temporaryNameTries; ++attempt)
+        EXPECT_TRUE(isCachePartName(temporaryName("1700000000_123.png", attempt))) << attempt;
+    EXPECT_FALSE(isCachePartName("a.7.part"));
+    EXPECT_FALSE(isCachePartName("a.png.x7.part"));
 }
 
 TEST(CachePatterns, AreSearchedInTheOrderJpgPngBmp) {

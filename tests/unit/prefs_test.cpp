@@ -124,6 +124,49 @@ TEST(PrefsParse, ReadPreferencesReplacesTheProcessRecord) {
     preferences = {};
 }
 
+TEST(Utf8Validity, RefusesWhatNoEncoderWrites) {
+    for (const char* good : {"", "C:/plain/",
+                             "C:/\xC3\x9C"
+                             "ber/",
+                             "\xE2\x82\xAC", "\xF0\x9F\x93\xB7", "\xF4\x8F\xBF\xBF", "\xEF\xBF\xBF", "\xED\x9F\xBF"})
+        EXPECT_TRUE(isValidUtf8(good)) << good;
+    for (const char* bad : {"C:/qs/\xDC"
+                            "ber/",                                 // a code page 1252 byte
+                            "\xC0\xAF", "\xC1\xBF",                 // overlong two-byte forms
+                            "\xE0\x80\xAF", "\xF0\x8F\xBF\xBF",     // overlong three- and four-byte forms
+                            "\xED\xA0\x80", "\xED\xBF\xBF",         // surrogates
+                            "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", // past U+10FFFF
+                            "\xC3", "a\xE2\x82", "\xF0\x9F\x93",    // cut short
+                            "\x80", "\xBFx", "\xC3x"})              // a stray or missing continuation
+        EXPECT_FALSE(isValidUtf8(bad)) << bad;
+}
+
+// Catches a legacy-encoded location taken as UTF-8 (a Quick Save folder named
+// with a replacement character) and a UTF-8 line wrongly re-decoded.
+TEST(PrefsParse, OnlyLinesThatAreNotUtf8GoThroughTheLegacyDecoder) {
+    std::vector<std::string> decoded;
+    const LegacyDecoder fromLegacy = [&](std::string_view line) {
+        decoded.emplace_back(line);
+        return std::string(line.substr(0, line.find('\xDC'))) + "\xC3\x9C" +
+               std::string(line.substr(line.find('\xDC') + 1));
+    };
+    std::istringstream legacy("1:1:1:C:/qs/\xDC"
+                              "ber/\r\nresizeScreenshotWindows=1\r\n");
+    const Preferences prefs = parsePreferences(legacy, fromLegacy);
+    EXPECT_EQ(prefs.quickSaveLocation, "C:/qs/\xC3\x9C"
+                                       "ber/");
+    EXPECT_TRUE(prefs.resizeScreenshotWindows);
+    EXPECT_EQ(decoded, std::vector<std::string>{"1:1:1:C:/qs/\xDC"
+                                                "ber/"});
+
+    decoded.clear();
+    std::istringstream utf8("1:1:1:C:/qs/\xC3\x9C"
+                            "ber/\n");
+    EXPECT_EQ(parsePreferences(utf8, fromLegacy).quickSaveLocation, "C:/qs/\xC3\x9C"
+                                                                    "ber/");
+    EXPECT_TRUE(decoded.empty());
+}
+
 TEST(PrefsFormat, DefaultsAreTheDocumentedTwoLines) {
     EXPECT_EQ(formatPreferences(defaults), "1:1:1:C:/Users/($User)/Desktop/\nresizeScreenshotWindows=0\n");
     EXPECT_EQ(formatPreferences({false, 5, 2, "D:/Shots/", true}), "0:5:2:D:/Shots/\nresizeScreenshotWindows=1\n");

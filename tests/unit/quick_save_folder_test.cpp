@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "output/output.h"
 #include "shots/shot_rules.h"
 
 namespace {
@@ -73,5 +74,39 @@ INSTANTIATE_TEST_SUITE_P(
             name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
         return name;
     });
+
+} // namespace
+
+namespace {
+
+// Catches a folder check that leaves no room for the temporary name the file
+// is written under first: the save would then fail past the path limit.
+TEST(QuickSaveFolderRoom, HoldsTheTemporaryNameOfTheLongestQuickSave) {
+    std::size_t length = 1;
+    while (quickSaveFolderProblem("C:\\" + std::string(length + 1, 'x') + "\\") == FolderProblem::none)
+        ++length;
+    const std::string folder = "C:\\" + std::string(length, 'x') + "\\";
+    const std::string name = quickSaveName(folder, 9999999999, pngFormat, [](const std::string& taken) {
+        return taken.find(" (99)") == std::string::npos;
+    });
+    EXPECT_LE(temporaryName(name, temporaryNameTries).size(), pathLimit) << name;
+}
+
+// Catches "\\server" and "\\server\share" being made as folders: a Quick Save
+// into a network folder then always fails.
+TEST(QuickSaveFolderLevels, AreOnlyThoseBelowTheDriveOrShare) {
+    using Levels = std::vector<std::string>;
+    EXPECT_EQ(folderLevelsToMake("\\\\server\\share\\shots\\new\\"),
+              (Levels{"\\\\server\\share\\shots", "\\\\server\\share\\shots\\new"}));
+    EXPECT_EQ(folderLevelsToMake("//server/share/"), Levels{});
+    EXPECT_EQ(folderLevelsToMake("C:/a/b/"), (Levels{"C:/a", "C:/a/b"}));
+    EXPECT_EQ(folderLevelsToMake("C:\\"), Levels{});
+    EXPECT_EQ(folderLevelsToMake("C:\\\\a\\\\"), Levels{"C:\\\\a"}) << "doubled separators";
+    EXPECT_EQ(folderLevelsToMake("C:a\\b\\"), (Levels{"C:a", "C:a\\b"})) << "drive-relative";
+    EXPECT_EQ(folderLevelsToMake("\\\\?\\C:\\a\\"), Levels{"\\\\?\\C:\\a"});
+    EXPECT_EQ(folderLevelsToMake("\\\\?\\UNC\\server\\share\\a\\"), Levels{"\\\\?\\UNC\\server\\share\\a"});
+    EXPECT_EQ(folderLevelsToMake("\\\\?\\unc\\server\\share\\"), Levels{});
+    EXPECT_EQ(folderLevelsToMake("\\a\\"), Levels{"\\a"});
+}
 
 } // namespace

@@ -199,11 +199,23 @@ TEST_P(SaveDispatchOutcome, ReportsAWrittenFileAndLeavesNoPartOfIt) {
 }
 
 TEST_P(SaveDispatchOutcome, AFileThatCannotBeWrittenLeavesTheOlderOneWhole) {
-    // The temporary name taken by a folder: the new file cannot be written.
+    // Every temporary name taken by a folder: the new file cannot be written.
     writeFileBytes(GetParam(), Bytes{1, 2, 3});
-    fs::create_directory(std::string(GetParam()) + ".part");
+    for (int attempt = 1; attempt <= temporaryNameTries; ++attempt)
+        fs::create_directory(temporaryName(GetParam(), attempt));
     EXPECT_FALSE(saveImage(GetParam(), picture_.data(), 13, 7, 0, true));
     EXPECT_EQ(readFileBytes(GetParam()), (Bytes{1, 2, 3}));
+}
+
+// Catches a save that writes through a user's own file of the temporary name
+// (truncating it, then moving it over the target).
+TEST_P(SaveDispatchOutcome, AUsersFileWithTheTemporaryNameIsLeftAlone) {
+    const std::string own = temporaryName(GetParam(), 1);
+    writeFileBytes(own, Bytes{9, 8, 7});
+    EXPECT_TRUE(saveImage(GetParam(), picture_.data(), 13, 7, 0, true));
+    EXPECT_NE(kindOf(GetParam()), Kind::none);
+    EXPECT_EQ(readFileBytes(own), (Bytes{9, 8, 7}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.path()), fs::directory_iterator()), 2);
 }
 
 TEST_P(SaveDispatchOutcome, AFolderInTheWayIsNeitherReplacedNorReportedAsWritten) {

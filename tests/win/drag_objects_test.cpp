@@ -5,6 +5,7 @@
 #include "shots/drag_objects.h"
 
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <cstring>
 #include <string>
@@ -17,6 +18,11 @@
 namespace {
 
 FORMATETC hdropFormat() { return {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL}; }
+
+// The drop-file block of an ASCII path, as the drag makes it.
+std::vector<std::uint8_t> asciiDropBlock(const std::string& path, std::int32_t x, std::int32_t y) {
+    return dropFileBlock(std::u16string(path.begin(), path.end()), x, y);
+}
 
 HGLOBAL globalBlock(const std::vector<std::uint8_t>& bytes) {
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes.size());
@@ -46,7 +52,7 @@ protected:
         FORMATETC format = hdropFormat();
         STGMEDIUM medium{};
         medium.tymed = TYMED_HGLOBAL;
-        medium.hGlobal = globalBlock(dropFileBlock(path, -120, 45));
+        medium.hGlobal = globalBlock(asciiDropBlock(path, -120, 45));
         EXPECT_EQ(IDataObject_SetData(object, &format, &medium, TRUE), S_OK);
         return object;
     }
@@ -88,7 +94,7 @@ TEST_F(DragObjects, GetDataHandsOutIndependentCopiesOfTheDropFileBlock) {
     ASSERT_EQ(IDataObject_GetData(object, &format, &second), S_OK);
     EXPECT_EQ(first.tymed, static_cast<DWORD>(TYMED_HGLOBAL));
     EXPECT_NE(first.hGlobal, second.hGlobal);
-    EXPECT_EQ(globalBytes(first.hGlobal), dropFileBlock(path, -120, 45));
+    EXPECT_EQ(globalBytes(first.hGlobal), asciiDropBlock(path, -120, 45));
 
     // The shell reads it as a one-file list.
     char name[MAX_PATH] = {};
@@ -99,14 +105,33 @@ TEST_F(DragObjects, GetDataHandsOutIndependentCopiesOfTheDropFileBlock) {
     // Scribbling on one copy leaves the other and the stored block alone.
     std::memset(GlobalLock(first.hGlobal), 0x7A, 20);
     GlobalUnlock(first.hGlobal);
-    EXPECT_EQ(globalBytes(second.hGlobal), dropFileBlock(path, -120, 45));
+    EXPECT_EQ(globalBytes(second.hGlobal), asciiDropBlock(path, -120, 45));
     ReleaseStgMedium(&first);
     ReleaseStgMedium(&second);
     STGMEDIUM third{};
     ASSERT_EQ(IDataObject_GetData(object, &format, &third), S_OK);
-    EXPECT_EQ(globalBytes(third.hGlobal), dropFileBlock(path, -120, 45));
+    EXPECT_EQ(globalBytes(third.hGlobal), asciiDropBlock(path, -120, 45));
     ReleaseStgMedium(&third);
     EXPECT_EQ(IDataObject_Release(object), 0u);
+}
+
+// Catches a narrow drop list: the UTF-8 bytes of "José" would reach a drop
+// target that reads them in its legacy code page, and the drop would fail.
+TEST_F(DragObjects, TheDropListCarriesAPathBeyondAsciiAsUtf16) {
+    const std::string path = "C:\\Users\\Jos\xC3\xA9\\AppData\\Local\\Lumagrab\\VELTO_CACHE\\1_2.png";
+    const HGLOBAL block = makeDropFileBlock(path, POINT{-120, 45});
+    ASSERT_NE(block, nullptr);
+    const auto* header = static_cast<const DROPFILES*>(GlobalLock(block));
+    EXPECT_EQ(header->pFiles, 20u);
+    EXPECT_EQ(header->fWide, TRUE);
+    EXPECT_EQ(header->pt.x, -120);
+    GlobalUnlock(block);
+    WCHAR name[MAX_PATH] = {};
+    EXPECT_EQ(DragQueryFileW(static_cast<HDROP>(block), 0xFFFFFFFF, nullptr, 0), 1u);
+    ASSERT_GT(DragQueryFileW(static_cast<HDROP>(block), 0, name, MAX_PATH), 0u);
+    EXPECT_EQ(std::wstring(name), L"C:\\Users\\Jos\u00E9\\AppData\\Local\\Lumagrab\\VELTO_CACHE\\1_2.png");
+    GlobalFree(block);
+    EXPECT_EQ(makeDropFileBlock("C:\\bad\xC3", POINT{}), nullptr) << "not UTF-8: nothing to hand out";
 }
 
 TEST_F(DragObjects, GetDataRefusesWhatItDoesNotHold) {
@@ -170,7 +195,7 @@ TEST_F(DragObjects, SetDataAppendsAndCopiesUnlessItTakesOwnership) {
     EXPECT_EQ(IDataObject_SetData(object, nullptr, nullptr, TRUE), E_INVALIDARG);
 
     // Without release the object stores its own copy; the caller's block stays the caller's.
-    const std::vector<std::uint8_t> bytes = dropFileBlock("C:\\a.bmp", 1, 2);
+    const std::vector<std::uint8_t> bytes = asciiDropBlock("C:\\a.bmp", 1, 2);
     STGMEDIUM mine{};
     mine.tymed = TYMED_HGLOBAL;
     mine.hGlobal = globalBlock(bytes);

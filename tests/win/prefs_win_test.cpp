@@ -200,11 +200,12 @@ TEST_F(PrefsFolder, SaveReplacesTheOldFileAndLeavesNoTemporary) {
     EXPECT_EQ(fileNames(root_ / "Lumagrab"), std::vector<std::string>{"prefs.txt"});
 }
 
-// The temporary file cannot be made (its name is taken by a folder): the old
-// prefs.txt stays as it was.
+// The temporary file cannot be made (every name it may take is taken by a
+// folder): the old prefs.txt stays as it was.
 TEST_F(PrefsFolder, FailedSaveLeavesTheOldFileWhole) {
     const std::string settings = folder("Lumagrab");
-    fs::create_directories(root_ / "Lumagrab" / "prefs.txt.new");
+    for (int attempt = 1; attempt <= temporaryNameTries; ++attempt)
+        fs::create_directories(temporaryName(settings + "prefs.txt", attempt));
     const std::string old = "0:3:0:E:/Old/\r\nresizeScreenshotWindows=1\r\n";
     writeBytes(root_ / "Lumagrab" / "prefs.txt", old);
     loadPreferencesFrom(settings);
@@ -230,6 +231,28 @@ TEST_F(PrefsFolder, BlockedReplaceLeavesTheOldFileAndNoTemporary) {
     CloseHandle(held);
     EXPECT_EQ(readBytes(prefsPath), old);
     EXPECT_EQ(fileNames(root_ / "Lumagrab"), std::vector<std::string>{"prefs.txt"});
+}
+
+// Catches a prefs.txt in the legacy ANSI code page read as UTF-8: Quick Save
+// would then write into a folder named with a replacement character.
+TEST_F(PrefsFolder, ALegacyAnsiFileIsReadInTheUsersCodePageAndWrittenBackAsUtf8) {
+    const std::string legacy = "C:/qs/\xDC"
+                               "ber/";
+    const std::string utf8 = "C:/qs/\xC3\x9C"
+                             "ber/";
+    EXPECT_EQ(legacyToUtf8(legacy, 1252), utf8);
+    const std::string settings = folder("Lumagrab");
+    fs::create_directories(root_ / "Lumagrab");
+    writeBytes(root_ / "Lumagrab" / "prefs.txt", "0:5:2:" + legacy + "\r\nresizeScreenshotWindows=1\r\n");
+    loadPreferencesFrom(settings);
+    EXPECT_EQ(preferences.quickSaveLocation, legacyToUtf8(legacy, legacyAnsiCodePage()));
+    if (legacyAnsiCodePage() == 1252) {
+        EXPECT_EQ(preferences.quickSaveLocation, utf8);
+    }
+    EXPECT_TRUE(preferences.resizeScreenshotWindows);
+    preferences.quickSaveLocation = utf8;
+    savePreferences();
+    EXPECT_EQ(readBytes(prefsPath), "0:5:2:" + utf8 + "\r\nresizeScreenshotWindows=1\r\n");
 }
 
 // Without a usable user name there is no settings folder: defaults in memory,
