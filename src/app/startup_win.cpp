@@ -105,6 +105,7 @@ void startUp(HINSTANCE instance) {
         endProcess(ExitCode::classRegistrationFailed);
     resetInvalidSelectionColor();
     installKeyboardHook();
+    prepareDuplication();
 }
 
 } // namespace

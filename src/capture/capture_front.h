@@ -13,5 +13,9 @@ void beginCapture();
 bool captureDesktop();
 // Frees the memory DC, DIB section and pixel copy of a valid frozen desktop.
 void releaseFrozenDesktop(FrozenDesktop& desktop);
+// Makes the DXGI factory and describes the outputs on a helper thread, so
+// that the first capture finds them ready; any failure there leaves the first
+// capture to make its own. Once, after the tray icon is up.
+void prepareDuplication();
 // Releases every desktop duplication entry (process end).
 void releaseDuplicationCache();
