@@ -176,6 +176,38 @@ TEST_F(CaptureInProcess, TheCaptureRequestFreezesTheScreenWithGdiAloneAndInstall
     app.trayMenu = nullptr;
 }
 
+// Catches a reused pixel block that keeps the last capture's picture, or a new
+// DIB section made on every capture of an unchanged screen.
+TEST_F(CaptureInProcess, ASecondCaptureOfTheSameScreenReusesTheBlocksAndCopiesItsOwnPicture) {
+    ASSERT_TRUE(createTrayWindow());
+    SendMessageA(app.trayWindow, captureRequestMessage, 0, 0);
+    FrozenDesktop& desktop = app.frozenDesktop;
+    ASSERT_TRUE(desktop.valid);
+    const HBITMAP firstBitmap = desktop.bitmap;
+    const std::uint8_t* firstBlock = desktop.pixels.get();
+    tearDownSelection();
+    const std::size_t bytes = std::size_t(desktop.width) * std::size_t(desktop.height) * 4;
+    std::memset(desktop.pixels.get(), 0, bytes); // what the second capture must overwrite
+
+    SendMessageA(app.trayWindow, captureRequestMessage, 0, 0);
+    ASSERT_TRUE(desktop.valid);
+    EXPECT_EQ(desktop.bitmap, firstBitmap);
+    EXPECT_EQ(desktop.pixels.get(), firstBlock);
+    BITMAP info{};
+    ASSERT_EQ(GetObjectA(desktop.bitmap, sizeof(info), &info), static_cast<int>(sizeof(info)));
+    EXPECT_EQ(std::memcmp(info.bmBits, desktop.pixels.get(), bytes), 0);
+    bool opaque = true;
+    for (std::size_t i = 3; i < bytes; i += 4)
+        opaque &= desktop.pixels[i] == 255;
+    EXPECT_TRUE(opaque);
+
+    tearDownSelection();
+    DestroyWindow(app.trayWindow);
+    DestroyMenu(app.trayMenu);
+    app.trayWindow = nullptr;
+    app.trayMenu = nullptr;
+}
+
 TEST_F(CaptureInProcess, AScreenshotShowsTheFrozenPixelsAndQueuesItsCacheFile) {
     freezePicture(-40, -20, 200, 120);
     createScreenshot(-30, -10, 60, 40);
