@@ -94,8 +94,7 @@ void showOverlays() {
         // The new style takes effect only with SWP_FRAMECHANGED; without it the
         // caption of the creation style stays and the picture sits lower.
         SetWindowPos(overlay, HWND_TOPMOST, monitor.x, monitor.y, monitor.width, monitor.height, SWP_FRAMECHANGED);
-        // Not activated yet: under Wine activation paints at once, before the next overlay is up.
-        ShowWindow(overlay, SW_SHOWNA);
+        ShowWindow(overlay, SW_SHOW);
         app.overlaysShown = true;
     }
 }
@@ -202,10 +201,4 @@ void beginCapture() {
     for (std::uint32_t i = 0; i < app.monitorCount && i < app.overlayWindows.size(); ++i)
         UpdateWindow(app.overlayWindows[i]);
     keepFrozenPixels();
-    // Activated last, as showing each with SW_SHOW would have: keys typed
-    // during the selection must not reach the program underneath, and under
-    // Wine an inactive overlay loses the moves of a drag. (SW_SHOW does not
-    // activate a window that is already visible.)
-    if (!app.overlayWindows.empty() && app.overlayWindows.back())
-        SetForegroundWindow(app.overlayWindows.back());
 }
