@@ -171,7 +171,12 @@ TEST(Latency, PrintScreenToOverlaysAndReleaseToScreenshotWindow) {
         const HWND menu = waitForPopupMenu(process.id(), 3000);
         ASSERT_NE(menu, nullptr);
         clickMenuItem(menu, 1, shotMenuItems); // Quick Save
-        const double chosen = nowMs();
+        double chosen = nowMs();
+        // A loaded machine may lose the click: the menu then stays open, and is clicked again.
+        if (!waitUntil([&] { return !popupMenuOpen(process.id()); }, 3000)) {
+            clickMenuItem(menu, 1, shotMenuItems);
+            chosen = nowMs();
+        }
         const auto hidden =
             msUntil([&] { return (!IsWindow(shot) || !IsWindowVisible(shot)) && screenPixel(probe) != frozenProbe; },
                     chosen, 10000);
