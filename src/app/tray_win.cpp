@@ -73,6 +73,9 @@ LRESULT dispatchTrayMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         beginCapture();
         reinstallKeyboardHook();
         return 0;
+    case prepareCaptureMessage:
+        prepareDuplication();
+        return 0;
     case quickSaveWrittenMessage:
         onQuickSaveWritten(wp, lp != 0);
         return 0;

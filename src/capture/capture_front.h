@@ -15,9 +15,9 @@ void beginCapture();
 bool captureDesktop();
 // Frees whatever the frozen desktop holds: memory DC, DIB section, pixel copy.
 void releaseFrozenDesktop(FrozenDesktop& desktop);
-// Makes the DXGI factory and describes the outputs on a helper thread, so
-// that the first capture finds them ready; any failure there leaves the first
-// capture to make its own. Once, after the tray icon is up.
+// Makes the DXGI factory and describes the outputs, so that the first
+// capture finds them ready; any failure there leaves the first capture to
+// make its own. Once, from the message loop, after the tray icon is up.
 void prepareDuplication();
 // Releases every desktop duplication entry (process end).
 void releaseDuplicationCache();

@@ -2,16 +2,13 @@
 // each call as thin as the capture needs it. Both DLLs are loaded on first
 // use. The factory is kept from pass to pass while IsCurrent() says the
 // adapters are unchanged (making one costs far more than the whole pass
-// otherwise); a failed pass drops it. A helper thread may make the first
-// factory ahead of the first capture; only the hand-over slot is shared.
+// otherwise); a failed pass drops it. prepareDuplication makes it, on the
+// GUI thread too, once start-up is done: under Wine a factory made on another
+// thread leaks at every later pass, or hangs it while that thread lives.
 #include <d3d11.h>
 #include <dxgi1_6.h>
 
-#include <atomic>
 #include <cstring>
-#include <mutex>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 #include "capture/capture.h"
@@ -53,11 +50,6 @@ public:
         return &pointer_;
     }
     void** putVoid() { return reinterpret_cast<void**>(put()); }
-    // Takes over a reference the caller owned.
-    void adopt(T* pointer) {
-        reset();
-        pointer_ = pointer;
-    }
 
 private:
     T* pointer_ = nullptr;
@@ -65,9 +57,8 @@ private:
 
 using CreateFactoryCall = HRESULT(WINAPI*)(REFIID, void**);
 
-// Atomic: the warm-up thread may load them while the GUI thread captures.
-std::atomic<CreateFactoryCall> createFactory{nullptr};
-std::atomic<PFN_D3D11_CREATE_DEVICE> createDevice{nullptr};
+CreateFactoryCall createFactory = nullptr;
+PFN_D3D11_CREATE_DEVICE createDevice = nullptr;
 
 // System32 only: a dxgi.dll beside the program is never picked up.
 template <typename Procedure> Procedure systemProcedure(const char* library, const char* name) {
@@ -80,62 +71,15 @@ template <typename Procedure> Procedure systemProcedure(const char* library, con
 }
 
 bool loadDxgi() {
-    if (!createFactory.load())
+    if (!createFactory)
         createFactory = systemProcedure<CreateFactoryCall>("dxgi.dll", "CreateDXGIFactory1");
-    return createFactory.load() != nullptr;
+    return createFactory != nullptr;
 }
 
 bool loadD3d11() {
-    if (!createDevice.load())
+    if (!createDevice)
         createDevice = systemProcedure<PFN_D3D11_CREATE_DEVICE>("d3d11.dll", "D3D11CreateDevice");
-    return createDevice.load() != nullptr;
-}
-
-// The factory the warm-up made, until the first pass takes it. Once a pass
-// has begun without it, a late one is released instead of kept.
-std::mutex preparedLock;
-IDXGIFactory1* preparedFactory = nullptr;
-bool preparedWanted = true;
-
-// What the first pass would otherwise do before any pixel moves: the factory,
-// and every output described once (under Wine that starts the whole OpenGL
-// stack). d3d11.dll is loaded only when an output is HDR.
-void warmUpDuplication() {
-    IDXGIFactory1* factory = nullptr;
-    if (loadDxgi() && FAILED(createFactory.load()(__uuidof(IDXGIFactory1), reinterpret_cast<void**>(&factory))))
-        factory = nullptr;
-    bool anyHdr = false;
-    IDXGIAdapter1* adapter = nullptr;
-    for (UINT a = 0; factory && factory->EnumAdapters1(a, &adapter) == S_OK; ++a) {
-        IDXGIOutput* output = nullptr;
-        for (UINT o = 0; adapter->EnumOutputs(o, &output) == S_OK; ++o) {
-            IDXGIOutput6* output6 = nullptr;
-            if (SUCCEEDED(output->QueryInterface(__uuidof(IDXGIOutput6), reinterpret_cast<void**>(&output6)))) {
-                DXGI_OUTPUT_DESC1 desc{};
-                if (SUCCEEDED(output6->GetDesc1(&desc)) && desc.AttachedToDesktop &&
-                    isHdrColorSpace(static_cast<std::uint32_t>(desc.ColorSpace)))
-                    anyHdr = true;
-                output6->Release();
-            }
-            output->Release();
-        }
-        adapter->Release();
-    }
-    if (anyHdr)
-        loadD3d11();
-    std::lock_guard<std::mutex> hold(preparedLock);
-    if (preparedWanted && !preparedFactory)
-        std::swap(preparedFactory, factory);
-    if (factory)
-        factory->Release();
-}
-
-// The warm-up's factory, or null when it has none (yet); after this call a
-// factory the warm-up still makes is released.
-IDXGIFactory1* takePreparedFactory() {
-    std::lock_guard<std::mutex> hold(preparedLock);
-    preparedWanted = false;
-    return std::exchange(preparedFactory, nullptr);
+    return createDevice != nullptr;
 }
 
 // Declared in release order reversed: staging, duplication, context, device go in that order.
@@ -218,14 +162,12 @@ private:
 class SystemDuplication final : public DuplicationSystem {
 public:
     HResult beginPass() override {
-        if (!factory_)
-            factory_.adopt(takePreparedFactory());
         if (!loadDxgi())
             return E_FAIL;
         if (factory_ && !factory_->IsCurrent())
             factory_.reset();
         if (!factory_)
-            return createFactory.load()(__uuidof(IDXGIFactory1), factory_.putVoid());
+            return createFactory(__uuidof(IDXGIFactory1), factory_.putVoid());
         return S_OK;
     }
 
@@ -282,8 +224,8 @@ public:
             return E_FAIL;
         auto opened = std::make_unique<SystemSession>();
         // An explicit adapter needs the unknown driver type.
-        HRESULT result = createDevice.load()(adapter_.get(), D3D_DRIVER_TYPE_UNKNOWN, nullptr, 0, nullptr, 0,
-                                             D3D11_SDK_VERSION, opened->device.put(), nullptr, opened->context.put());
+        HRESULT result = createDevice(adapter_.get(), D3D_DRIVER_TYPE_UNKNOWN, nullptr, 0, nullptr, 0,
+                                      D3D11_SDK_VERSION, opened->device.put(), nullptr, opened->context.put());
         if (FAILED(result))
             return result;
         const DXGI_FORMAT formats[] = {DXGI_FORMAT_R16G16B16A16_FLOAT, DXGI_FORMAT_B8G8R8A8_UNORM};
@@ -317,9 +259,17 @@ DuplicationSystem& systemDuplication() {
 }
 
 void prepareDuplication() {
-    try {
-        std::thread(warmUpDuplication).detach();
-    } catch (const std::system_error&) {
-        // No thread: the first capture makes its factory itself.
-    }
+    // What the first pass would do before any pixel moves: the factory, and
+    // every output described once (under Wine that starts the whole OpenGL
+    // stack). A failure drops the factory, and the first capture tries again.
+    DuplicationSystem& system = systemDuplication();
+    bool described = !failed(system.beginPass());
+    AdapterLuid luid;
+    for (std::uint32_t a = 0; described && !failed(system.enumAdapter(a, luid)); ++a)
+        for (std::uint32_t o = 0; described && !failed(system.enumOutput(o)); ++o) {
+            bool hasDescription = false;
+            OutputDescription description;
+            described = !failed(system.describeOutput(hasDescription, description));
+        }
+    system.endPass(described);
 }
