@@ -18,12 +18,15 @@
 #include "capture/monitors.h"
 
 // The frozen virtual screen of the last capture. `pixels` is a bottom-up copy
-// of `bitmap` (first row = bottom screen line); `memoryDC` holds `bitmap`.
+// of `bitmap` (first row = bottom screen line); `memoryDC` holds `bitmap`,
+// whose pixels are at `bits`. The next capture of a screen of the same size
+// reuses the DIB section and the block of `pixels`.
 struct FrozenDesktop {
     bool valid = false;
     HDC memoryDC = nullptr;
     HBITMAP bitmap = nullptr;
     HGDIOBJ previousBitmap = nullptr;
+    std::uint8_t* bits = nullptr;
     std::unique_ptr<std::uint8_t[]> pixels;
     std::int32_t originX = 0;
     std::int32_t originY = 0;

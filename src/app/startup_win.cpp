@@ -105,6 +105,8 @@ void startUp(HINSTANCE instance) {
         endProcess(ExitCode::classRegistrationFailed);
     resetInvalidSelectionColor();
     installKeyboardHook();
+    // Handled after whatever the first messages are: the icon is up by then.
+    PostMessageA(app.trayWindow, prepareCaptureMessage, 0, 0);
 }
 
 } // namespace

@@ -111,6 +111,9 @@ LRESULT dispatchTrayMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         beginCapture();
         reinstallKeyboardHook();
         return 0;
+    case prepareCaptureMessage:
+        prepareDuplication();
+        return 0;
     case quickSaveWrittenMessage:
         onQuickSaveWritten(wp, lp != 0);
         return 0;

@@ -103,11 +103,10 @@ void convertHdrFrame(const HdrToneTable& table, const HdrFrame& frame, const Hdr
 
 // --- The frozen desktop ----------------------------------------------------
 
-// Sets the alpha byte of `pixelCount` BGRA pixels to 255 (GDI leaves it 0).
-void setOpaque(std::uint8_t* bgra, std::size_t pixelCount);
-// The copy that selections are cut from; null when memory runs out, which
-// fails that capture, not the program.
-std::unique_ptr<std::uint8_t[]> copyDesktopPixels(const std::uint8_t* bgra, std::size_t pixelCount);
+// Sets the alpha byte of `pixelCount` BGRA pixels to 255 (GDI leaves it 0)
+// and writes the same pixels into `copy`, the block selections are cut from,
+// in one pass.
+void copyOpaque(std::uint8_t* bgra, std::uint8_t* copy, std::size_t pixelCount);
 
 // --- SDR white level (Win32) -----------------------------------------------
 

@@ -9,9 +9,15 @@ struct FrozenDesktop;
 // message box and leaves no capture running.
 void beginCapture();
 // Freezes the whole virtual screen (GDI, then the HDR outputs by desktop
-// duplication) into app.frozenDesktop; false, with nothing held, on failure.
+// duplication) into app.frozenDesktop's DIB section, reusing the last one of
+// the same size; false, with nothing held, on failure. The opaque alpha and
+// the pixel copy for cutting are beginCapture's, once the overlays are painted.
 bool captureDesktop();
-// Frees the memory DC, DIB section and pixel copy of a valid frozen desktop.
+// Frees whatever the frozen desktop holds: memory DC, DIB section, pixel copy.
 void releaseFrozenDesktop(FrozenDesktop& desktop);
+// Makes the DXGI factory and describes the outputs, so that the first
+// capture finds them ready; any failure there leaves the first capture to
+// make its own. Once, from the message loop, after the tray icon is up.
+void prepareDuplication();
 // Releases every desktop duplication entry (process end).
 void releaseDuplicationCache();

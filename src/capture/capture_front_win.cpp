@@ -1,10 +1,12 @@
 // The capture front: beginCapture freezes the whole virtual screen with one
 // GDI BitBlt into a bottom-up 32-bit DIB section, lets desktop duplication
-// overwrite the HDR outputs, keeps a pixel copy for cutting, and opens one
-// borderless topmost overlay per monitor. GUI thread, inside the tray window.
+// overwrite the HDR outputs, opens one borderless topmost overlay per monitor,
+// and only once they are painted makes the picture opaque and keeps its pixel
+// copy for cutting. GUI thread, inside the tray window.
 #include <windows.h>
 
 #include <memory>
+#include <new>
 #include <utility>
 
 #include "app/app.h"
@@ -97,11 +99,19 @@ void showOverlays() {
     }
 }
 
+// The alpha fill of the DIB section and the pixel copy that selections are
+// cut from: nothing on the screen needs them, so they follow the first paint.
+void keepFrozenPixels() {
+    FrozenDesktop& desktop = app.frozenDesktop;
+    if (!desktop.valid || !desktop.bits || !desktop.pixels)
+        return;
+    copyOpaque(desktop.bits, desktop.pixels.get(),
+               std::size_t(static_cast<std::uint32_t>(desktop.width)) * static_cast<std::uint32_t>(desktop.height));
+}
+
 } // namespace
 
 void releaseFrozenDesktop(FrozenDesktop& desktop) {
-    if (!desktop.valid)
-        return;
     if (desktop.memoryDC) {
         if (desktop.previousBitmap)
             SelectObject(desktop.memoryDC, desktop.previousBitmap);
@@ -113,6 +123,7 @@ void releaseFrozenDesktop(FrozenDesktop& desktop) {
     desktop.memoryDC = nullptr;
     desktop.bitmap = nullptr;
     desktop.previousBitmap = nullptr;
+    desktop.bits = nullptr;
     desktop.valid = false;
 }
 
@@ -120,43 +131,54 @@ void releaseDuplicationCache() { duplicationCache.clear(); }
 
 bool captureDesktop() {
     FrozenDesktop& desktop = app.frozenDesktop;
-    releaseFrozenDesktop(desktop);
+    desktop.valid = false;
     if (app.captureDelay != 0) {
         Sleep(app.captureDelay);
         app.captureDelay = 0;
     }
+    const std::int32_t width = GetSystemMetrics(SM_CXVIRTUALSCREEN), height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    // A new 33 MB DIB section and pixel block at 4K cost their page faults on
+    // every capture: the last capture's are kept while the size stays.
+    if (!desktop.memoryDC || !desktop.pixels || width != desktop.width || height != desktop.height)
+        releaseFrozenDesktop(desktop);
     desktop.originX = GetSystemMetrics(SM_XVIRTUALSCREEN);
     desktop.originY = GetSystemMetrics(SM_YVIRTUALSCREEN);
-    desktop.width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
-    desktop.height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    if (desktop.width <= 0 || desktop.height <= 0)
+    desktop.width = width;
+    desktop.height = height;
+    if (width <= 0 || height <= 0) {
+        releaseFrozenDesktop(desktop);
         return false;
-    const std::size_t pixelCount =
-        std::size_t(static_cast<std::uint32_t>(desktop.width)) * static_cast<std::uint32_t>(desktop.height);
+    }
+    const std::size_t pixelCount = std::size_t(static_cast<std::uint32_t>(width)) * static_cast<std::uint32_t>(height);
 
     const DisplayDc screen;
-    if (!screen.get())
+    if (!screen.get()) {
+        releaseFrozenDesktop(desktop);
         return false;
-    CaptureSurface surface;
-    if (!makeSurface(screen.get(), desktop.width, desktop.height, surface))
+    }
+    if (!desktop.memoryDC) {
+        CaptureSurface surface;
+        // Only reserved here; its pages are first touched by the copy after the overlays are up.
+        std::unique_ptr<std::uint8_t[]> pixels(new (std::nothrow) std::uint8_t[pixelCount * 4]);
+        if (!pixels || !makeSurface(screen.get(), width, height, surface))
+            return false;
+        desktop.pixels = std::move(pixels);
+        desktop.memoryDC = std::exchange(surface.memoryDC, nullptr);
+        desktop.bitmap = std::exchange(surface.bitmap, nullptr);
+        desktop.previousBitmap = std::exchange(surface.previousBitmap, nullptr);
+        desktop.bits = surface.bits;
+    }
+    if (!BitBlt(desktop.memoryDC, 0, 0, width, height, screen.get(), desktop.originX, desktop.originY, SRCCOPY)) {
+        releaseFrozenDesktop(desktop);
         return false;
-    if (!BitBlt(surface.memoryDC, 0, 0, desktop.width, desktop.height, screen.get(), desktop.originX, desktop.originY,
-                SRCCOPY))
-        return false;
+    }
     GdiFlush();
-    setOpaque(surface.bits, pixelCount);
 
-    const HdrTarget target{surface.bits, desktop.originX, desktop.originY, desktop.width, desktop.height};
-    if (!runHdrPass(systemDuplication(), duplicationCache, target))
+    const HdrTarget target{desktop.bits, desktop.originX, desktop.originY, width, height};
+    if (!runHdrPass(systemDuplication(), duplicationCache, target)) {
+        releaseFrozenDesktop(desktop);
         return false;
-
-    std::unique_ptr<std::uint8_t[]> pixels = copyDesktopPixels(surface.bits, pixelCount);
-    if (!pixels)
-        return false;
-    desktop.pixels = std::move(pixels);
-    desktop.memoryDC = std::exchange(surface.memoryDC, nullptr);
-    desktop.bitmap = std::exchange(surface.bitmap, nullptr);
-    desktop.previousBitmap = std::exchange(surface.previousBitmap, nullptr);
+    }
     desktop.valid = true;
     return true;
 }
@@ -170,7 +192,13 @@ void beginCapture() {
         MessageBoxA(nullptr, captureFailedText, captureFailedCaption, MB_ICONERROR | MB_OK);
         return;
     }
-    if (app.overlaysShown)
+    if (app.overlaysShown) {
+        keepFrozenPixels();
         return;
+    }
     showOverlays();
+    // The frozen picture is painted before anything the user does not need yet.
+    for (std::uint32_t i = 0; i < app.monitorCount && i < app.overlayWindows.size(); ++i)
+        UpdateWindow(app.overlayWindows[i]);
+    keepFrozenPixels();
 }

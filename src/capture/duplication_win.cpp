@@ -2,7 +2,9 @@
 // each call as thin as the capture needs it. Both DLLs are loaded on first
 // use. The factory is kept from pass to pass while IsCurrent() says the
 // adapters are unchanged (making one costs far more than the whole pass
-// otherwise); a failed pass drops it.
+// otherwise); a failed pass drops it. prepareDuplication makes it, on the
+// GUI thread too, once start-up is done: under Wine a factory made on another
+// thread leaks at every later pass, or hangs it while that thread lives.
 #include <d3d11.h>
 #include <dxgi1_6.h>
 
@@ -10,6 +12,7 @@
 #include <utility>
 
 #include "capture/capture.h"
+#include "capture/capture_front.h"
 #include "capture/duplication.h"
 
 static_assert(resultFail == E_FAIL);
@@ -253,4 +256,20 @@ private:
 DuplicationSystem& systemDuplication() {
     static SystemDuplication system;
     return system;
+}
+
+void prepareDuplication() {
+    // What the first pass would do before any pixel moves: the factory, and
+    // every output described once (under Wine that starts the whole OpenGL
+    // stack). A failure drops the factory, and the first capture tries again.
+    DuplicationSystem& system = systemDuplication();
+    bool described = !failed(system.beginPass());
+    AdapterLuid luid;
+    for (std::uint32_t a = 0; described && !failed(system.enumAdapter(a, luid)); ++a)
+        for (std::uint32_t o = 0; described && !failed(system.enumOutput(o)); ++o) {
+            bool hasDescription = false;
+            OutputDescription description;
+            described = !failed(system.describeOutput(hasDescription, description));
+        }
+    system.endPass(described);
 }

@@ -144,6 +144,8 @@ LRESULT dispatchOverlayMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_PAINT:
         return paintOverlay(hwnd);
+    case WM_ERASEBKGND:
+        return 1; // the paint covers the whole monitor: no white fill first
     case WM_SETCURSOR:
         return onSelectionSetCursor(lp);
     case WM_MOUSEMOVE:

@@ -1,9 +1,9 @@
 // "Save As" and "Quick Save": both queue a job with a copy of the image at its
 // captured size; the save worker writes it. Save As tells the user, naming the
-// file, when nothing could be written. Quick Save checks its folder,
-// picks a free name and makes the folder; the window closes only once the
-// worker reports the file written, and stays open, with a message, when the
-// folder or the file fails.
+// file, when nothing could be written. Quick Save checks its folder, picks a
+// free name and makes the folder; a window that closes after the save is
+// hidden at once and destroyed only once the worker reports the file written;
+// when the folder or the file fails it stays or comes back, with a message.
 #include "shots/shots.h"
 
 #include <commdlg.h>
@@ -192,16 +192,18 @@ void quickSaveScreenshot(const ScreenshotWindow& shot) {
         tellQuickSaveFailed(quickSaveFolder, FolderProblem::tooLong);
         return;
     }
-    std::unique_ptr<std::uint8_t[]> image = copyImage(shot);
-    if (!image)
-        return;
-    // The window stays until the file is known to be there: a full drive or a
-    // read-only folder only shows when the worker writes.
+    // The record stays until the file is known to be there: a full drive or a
+    // read-only folder only shows when the worker writes. The window leaves the
+    // screen now; the user is done with it.
     const WPARAM serial = ++lastQuickSave;
-    pendingQuickSaves[serial] = PendingQuickSave{shot.hwnd, quickSaveFolder, preferences.closeScreenshotOnSave};
+    const bool closeWhenWritten = preferences.closeScreenshotOnSave;
+    pendingQuickSaves[serial] = PendingQuickSave{shot.hwnd, quickSaveFolder, closeWhenWritten};
+    if (closeWhenWritten)
+        ShowWindow(shot.hwnd, SW_HIDE);
     const HWND reportTo = app.trayWindow;
+    // The job takes its own copy of the pixels, straight from the record.
     enqueueSave(
-        name.c_str(), image.get(), static_cast<std::uint32_t>(shot.imageWidth),
+        name.c_str(), shot.pixels.get(), static_cast<std::uint32_t>(shot.imageWidth),
         static_cast<std::uint32_t>(shot.imageHeight), preferences.defaultFormat,
         [reportTo, serial](bool written) { PostMessageA(reportTo, quickSaveWrittenMessage, serial, written ? 1 : 0); });
 }
@@ -212,14 +214,16 @@ void onQuickSaveWritten(WPARAM serial, bool written) {
         return;
     const PendingQuickSave done = found->second;
     pendingQuickSaves.erase(found);
+    // The user may have closed it, or other windows may have moved its slot.
+    const auto open = app.screenshotIndex.find(done.window);
+    const bool stillOpen = open != app.screenshotIndex.end() && app.screenshots[open->second];
     if (!written) {
+        // Back where it was (a hidden window keeps its place), before the message names the folder.
+        if (stillOpen && done.closeWhenWritten)
+            ShowWindow(done.window, SW_SHOW);
         tellQuickSaveNotWritten(done.folder);
         return;
     }
-    if (!done.closeWhenWritten)
-        return;
-    // The user may have closed it, or other windows may have moved its slot.
-    const auto open = app.screenshotIndex.find(done.window);
-    if (open != app.screenshotIndex.end() && app.screenshots[open->second])
+    if (done.closeWhenWritten && stillOpen)
         closeScreenshot(open->second);
 }

@@ -36,10 +36,10 @@ void copyScreenshot(const ScreenshotWindow& shot);
 // name that gets no format, or a file that cannot be written, is told in a
 // "Save As" message.
 void saveScreenshotAs(const ScreenshotWindow& shot);
-// "Quick Save": a free name in the Quick Save folder (made when missing). The
-// window closes once the file is written when closeScreenshotOnSave is set,
-// and stays open, with a message, when the folder cannot be made or the file
-// cannot be written.
+// "Quick Save": a free name in the Quick Save folder (made when missing). When
+// closeScreenshotOnSave is set the window is hidden as the save is queued and
+// closed once the file is written; it stays, or comes back where it was, with
+// a message, when the folder cannot be made or the file cannot be written.
 void quickSaveScreenshot(const ScreenshotWindow& shot);
 // Posted to the tray window by the save worker after a Quick Save was tried:
 // wParam its number, lParam 1 when the file was written.

@@ -555,6 +555,15 @@ TEST_F(CaptureProgram, ACaptureFailureShowsTheMessageAndTheNextCaptureTriesAgain
     struct Restore {
         ~Restore() { refuseDxgi(false); }
     } restore;
+    // dxgi.dll is loaded just after start-up: refused only to a program started after the refusal.
+    ASSERT_TRUE(chooseTrayItem(*orvane, exitItem));
+    ASSERT_EQ(process->waitForExit(5000), 0u);
+    iconsBefore = trayIcons();
+    process = std::make_unique<Process>();
+    ASSERT_TRUE(process->started());
+    orvane = std::make_unique<RunningOrvane>(RunningOrvane{*process});
+    ASSERT_TRUE(waitForStartUp(*process, iconsBefore, *orvane)) << "no tray window or icon";
+    process->waitUntilIdle(5000);
     pressKey(VK_SNAPSHOT);
     HWND box = nullptr;
     ASSERT_TRUE(waitUntil(

@@ -2,6 +2,11 @@
 // program, as a user meets them.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <tlhelp32.h>
+
+#include <cctype>
 #include <set>
 
 #include "driver.h"
@@ -9,6 +14,26 @@
 using namespace driver;
 
 namespace {
+
+// Whether `process` has a module of this file name (letter case aside) loaded.
+bool moduleLoaded(DWORD process, std::string name) {
+    const auto lower = [](std::string text) {
+        for (char& c : text)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    };
+    name = lower(name);
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, process);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return false;
+    MODULEENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
+    bool found = false;
+    for (BOOL more = Module32First(snapshot, &entry); more && !found; more = Module32Next(snapshot, &entry))
+        found = lower(entry.szModule) == name;
+    CloseHandle(snapshot);
+    return found;
+}
 
 class TrayProgram : public ::testing::Test {
 protected:
@@ -42,6 +67,12 @@ TEST_F(TrayProgram, StartUpShowsNoWindowAndAddsOneIcon) {
     }
     EXPECT_FALSE(IsWindowVisible(orvane.trayWindow));
     EXPECT_EQ(windowTitle(orvane.trayWindow), ".");
+}
+
+// Catches a first capture that still has to load dxgi.dll and make the DXGI factory itself.
+TEST_F(TrayProgram, DesktopDuplicationIsMadeReadyWithoutACapture) {
+    EXPECT_TRUE(waitUntil([&] { return moduleLoaded(process.id(), "dxgi.dll"); }, 5000))
+        << "dxgi.dll was not loaded after start-up";
 }
 
 TEST_F(TrayProgram, ASecondCopyEndsAtOnceWithCodeZeroAndAddsNothing) {

@@ -2,15 +2,18 @@
 // request freezes the real screen (GDI, and no desktop duplication since
 // Wine's outputs are SDR), the overlays come up borderless over each monitor,
 // the hook is installed afresh, and screenshot windows are made from the
-// frozen pixels with unique cache files and no limit on their number.
+// frozen pixels with unique cache files and no limit on their number; Quick
+// Save takes a window off the screen before its file is written.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/app.h"
@@ -173,6 +176,38 @@ TEST_F(CaptureInProcess, TheCaptureRequestFreezesTheScreenWithGdiAloneAndInstall
     app.trayMenu = nullptr;
 }
 
+// Catches a reused pixel block that keeps the last capture's picture, or a new
+// DIB section made on every capture of an unchanged screen.
+TEST_F(CaptureInProcess, ASecondCaptureOfTheSameScreenReusesTheBlocksAndCopiesItsOwnPicture) {
+    ASSERT_TRUE(createTrayWindow());
+    SendMessageA(app.trayWindow, captureRequestMessage, 0, 0);
+    FrozenDesktop& desktop = app.frozenDesktop;
+    ASSERT_TRUE(desktop.valid);
+    const HBITMAP firstBitmap = desktop.bitmap;
+    const std::uint8_t* firstBlock = desktop.pixels.get();
+    tearDownSelection();
+    const std::size_t bytes = std::size_t(desktop.width) * std::size_t(desktop.height) * 4;
+    std::memset(desktop.pixels.get(), 0, bytes); // what the second capture must overwrite
+
+    SendMessageA(app.trayWindow, captureRequestMessage, 0, 0);
+    ASSERT_TRUE(desktop.valid);
+    EXPECT_EQ(desktop.bitmap, firstBitmap);
+    EXPECT_EQ(desktop.pixels.get(), firstBlock);
+    BITMAP info{};
+    ASSERT_EQ(GetObjectA(desktop.bitmap, sizeof(info), &info), static_cast<int>(sizeof(info)));
+    EXPECT_EQ(std::memcmp(info.bmBits, desktop.pixels.get(), bytes), 0);
+    bool opaque = true;
+    for (std::size_t i = 3; i < bytes; i += 4)
+        opaque &= desktop.pixels[i] == 255;
+    EXPECT_TRUE(opaque);
+
+    tearDownSelection();
+    DestroyWindow(app.trayWindow);
+    DestroyMenu(app.trayMenu);
+    app.trayWindow = nullptr;
+    app.trayMenu = nullptr;
+}
+
 TEST_F(CaptureInProcess, AScreenshotShowsTheFrozenPixelsAndQueuesItsCacheFile) {
     freezePicture(-40, -20, 200, 120);
     createScreenshot(-30, -10, 60, 40);
@@ -287,6 +322,104 @@ TEST_F(CaptureInProcess, ANameTakenByAFileLeftInTheFolderIsNotReused) {
         EXPECT_NE(app.screenshots[i]->cachePath, kept);
     runSavePass();
     EXPECT_EQ(fs::last_write_time(kept), written);
+}
+
+// --- Quick Save ----------------------------------------------------------------------------
+
+// Handles what the save worker posted to the tray window.
+void deliverPostedMessages() {
+    MSG msg{};
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageA(&msg);
+}
+
+class QuickSaveInProcess : public CaptureInProcess {
+protected:
+    void SetUp() override {
+        CaptureInProcess::SetUp();
+        if (!app.trayWindow || !IsWindow(app.trayWindow)) {
+            ASSERT_TRUE(createTrayWindow());
+        }
+        quickSaveFolder = fs::path(app.cacheFolder).parent_path().parent_path().string() + "\\quick\\";
+        freezePicture(0, 0, 64, 48);
+        createScreenshot(5, 5, 30, 20);
+        ASSERT_EQ(app.screenshotCount, 1u);
+        shot = app.screenshots[0]->hwnd;
+        GetWindowRect(shot, &placed);
+        runSavePass(); // the cache file, so that only the Quick Save is left for the worker
+    }
+    void TearDown() override {
+        CaptureInProcess::TearDown();
+        quickSaveFolder.clear();
+    }
+    std::vector<std::string> savedFiles() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(quickSaveFolder))
+            names.push_back(entry.path().filename().string());
+        return names;
+    }
+    HWND shot = nullptr;
+    RECT placed{};
+};
+
+// Catches a window that stays on the screen until its file is written.
+TEST_F(QuickSaveInProcess, TheWindowLeavesTheScreenAtOnceAndClosesOnceTheFileIsWritten) {
+    preferences.closeScreenshotOnSave = true;
+    quickSaveScreenshot(*app.screenshots[0]);
+    EXPECT_FALSE(IsWindowVisible(shot));
+    ASSERT_TRUE(IsWindow(shot)) << "closed before the worker wrote the file";
+    EXPECT_EQ(app.screenshotCount, 1u);
+    EXPECT_TRUE(savedFiles().empty());
+
+    runSavePass();
+    deliverPostedMessages();
+    EXPECT_FALSE(IsWindow(shot));
+    EXPECT_EQ(app.screenshotCount, 0u);
+    EXPECT_EQ(savedFiles().size(), 1u);
+}
+
+// Catches a hidden window lost, or shown elsewhere or after the message, when its file fails.
+TEST_F(QuickSaveInProcess, AFileThatCannotBeWrittenBringsTheWindowBackWhereItWasWithTheMessage) {
+    preferences.closeScreenshotOnSave = true;
+    quickSaveScreenshot(*app.screenshots[0]);
+    ASSERT_FALSE(IsWindowVisible(shot));
+    fs::remove_all(quickSaveFolder); // gone before the worker writes
+
+    std::atomic<bool> visibleWithMessage{false};
+    std::atomic<bool> messageSeen{false};
+    RECT shownAt{};
+    std::thread watcher([&] {
+        for (int i = 0; i < 250; ++i) {
+            const HWND box = FindWindowA("#32770", "Quick Save");
+            if (box && IsWindowVisible(box)) {
+                messageSeen = true;
+                visibleWithMessage = IsWindowVisible(shot) != FALSE;
+                GetWindowRect(shot, &shownAt);
+                PostMessageA(box, WM_COMMAND, IDOK, 0);
+                return;
+            }
+            Sleep(20);
+        }
+    });
+    runSavePass();
+    deliverPostedMessages();
+    watcher.join();
+    EXPECT_TRUE(messageSeen);
+    EXPECT_TRUE(visibleWithMessage);
+    EXPECT_TRUE(EqualRect(&shownAt, &placed));
+    EXPECT_TRUE(IsWindow(shot));
+    EXPECT_EQ(app.screenshotCount, 1u);
+}
+
+// Catches a window hidden although the user asked to keep it after a save.
+TEST_F(QuickSaveInProcess, WithCloseAfterSaveOffTheWindowStaysShown) {
+    preferences.closeScreenshotOnSave = false;
+    quickSaveScreenshot(*app.screenshots[0]);
+    EXPECT_TRUE(IsWindowVisible(shot));
+    runSavePass();
+    deliverPostedMessages();
+    EXPECT_TRUE(IsWindowVisible(shot));
+    EXPECT_EQ(savedFiles().size(), 1u);
 }
 
 } // namespace
