@@ -10,7 +10,7 @@
 
 constexpr UINT trayCallbackMessage = WM_USER + 1;  // from the notification icon; lParam = mouse message
 constexpr UINT captureRequestMessage = WM_APP + 1; // posted by the keyboard hook
-constexpr UINT prepareCaptureMessage = WM_APP + 3; // posted once by start-up
+constexpr UINT prepareCaptureMessage = WM_APP + 4; // posted once by start-up
 
 // Tray menu.
 constexpr UINT_PTR trayBeginCaptureCommand = 999;
