@@ -2,11 +2,13 @@
 // 4:4:4, baseline, standard Huffman tables, accurate DCT) and memcpy as peers
 // in the same run. Files go to a scratch folder under the system temp folder.
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <stdexcept>
+#include <thread>
 
 #include <time.h>
 
@@ -229,6 +231,89 @@ void BM_memcpyBgra(benchmark::State& state) {
     setPixels(state, c);
 }
 
+// A Ctrl+drag right after a burst of 4K captures: `burst` cache jobs of the
+// desktop (PNG, the default format) queued back to back, then the drag waits
+// for the last one's file. The clock runs from the press (just after the last
+// job is queued) until that file is written by the save worker. Modes:
+// 0 promoted while the worker has not taken any job of the burst (it is
+// started at the press, since on a loaded machine its 200 ms sleep may end
+// while the burst is still being copied); 1 promoted while the worker writes
+// the first job (it cannot be stopped midway); 2 not promoted, so the wait is
+// the worker's next pass and the whole queue; 3 the peer, one saveImage of the
+// same picture on this thread.
+enum DragMode { promotedIdle, promotedBehindWrite, wholeQueue, encodeAlone };
+constexpr int burst = 4;
+
+void BM_dragAfterBurst(benchmark::State& state) {
+    const auto mode = static_cast<DragMode>(state.range(0));
+    const Corpus& c = corpus(names[0]);
+    std::string paths[burst];
+    for (int i = 0; i < burst; ++i)
+        paths[i] = scratch(("bench-drag-" + std::to_string(i) + ".png").c_str());
+    running = true;
+    std::thread worker;
+    if (mode != promotedIdle)
+        worker = std::thread(saveWorker);
+    // The share of presses whose job was written before every other job of the burst.
+    int writtenFirst = 0;
+    double queuedSeconds = 0;
+    using Clock = std::chrono::steady_clock;
+    for (auto _ : state) {
+        std::atomic<int> order{0};
+        int lastOrder = -1;
+        auto enqueue = [&](int i) {
+            enqueueSave(paths[i].c_str(), c.image.bgra.data(), c.image.width, c.image.height, pngFormat, [&, i](bool) {
+                const int at = order++;
+                if (i == burst - 1)
+                    lastOrder = at;
+            });
+        };
+        Clock::time_point press;
+        if (mode == encodeAlone) {
+            press = Clock::now();
+            saveImage(paths[burst - 1].c_str(), c.image.bgra.data(), c.image.width, c.image.height, pngFormat, true);
+        } else {
+            const auto first = Clock::now();
+            enqueue(0);
+            if (mode == promotedBehindWrite)
+                promoteSave(paths[0]); // the worker takes it at once
+            for (int i = 1; i < burst; ++i)
+                enqueue(i);
+            press = Clock::now();
+            queuedSeconds += std::chrono::duration<double>(press - first).count();
+            if (mode != wholeQueue)
+                promoteSave(paths[burst - 1]);
+            if (mode == promotedIdle)
+                worker = std::thread(saveWorker);
+            waitForSave(paths[burst - 1], std::chrono::minutes(1));
+        }
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - press).count());
+        writtenFirst += lastOrder == 0;
+        // Only the press is timed: the rest of the burst is dropped.
+        for (const std::string& path : paths)
+            abandonSave(path);
+        waitForAllSaves(std::chrono::minutes(1));
+        if (mode == promotedIdle) {
+            running = false; // ends within its sleep
+            worker.join();
+            running = true;
+        }
+    }
+    running = false; // the worker ends after its current sleep, its last pass finding nothing
+    if (worker.joinable())
+        worker.join();
+    for (const std::string& path : paths)
+        std::remove(path.c_str());
+    const char* const labels[] = {"promoted, worker idle", "promoted, behind the write under way",
+                                  "not promoted, whole queue", "one encode alone"};
+    state.SetLabel(labels[mode]);
+    if (mode != encodeAlone) {
+        const double n = double(state.iterations());
+        state.counters["written_first"] = double(writtenFirst) / n;
+        state.counters["burst_queued_ms"] = queuedSeconds / n * 1e3;
+    }
+}
+
 void corpusArgs(benchmark::internal::Benchmark* b) { b->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond); }
 // The JPEG writers also on the harder and the easier pictures.
 void allArgs(benchmark::internal::Benchmark* b) { b->DenseRange(0, 5)->Unit(benchmark::kMillisecond); }
@@ -247,6 +332,8 @@ BENCHMARK(BM_pngPair)->Apply(corpusArgs)->MinTime(5);
 BENCHMARK_CAPTURE(BM_saveImage, bmp, "bench.bmp")->Apply(corpusArgs);
 BENCHMARK(BM_pngConversion)->Apply(corpusArgs);
 BENCHMARK(BM_memcpyBgra)->Apply(corpusArgs);
+// Each press costs one to five 4K PNG encodes: a fixed few per repetition.
+BENCHMARK(BM_dragAfterBurst)->DenseRange(0, 3)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
 
