@@ -76,7 +76,6 @@ struct AppState {
     // Capture and selection in progress.
     bool captureActive = false;
     bool overlaysShown = false;
-    std::uint32_t captureDelay = 0;   // milliseconds the next capture waits first
     std::vector<HWND> overlayWindows; // monitorCount entries
     std::map<HWND, std::uint32_t> overlayMap;
     POINT selectionAnchor{};

@@ -4,8 +4,8 @@
 
 struct FrozenDesktop;
 
-// Starts a capture unless one is running: waits app.captureDelay first,
-// freezes the screen, shows the overlays. A failed capture shows the HDR
+// Starts a capture unless one is running: freezes the screen, shows the
+// overlays ("Begin Capture" delays the call by a timer, not here). A failed capture shows the HDR
 // message box and leaves no capture running.
 void beginCapture();
 // Freezes the whole virtual screen (GDI, then the HDR outputs by desktop

@@ -132,10 +132,6 @@ void releaseDuplicationCache() { duplicationCache.clear(); }
 bool captureDesktop() {
     FrozenDesktop& desktop = app.frozenDesktop;
     desktop.valid = false;
-    if (app.captureDelay != 0) {
-        Sleep(app.captureDelay);
-        app.captureDelay = 0;
-    }
     const std::int32_t width = GetSystemMetrics(SM_CXVIRTUALSCREEN), height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
     // A new 33 MB DIB section and pixel block at 4K cost their page faults on
     // every capture: the last capture's are kept while the size stays.
