@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <string>
 
 #include "app/exit_codes.h"
@@ -47,6 +48,16 @@ int runOrvane(HINSTANCE instance);
 // Ends the process at once with `code`: the save worker finishes what is
 // queued and is joined, the notification icon is removed, then exit().
 [[noreturn]] void endProcess(ExitCode code);
+
+// Runs what a window procedure does for one message: no exception may unwind
+// through the system's dispatch, so one ends the program as the entry point would.
+template <typename Handler> auto guarded(Handler handler) -> decltype(handler()) {
+    try {
+        return handler();
+    } catch (const std::exception&) {
+        endProcess(ExitCode::normal);
+    }
+}
 
 // Start-up steps, in the order runOrvane takes them.
 bool registerWindowClasses();

@@ -5,8 +5,6 @@
 
 #include <chrono>
 #include <cstring>
-#include <exception>
-
 #include "app/app.h"
 #include "app/app_state.h"
 #include "app/decisions.h"
@@ -184,10 +182,5 @@ void removeTrayIcon() {
 }
 
 LRESULT CALLBACK trayWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    try {
-        return dispatchTrayMessage(hwnd, msg, wp, lp);
-    } catch (const std::exception&) {
-        // Nothing may unwind through the system's dispatch: end as the entry point would.
-        endProcess(ExitCode::normal);
-    }
+    return guarded([&] { return dispatchTrayMessage(hwnd, msg, wp, lp); });
 }

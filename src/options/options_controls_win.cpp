@@ -4,7 +4,6 @@
 // before it is first shown, so a lookup misses only for a stray control.
 #include <shlobj.h>
 
-#include <exception>
 #include <string>
 
 #include "app/app.h"
@@ -230,15 +229,6 @@ void onBrowseReleased(HWND hwnd) {
         return; // no file-system path: keep the folder there was
     quickSaveFolder = browsedFolder(path);
     SetWindowTextA(optionsUi.pathEdit, quickSaveFolder.c_str());
-}
-
-// Nothing may unwind through the system's dispatch: end as the entry point would.
-template <typename Handler> void guarded(Handler handler) {
-    try {
-        handler();
-    } catch (const std::exception&) {
-        endProcess(ExitCode::normal);
-    }
 }
 
 } // namespace

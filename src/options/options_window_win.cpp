@@ -3,7 +3,6 @@
 // memory at once; the close takes the typed folder and writes prefs.txt.
 // The tables of OptionsUi hold exactly the controls of the open window.
 #include <algorithm>
-#include <exception>
 #include <string>
 
 #include "app/app.h"
@@ -169,11 +168,6 @@ void applyOptions() {
 }
 
 LRESULT CALLBACK optionsWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    try {
-        handleOptionsMessage(hwnd, msg);
-    } catch (const std::exception&) {
-        // Nothing may unwind through the system's dispatch: end as the entry point would.
-        endProcess(ExitCode::normal);
-    }
+    guarded([&] { handleOptionsMessage(hwnd, msg); });
     return DefWindowProcA(hwnd, msg, wp, lp);
 }

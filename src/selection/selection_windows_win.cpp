@@ -2,8 +2,6 @@
 // operations they share with the screenshot windows and the Escape key. The
 // overlays take no mouse capture: every window under the pointer feeds the
 // one anchor and cursor point, and whichever gets the release ends the capture.
-#include <exception>
-
 #include "app/app.h"
 #include "app/app_state.h"
 #include "app/gdi_ledger.h"
@@ -178,19 +176,9 @@ LRESULT dispatchSelectionMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 } // namespace
 
 LRESULT CALLBACK overlayWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    try {
-        return dispatchOverlayMessage(hwnd, msg, wp, lp);
-    } catch (const std::exception&) {
-        // Nothing may unwind through the system's dispatch: end as the entry point would.
-        endProcess(ExitCode::normal);
-    }
+    return guarded([&] { return dispatchOverlayMessage(hwnd, msg, wp, lp); });
 }
 
 LRESULT CALLBACK selectionWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    try {
-        return dispatchSelectionMessage(hwnd, msg, wp, lp);
-    } catch (const std::exception&) {
-        // Nothing may unwind through the system's dispatch: end as the entry point would.
-        endProcess(ExitCode::normal);
-    }
+    return guarded([&] { return dispatchSelectionMessage(hwnd, msg, wp, lp); });
 }

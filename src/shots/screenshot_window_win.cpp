@@ -4,8 +4,6 @@
 // on a right release, and takes part in a running selection.
 #include <shellscalingapi.h>
 
-#include <exception>
-
 #include "app/app.h"
 #include "app/gdi_ledger.h"
 #include "prefs/prefs.h"
@@ -214,10 +212,5 @@ LRESULT dispatchScreenshotMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 } // namespace
 
 LRESULT CALLBACK screenshotWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    try {
-        return dispatchScreenshotMessage(hwnd, msg, wp, lp);
-    } catch (const std::exception&) {
-        // Nothing may unwind through the system's dispatch: end as the entry point would.
-        endProcess(ExitCode::normal);
-    }
+    return guarded([&] { return dispatchScreenshotMessage(hwnd, msg, wp, lp); });
 }
