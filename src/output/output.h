@@ -126,9 +126,6 @@ void runSavePass(SaveJobWriter write = writeSaveJob);
 
 // Whether a job for exactly this path is queued or being written.
 bool savePending(std::string_view path);
-// Waits until no job for this path is queued or being written; false when
-// `timeout` passed first. Any thread but the worker's.
-bool waitForSave(std::string_view path, std::chrono::milliseconds timeout);
 
 // Drops the queued jobs for exactly this path and returns at once; a job being
 // written at the moment is marked, and the worker deletes its file once it is

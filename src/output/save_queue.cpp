@@ -19,7 +19,7 @@ std::atomic<bool> running{false};
 
 namespace {
 
-// Signalled after every job the worker has written; waitForSave sleeps on it.
+// Signalled after every job the worker has written; waitForAllSaves sleeps on it.
 std::condition_variable saveWritten;
 // Signalled by promoteSave; the worker sleeps on it between passes.
 std::condition_variable workerWake;
@@ -113,7 +113,7 @@ void runSavePass(SaveJobWriter write) {
                 return;
             }
             // The job stays in its slot while it is written, so that it still
-            // counts as pending for savePending and waitForSave.
+            // counts as pending for savePending and waitForAllSaves.
             job = saveQueue[i].get();
             if (!job)
                 continue; // discarded
@@ -141,11 +141,6 @@ void runSavePass(SaveJobWriter write) {
 bool savePending(std::string_view path) {
     std::lock_guard<std::mutex> hold(saveQueueLock);
     return pendingLocked(path);
-}
-
-bool waitForSave(std::string_view path, std::chrono::milliseconds timeout) {
-    std::unique_lock<std::mutex> hold(saveQueueLock);
-    return saveWritten.wait_for(hold, timeout, [&] { return !pendingLocked(path); });
 }
 
 void abandonSave(std::string_view path) {

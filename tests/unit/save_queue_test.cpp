@@ -173,14 +173,15 @@ TEST_F(SaveQueue, AJobCountsAsPendingUntilItIsWritten) {
     EXPECT_FALSE(savePending("a.png"));
 }
 
-TEST_F(SaveQueue, WaitForSaveReturnsOnceTheFileIsWritten) {
+// The end of a session waits on this before the process may be ended.
+TEST_F(SaveQueue, WaitForAllSavesReturnsOnceTheFileIsWritten) {
     const auto pixels = makeFPictureBgra(8, 8);
     const std::string path = dir_.file("wait.bmp");
-    EXPECT_TRUE(waitForSave(path, std::chrono::milliseconds(0))) << "nothing queued: nothing to wait for";
+    EXPECT_TRUE(waitForAllSaves(std::chrono::milliseconds(0))) << "nothing queued: nothing to wait for";
     enqueueSave(path.c_str(), pixels.data(), 8, 8, 2);
-    EXPECT_FALSE(waitForSave(path, std::chrono::milliseconds(20))) << "no worker yet";
+    EXPECT_FALSE(waitForAllSaves(std::chrono::milliseconds(20))) << "no worker yet";
     startWorker();
-    EXPECT_TRUE(waitForSave(path, std::chrono::seconds(10)));
+    EXPECT_TRUE(waitForAllSaves(std::chrono::seconds(10)));
     EXPECT_EQ(readFileBytes(path).size(), 54u + 8 * 24);
 }
 
