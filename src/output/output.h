@@ -1,6 +1,6 @@
 // Image output: the JPEG and BMP writers, the save dispatch and the save queue.
-// Pixel buffers handed in are top-down rows packed without gaps. Everything
-// here except enqueueSave runs on the save worker thread.
+// Pixel buffers handed in are top-down rows packed without gaps. Saves run on
+// the save worker thread, and a promoted one on a thread of its own beside it.
 #pragma once
 
 #include <atomic>
@@ -43,8 +43,8 @@ void fileBytesSink(const std::uint8_t* bytes, std::size_t count);
 // Writes what the two sinks have gathered to saveStream; due before it is closed.
 void flushFileByteSink();
 
-// The file fileByteSink writes to; open only inside one JPEG save.
-extern std::FILE* saveStream;
+// The file fileByteSink writes to, the calling thread's; open only inside one JPEG save.
+extern thread_local std::FILE* saveStream;
 
 // --- BMP writer ------------------------------------------------------------
 
@@ -99,7 +99,7 @@ struct SaveJob {
     std::uint32_t height = 0;
     ImageFormat format = pngFormat;
     bool bgra = true;
-    // Called on the worker thread once the job has been tried, with whether
+    // Called on the thread that wrote it once the job has been tried, with whether
     // the file was written; empty for the saves nobody waits on.
     std::function<void(bool written)> done;
 };
@@ -133,8 +133,9 @@ bool savePending(std::string_view path);
 void abandonSave(std::string_view path);
 
 // Moves the queued job for exactly this path ahead of every other queued job
-// and wakes the worker, so that it is written next; true when such a job is
-// queued or already being written, false when there is none.
+// and wakes the worker, so that it is written next; while the worker writes
+// another job, the promoted one is written at once beside it instead. True
+// when such a job is queued or already being written, false when there is none.
 bool promoteSave(std::string_view path);
 
 // Whether any job is queued or being written.

@@ -16,14 +16,15 @@
 #include "output/output.h"
 #include "output/pixel_layout.h"
 
-std::FILE* saveStream = nullptr;
+thread_local std::FILE* saveStream = nullptr;
 
 namespace {
 
 // The JPEG writer emits one byte at a time; they are gathered here and go to
-// saveStream in large writes. Worker thread only, like saveStream itself.
-std::uint8_t saveBuffer[1 << 16];
-std::size_t saveBuffered = 0;
+// saveStream in large writes. Each thread that saves has its own, like
+// saveStream itself: a promoted job is written beside the worker's.
+thread_local std::uint8_t saveBuffer[1 << 16];
+thread_local std::size_t saveBuffered = 0;
 
 } // namespace
 

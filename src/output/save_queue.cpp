@@ -9,6 +9,8 @@
 #include <exception>
 #include <limits>
 #include <new>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "output/output.h"
@@ -30,13 +32,69 @@ bool wakeRequested = false;
 constexpr std::size_t noJob = std::numeric_limits<std::size_t>::max();
 std::size_t writingSlot = noJob;
 bool writingAbandoned = false;
+// The writer of the pass in progress, for the express job.
+SaveJobWriter passWriter = writeSaveJob;
+
+// A job promoted while the worker writes another is written beside it by a
+// thread of its own, so that whoever waits for it waits one encode, not the
+// rest of another one too. At most one at a time; lock held for all three.
+std::unique_ptr<SaveJob> expressJob;
+bool expressAbandoned = false;
+bool expressActive = false; // until its thread has nothing left to do
 
 // Whether a job for `path` waits in the queue or is being written. Lock held.
 bool pendingLocked(std::string_view path) {
+    if (expressJob && path == expressJob->path.get())
+        return true;
     for (const auto& job : saveQueue)
         if (job && path == job->path.get())
             return true;
     return false;
+}
+
+bool anyPendingLocked() {
+    return expressActive || std::any_of(saveQueue.begin(), saveQueue.end(), [](const auto& job) { return job != nullptr; });
+}
+
+void writeExpressJob(SaveJobWriter write) {
+    SaveJob* job = nullptr;
+    {
+        std::lock_guard<std::mutex> hold(saveQueueLock);
+        job = expressJob.get();
+    }
+    write(*job);
+    std::unique_ptr<SaveJob> done;
+    bool abandoned = false;
+    {
+        std::lock_guard<std::mutex> hold(saveQueueLock);
+        done = std::move(expressJob);
+        abandoned = expressAbandoned;
+    }
+    if (abandoned)
+        std::remove(done->path.get());
+    done.reset();
+    // Under the lock: once it is let go this thread touches nothing shared,
+    // so that the process may end as soon as a waiter hears it.
+    std::lock_guard<std::mutex> hold(saveQueueLock);
+    expressActive = false;
+    saveWritten.notify_all();
+}
+
+// Hands the queued job in `slot` to an express thread; false, with the job
+// left in its slot, when one is running already or no thread can be made. Lock held.
+bool startExpressLocked(std::size_t slot) {
+    if (expressActive)
+        return false;
+    expressJob = std::move(saveQueue[slot]);
+    expressAbandoned = false;
+    try {
+        std::thread(writeExpressJob, passWriter).detach();
+    } catch (const std::system_error&) {
+        saveQueue[slot] = std::move(expressJob);
+        return false;
+    }
+    expressActive = true;
+    return true;
 }
 
 constexpr auto saveWorkerInterval = std::chrono::milliseconds(200);
@@ -104,6 +162,10 @@ void writeSaveJob(const SaveJob& job) {
 }
 
 void runSavePass(SaveJobWriter write) {
+    {
+        std::lock_guard<std::mutex> hold(saveQueueLock);
+        passWriter = write;
+    }
     for (std::size_t i = 0;; ++i) {
         SaveJob* job = nullptr;
         {
@@ -147,6 +209,8 @@ void abandonSave(std::string_view path) {
     std::vector<std::unique_ptr<SaveJob>> dropped;
     {
         std::lock_guard<std::mutex> hold(saveQueueLock);
+        if (expressJob && path == expressJob->path.get())
+            expressAbandoned = true;
         for (std::size_t i = 0; i < saveQueue.size(); ++i) {
             if (!saveQueue[i] || path != saveQueue[i]->path.get())
                 continue;
@@ -169,12 +233,16 @@ bool promoteSave(std::string_view path) {
         std::lock_guard<std::mutex> hold(saveQueueLock);
         // Every slot before the first live one is written or dropped, so the
         // first live slot that is not being written is the next to be taken.
+        if (expressJob && path == expressJob->path.get())
+            return true;
         std::size_t front = noJob;
         for (std::size_t i = 0; i < saveQueue.size(); ++i) {
             if (!saveQueue[i])
                 continue;
             if (path == saveQueue[i]->path.get()) {
                 if (i == writingSlot)
+                    return true;
+                if (writingSlot != noJob && startExpressLocked(i))
                     return true;
                 if (front == noJob)
                     front = i;
@@ -195,14 +263,12 @@ bool promoteSave(std::string_view path) {
 
 bool anySavePending() {
     std::lock_guard<std::mutex> hold(saveQueueLock);
-    return std::any_of(saveQueue.begin(), saveQueue.end(), [](const auto& job) { return job != nullptr; });
+    return anyPendingLocked();
 }
 
 bool waitForAllSaves(std::chrono::milliseconds timeout) {
     std::unique_lock<std::mutex> hold(saveQueueLock);
-    return saveWritten.wait_for(hold, timeout, [] {
-        return std::none_of(saveQueue.begin(), saveQueue.end(), [](const auto& job) { return job != nullptr; });
-    });
+    return saveWritten.wait_for(hold, timeout, [] { return !anyPendingLocked(); });
 }
 
 void saveWorker() {
@@ -211,8 +277,12 @@ void saveWorker() {
         // cleared is written by this pass, even on the way out.
         const bool stopping = !running.load();
         runSavePass();
-        if (stopping)
+        if (stopping) {
+            // The express thread is detached: nothing may end under it.
+            std::unique_lock<std::mutex> hold(saveQueueLock);
+            saveWritten.wait(hold, [] { return !expressActive; });
             return;
+        }
         std::unique_lock<std::mutex> hold(saveQueueLock);
         workerWake.wait_for(hold, saveWorkerInterval, [] { return wakeRequested; });
         wakeRequested = false;
