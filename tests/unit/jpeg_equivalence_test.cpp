@@ -78,15 +78,19 @@ void expectTheStandardsFile(const Bytes& rgb, std::uint32_t width, std::uint32_t
     const std::vector<jpeg_reference::Block> expected = jpeg_reference::quantisedBlocks(rgb.data(), width, height);
     ASSERT_EQ(parsed.blocks.size(), expected.size()) << what;
     std::vector<jpeg_reference::Block> written(expected.size());
-    std::size_t exact = 0;
+    std::size_t exact = 0, farBlock = 0, farIndex = 0;
+    int farthest = 0;
     for (std::size_t b = 0; b < expected.size(); ++b)
         for (std::size_t k = 0; k < 64; ++k) {
             written[b][k] = parsed.blocks[b].coefficients[k];
-            // The writer's single-precision scaled DCT is not the real-valued
-            // one: a value within a hair of a rounding boundary may go either way.
-            ASSERT_LE(std::abs(written[b][k] - expected[b][k]), 1) << what << ": block " << b << ", zig-zag " << k;
-            exact += written[b][k] == expected[b][k];
+            const int off = std::abs(written[b][k] - expected[b][k]);
+            exact += off == 0;
+            if (off > farthest)
+                farthest = off, farBlock = b, farIndex = k;
         }
+    // The writer's single-precision scaled DCT is not the real-valued one: a
+    // value within a hair of a rounding boundary may go either way.
+    ASSERT_LE(farthest, 1) << what << ": block " << farBlock << ", zig-zag " << farIndex;
     EXPECT_GE(exact * 100, expected.size() * 64 * 99) << what << ": too many coefficients one step off";
     expectEqualFiles(file,
                      jpeg_reference::encodeFile(written, static_cast<std::uint16_t>(width),
@@ -156,7 +160,7 @@ TEST(JpegEquivalence, EdgeSizesFollowTheStandard) {
 // Catches a difference that only whole pictures show: long runs of flat
 // panels, thin lines, text edges and grain, many restarts of the coder's state.
 TEST(JpegEquivalence, GeneratedPicturesFollowTheStandard) {
-    for (const char* name : {"desktop_1920x1080.png", "desktop_3840x2160.png", "photo_3840x2160.png"}) {
+    for (const char* name : {"desktop_1920x1080.png", "photo_3840x2160.png"}) {
         LoadedImage image;
         std::string error;
         ASSERT_TRUE(readImageFile((corpusDir() / name).string(), image, error)) << error;
