@@ -13,7 +13,6 @@
 #include <benchmark/benchmark.h>
 
 #include "capture/capture.h"
-#include "hdr_frame_reference.h"
 #include "image_file.h"
 
 namespace {
@@ -156,6 +155,37 @@ void BM_sameLevel(benchmark::State& state) {
     for (auto _ : state) {
         prepareHdrToneTable(*table, 80);
         benchmark::DoNotOptimize(table.get());
+    }
+}
+
+// The direct table-driven walk, one pixel at a time through convertHdrPixel:
+// rows one after the other, the texel pointer moving by 8 bytes (identity),
+// -rowPitch (90), -8 bytes (180) or +rowPitch (270) per pixel.
+void convertHdrFrameDirect(const HdrToneTable& table, const HdrFrame& frame, const HdrTarget& target) {
+    const std::int64_t frameW = std::int64_t{frame.right} - frame.left;
+    const std::int64_t frameH = std::int64_t{frame.bottom} - frame.top;
+    const std::int64_t c0 = std::max<std::int64_t>(0, std::int64_t{target.originX} - frame.left);
+    const std::int64_t c1 = std::min<std::int64_t>(std::int64_t{target.originX} + target.width - frame.left, frameW);
+    const std::int64_t r0 = std::max<std::int64_t>(0, std::int64_t{target.originY} - frame.top);
+    const std::int64_t r1 = std::min<std::int64_t>(std::int64_t{target.originY} + target.height - frame.top, frameH);
+    const auto pitch = static_cast<std::int64_t>(frame.rowPitch);
+    for (std::int64_t r = r0; r < r1; ++r) {
+        std::int64_t tx = c0, ty = r, step = 8;
+        if (frame.rotation == hdrRotate90) {
+            tx = r, ty = frameW - 1 - c0, step = -pitch;
+        } else if (frame.rotation == hdrRotate180) {
+            tx = frameW - 1 - c0, ty = frameH - 1 - r, step = -8;
+        } else if (frame.rotation == hdrRotate270) {
+            tx = frameH - 1 - r, ty = c0, step = pitch;
+        }
+        const std::uint8_t* texel = frame.texels + ty * pitch + tx * 8;
+        const std::int64_t row = (std::int64_t{target.height} - 1) - (frame.top + r - target.originY);
+        std::uint8_t* pixel = target.pixels + (row * target.width + (frame.left + c0 - target.originX)) * 4;
+        for (std::int64_t c = c0; c < c1; ++c, texel += step, pixel += 4) {
+            std::uint16_t rgb[3];
+            std::memcpy(rgb, texel, sizeof rgb);
+            convertHdrPixel(table, rgb[0], rgb[1], rgb[2], pixel);
+        }
     }
 }
 

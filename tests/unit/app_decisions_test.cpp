@@ -83,13 +83,6 @@ TEST(CachePartFiles, AreThoseAnImageSaveCutShortLeftBehind) {
     EXPECT_FALSE(isCachePartName("a.png.x7.part"));
 }
 
-TEST(CachePatterns, AreSearchedInTheOrderJpgPngBmp) {
-    ASSERT_EQ(std::size(cacheCleanupPatterns), 3u);
-    EXPECT_STREQ(cacheCleanupPatterns[0], "*.jpg");
-    EXPECT_STREQ(cacheCleanupPatterns[1], "*.png");
-    EXPECT_STREQ(cacheCleanupPatterns[2], "*.bmp");
-}
-
 TEST(SelectionColor, AnIndexPastThePaletteBecomesZero) {
     EXPECT_EQ(validSelectionColor(0, 6), 0u);
     EXPECT_EQ(validSelectionColor(5, 6), 5u);

@@ -1,7 +1,8 @@
-// The frame conversion against the direct per-pixel walk: every code in every
-// channel, all four rotations, odd sizes and outputs partly off the target,
-// for each pixel loop this processor runs; and the rotations against each
-// other, so that the direct walk itself is checked too.
+// The frame conversion against the reference computed per pixel from the
+// conversion's definition: every code in every channel, all four rotations,
+// odd sizes and outputs partly off the target, for each pixel loop this
+// processor runs; and the rotations against each other, so that the
+// reference's own turning is checked too.
 #include <array>
 #include <cstring>
 
@@ -130,9 +131,9 @@ Bytes convertWith(const Loop& loop, const HdrToneTable& table, const HdrFrame& f
     return desktop.pixels;
 }
 
-Bytes convertDirect(const HdrToneTable& table, const HdrFrame& frame, Desktop desktop) {
+Bytes convertByDefinition(const HdrToneTable& table, const HdrFrame& frame, Desktop desktop) {
     desktop.target.pixels = desktop.pixels.data();
-    convertHdrFrameDirect(table, frame, desktop.target);
+    convertHdrFrameReference(table.whiteNits, frame, desktop.target);
     return desktop.pixels;
 }
 
@@ -170,7 +171,7 @@ Texel everyGrey(std::uint32_t c, std::uint32_t r) {
     return {code, code, code, 0x3C00};
 }
 
-TEST(HdrFrame, EveryCodeGivesTheDirectBytesInEveryLoopAndRotation) {
+TEST(HdrFrame, EveryCodeGivesTheReferenceBytesInEveryLoopAndRotation) {
     const auto all = loops();
     for (const float nits : {80.0f, 200.0f, 480.0f}) {
         const HdrToneTable& table = tableFor(nits);
@@ -179,7 +180,7 @@ TEST(HdrFrame, EveryCodeGivesTheDirectBytesInEveryLoopAndRotation) {
                 const Texture t = makeFrame(256, 256, rotation, codes);
                 const HdrFrame frame = frameOf(t, 0, 0, 256, 256, rotation);
                 const Desktop desktop = makeDesktop(0, 0, 256, 256);
-                const Bytes expected = convertDirect(table, frame, desktop);
+                const Bytes expected = convertByDefinition(table, frame, desktop);
                 const std::string what = std::to_string(int(nits)) + " nits, rotation " + std::to_string(rotation) +
                                          (codes == everyGrey ? ", grey" : ", colour");
                 for (const Loop& loop : all)
@@ -193,7 +194,7 @@ TEST(HdrFrame, EveryCodeGivesTheDirectBytesInEveryLoopAndRotation) {
 // Flat areas of a few colours, as desktops have them (the fast loops convert
 // a flat run once): blocks of 40 x 24 pixels from a palette with invalid,
 // shoulder and ordinary codes; alpha differs between two blocks of one colour.
-TEST(HdrFrame, FlatAreasGiveTheDirectBytesInEveryLoopAndRotation) {
+TEST(HdrFrame, FlatAreasGiveTheReferenceBytesInEveryLoopAndRotation) {
     static constexpr Texel palette[] = {{0x3C00, 0x3C00, 0x3C00, 0x3C00}, {0x4100, 0x3800, 0x0000, 0x3C00},
                                         {0xFC00, 0x7E00, 0x3555, 0x3C00}, {0x3C00, 0x3C00, 0x3C00, 0x0000},
                                         {0x7C00, 0x0001, 0x2000, 0x3C00}, {0x0000, 0x0000, 0x0000, 0x3C00}};
@@ -205,7 +206,7 @@ TEST(HdrFrame, FlatAreasGiveTheDirectBytesInEveryLoopAndRotation) {
         const Texture t = makeFrame(320, 192, rotation, codes);
         const HdrFrame frame = frameOf(t, 0, 0, 320, 192, rotation);
         const Desktop desktop = makeDesktop(0, 0, 320, 192);
-        const Bytes expected = convertDirect(table, frame, desktop);
+        const Bytes expected = convertByDefinition(table, frame, desktop);
         for (const Loop& loop : loops())
             expectSamePixels(convertWith(loop, table, frame, desktop), expected,
                              "rotation " + std::to_string(rotation) + ", " + loop.name);
@@ -223,7 +224,7 @@ struct Placement {
 
 class HdrFramePlacement : public ::testing::TestWithParam<Placement> {};
 
-TEST_P(HdrFramePlacement, GivesTheDirectBytesAndLeavesTheRestAlone) {
+TEST_P(HdrFramePlacement, GivesTheReferenceBytesAndLeavesTheRestAlone) {
     const Placement& p = GetParam();
     const HdrToneTable& table = tableFor(200);
     const Bytes noise = noiseBytes(std::size_t{p.outW} * p.outH * 6, p.outW * 31 + p.outH);
@@ -239,7 +240,7 @@ TEST_P(HdrFramePlacement, GivesTheDirectBytesAndLeavesTheRestAlone) {
         const Texture t = makeFrame(p.outW, p.outH, rotation, codes);
         const HdrFrame frame = frameOf(t, p.left, p.top, p.outW, p.outH, rotation);
         const Desktop desktop = makeDesktop(p.originX, p.originY, p.width, p.height);
-        const Bytes expected = convertDirect(table, frame, desktop);
+        const Bytes expected = convertByDefinition(table, frame, desktop);
         for (const Loop& loop : loops())
             expectSamePixels(convertWith(loop, table, frame, desktop), expected,
                              "rotation " + std::to_string(rotation) + ", " + loop.name);
@@ -263,7 +264,7 @@ INSTANTIATE_TEST_SUITE_P(Outputs, HdrFramePlacement,
 
 // --- Rotations -------------------------------------------------------------
 
-// The direct walk's rotation table, checked against the picture: a rotated
+// The reference's turning, checked against the picture: a rotated
 // frame holds the upright picture turned, and every rotation gives the same
 // desktop. The texels are placed by the display's rule here, independently.
 TEST(HdrFrame, EveryRotationGivesTheSameUprightPicture) {
@@ -299,8 +300,8 @@ TEST(HdrFrame, EveryRotationGivesTheSameUprightPicture) {
     for (const std::uint32_t rotation : {hdrRotate90, hdrRotate180, hdrRotate270}) {
         const Texture t = turned(rotation);
         const HdrFrame frame = frameOf(t, 0, 0, outW, outH, rotation);
-        expectSamePixels(convertDirect(table, frame, desktop), expected,
-                         "direct, rotation " + std::to_string(rotation));
+        expectSamePixels(convertByDefinition(table, frame, desktop), expected,
+                         "reference, rotation " + std::to_string(rotation));
         expectSamePixels(convertDefault(table, frame, desktop), expected, "rotation " + std::to_string(rotation));
     }
 }

@@ -1,6 +1,8 @@
-// The fast JPEG writer against the direct reference writer: the same bytes
-// for every size and content from every pairing of transform and coder this
-// processor runs, and every SIMD transform against the scalar one.
+// The JPEG writer against the standard, through the reference written from
+// T.81 alone: the same header bytes, every coefficient within one step of the
+// real-valued DCT, and the writer's own coefficients coded into the very same
+// file. Then every pairing of transform and coder against the default bytes.
+#include <cstdlib>
 #include <cstring>
 
 #include <gtest/gtest.h>
@@ -8,6 +10,7 @@
 #include "image_file.h"
 #include "jpeg_memory.h"
 #include "jpeg_reference.h"
+#include "jpeg_scan_reader.h"
 #include "output/jpeg_kernels.h"
 #include "output/jpeg_scan.h"
 #include "test_support.h"
@@ -17,17 +20,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 
-std::vector<std::uint8_t>* referenceTarget = nullptr;
-void referenceSink(std::uint8_t byte) { referenceTarget->push_back(byte); }
-
-Bytes encodeReference(const Bytes& rgb, std::uint32_t width, std::uint32_t height) {
-    Bytes bytes;
-    referenceTarget = &bytes;
-    encodeJpegReference(referenceSink, rgb.data(), static_cast<std::uint16_t>(width),
-                        static_cast<std::uint16_t>(height), true, 90, false, "Captured with Lumagrab");
-    referenceTarget = nullptr;
-    return bytes;
-}
+constexpr const char* comment = "Captured with Lumagrab";
 
 std::vector<std::uint8_t>* fastTarget = nullptr;
 void fastSink(std::uint8_t byte) { fastTarget->push_back(byte); }
@@ -64,7 +57,7 @@ Bytes encodeWith(const Variant& variant, const Bytes& rgb, std::uint32_t width, 
     JpegRowSource source;
     source.pixels = rgb.data();
     encodeJpegWith(variant.transform, variant.scan, fastSink, source, static_cast<std::uint16_t>(width),
-                   static_cast<std::uint16_t>(height), 90, "Captured with Lumagrab");
+                   static_cast<std::uint16_t>(height), 90, comment);
     fastTarget = nullptr;
     return bytes;
 }
@@ -76,18 +69,42 @@ void expectEqualFiles(const Bytes& fast, const Bytes& reference, const std::stri
         << what << ": first difference at byte " << (mismatch.first - fast.begin());
 }
 
-// encodeJpeg itself, then every variant.
-void expectSameBytes(const Bytes& rgb, std::uint32_t width, std::uint32_t height, const std::string& what) {
-    const Bytes reference = encodeReference(rgb, width, height);
-    expectEqualFiles(encodeJpegToMemory(rgb, width, height), reference, what);
-    static const std::vector<Variant> all = variants();
-    for (const Variant& variant : all)
-        expectEqualFiles(encodeWith(variant, rgb, width, height), reference, what + " " + variant.name);
+// Catches a wrong table entry, header byte, colour weight, transform step,
+// rounding, edge repetition, Huffman code, run, stuffing or padding.
+void expectTheStandardsFile(const Bytes& rgb, std::uint32_t width, std::uint32_t height, const std::string& what) {
+    const Bytes file = encodeJpegToMemory(rgb, width, height, comment);
+    const jpeg_inspect::ParsedJpeg parsed = jpeg_inspect::parse(file);
+    ASSERT_EQ(parsed.error, "") << what;
+    const std::vector<jpeg_reference::Block> expected = jpeg_reference::quantisedBlocks(rgb.data(), width, height);
+    ASSERT_EQ(parsed.blocks.size(), expected.size()) << what;
+    std::vector<jpeg_reference::Block> written(expected.size());
+    std::size_t exact = 0, farBlock = 0, farIndex = 0;
+    int farthest = 0;
+    for (std::size_t b = 0; b < expected.size(); ++b)
+        for (std::size_t k = 0; k < 64; ++k) {
+            written[b][k] = parsed.blocks[b].coefficients[k];
+            const int off = std::abs(written[b][k] - expected[b][k]);
+            exact += off == 0;
+            if (off > farthest)
+                farthest = off, farBlock = b, farIndex = k;
+        }
+    // The writer's single-precision scaled DCT is not the real-valued one: a
+    // value within a hair of a rounding boundary may go either way.
+    ASSERT_LE(farthest, 1) << what << ": block " << farBlock << ", zig-zag " << farIndex;
+    EXPECT_GE(exact * 100, expected.size() * 64 * 99) << what << ": too many coefficients one step off";
+    expectEqualFiles(file,
+                     jpeg_reference::encodeFile(written, static_cast<std::uint16_t>(width),
+                                                static_cast<std::uint16_t>(height), comment),
+                     what);
 }
 
-// The default variant only: the large pictures take long under the sanitizers and Wine.
-void expectSameBytesByDefault(const Bytes& rgb, std::uint32_t width, std::uint32_t height, const std::string& what) {
-    expectEqualFiles(encodeJpegToMemory(rgb, width, height), encodeReference(rgb, width, height), what);
+// Every variant gives the default's bytes, and the default follows the standard.
+void expectSameBytes(const Bytes& rgb, std::uint32_t width, std::uint32_t height, const std::string& what) {
+    expectTheStandardsFile(rgb, width, height, what);
+    const Bytes byDefault = encodeJpegToMemory(rgb, width, height, comment);
+    static const std::vector<Variant> all = variants();
+    for (const Variant& variant : all)
+        expectEqualFiles(encodeWith(variant, rgb, width, height), byDefault, what + " " + variant.name);
 }
 
 // Content kinds that stress different parts: noise (long codes, no EOB),
@@ -114,7 +131,7 @@ Bytes makeContent(int kind, std::uint32_t width, std::uint32_t height, std::uint
     }
 }
 
-TEST(JpegEquivalence, RandomSizesAndContentsGiveTheReferenceBytes) {
+TEST(JpegEquivalence, RandomSizesAndContentsFollowTheStandard) {
     const Bytes sizes = noiseBytes(400, 77);
     for (std::size_t i = 0; i + 1 < sizes.size(); i += 2) {
         const std::uint32_t width = 1u + sizes[i] % 70u, height = 1u + sizes[i + 1] % 45u;
@@ -124,7 +141,7 @@ TEST(JpegEquivalence, RandomSizesAndContentsGiveTheReferenceBytes) {
     }
 }
 
-TEST(JpegEquivalence, EdgeSizesGiveTheReferenceBytes) {
+TEST(JpegEquivalence, EdgeSizesFollowTheStandard) {
     for (auto [w, h] : {std::pair{1u, 1u},
                         {7u, 7u},
                         {8u, 8u},
@@ -142,23 +159,22 @@ TEST(JpegEquivalence, EdgeSizesGiveTheReferenceBytes) {
 
 // Catches a difference that only whole pictures show: long runs of flat
 // panels, thin lines, text edges and grain, many restarts of the coder's state.
-TEST(JpegEquivalence, GeneratedPicturesGiveTheReferenceBytes) {
-    for (const char* name : {"desktop_1920x1080.png", "desktop_3840x2160.png", "gradient_3840x2160.png",
-                             "flat_3840x2160.png", "photo_3840x2160.png"}) {
+TEST(JpegEquivalence, GeneratedPicturesFollowTheStandard) {
+    for (const char* name : {"desktop_1920x1080.png", "photo_3840x2160.png"}) {
         LoadedImage image;
         std::string error;
         ASSERT_TRUE(readImageFile((corpusDir() / name).string(), image, error)) << error;
-        expectSameBytesByDefault(bgraToRgb(image.bgra), image.width, image.height, name);
+        expectTheStandardsFile(bgraToRgb(image.bgra), image.width, image.height, name);
     }
 }
 
 // Extra pictures given as ORVANE_CORPUS (none by default).
-TEST(JpegEquivalence, ExtraPicturesGiveTheReferenceBytes) {
+TEST(JpegEquivalence, ExtraPicturesFollowTheStandard) {
     for (const auto& path : extraCorpusPictures()) {
         LoadedImage image;
         std::string error;
         ASSERT_TRUE(readImageFile(path.string(), image, error)) << error;
-        expectSameBytesByDefault(bgraToRgb(image.bgra), image.width, image.height, path.filename().string());
+        expectTheStandardsFile(bgraToRgb(image.bgra), image.width, image.height, path.filename().string());
     }
 }
 

@@ -55,7 +55,7 @@ TEST_P(JpegGolden, OutputIsByteIdenticalToTheReferenceFile) {
 
 // The desktop's golden file was made from the shared corpus picture: it is
 // compared only when that folder is given (ORVANE_CORPUS); the pictures the
-// build makes are checked against the reference writer instead.
+// build makes are checked against the JPEG reference instead.
 std::vector<GoldenCase> goldenCases() {
     std::vector<GoldenCase> cases{GoldenCase{"f_64x48", [] { return synthetic(64, 48, false); }},
                                   GoldenCase{"f_37x21", [] { return synthetic(37, 21, false); }},

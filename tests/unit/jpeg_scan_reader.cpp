@@ -4,19 +4,24 @@ namespace jpeg_inspect {
 
 namespace {
 
+// MINCODE, MAXCODE and VALPTR by code length (T.81 F.2.2.3).
 struct HuffmanDecoder {
-    // (length, code) -> symbol
-    std::map<std::pair<int, int>, std::uint8_t> codes;
+    int minCode[17] = {}, maxCode[17] = {}, valuePointer[17] = {};
+    std::vector<std::uint8_t> values;
 };
 
 HuffmanDecoder makeDecoder(const std::uint8_t* counts, const std::uint8_t* values) {
     HuffmanDecoder decoder;
     int code = 0, next = 0;
     for (int length = 1; length <= 16; ++length) {
-        for (int i = 0; i < counts[length - 1]; ++i)
-            decoder.codes[{length, code++}] = values[next++];
+        decoder.valuePointer[length] = next;
+        decoder.minCode[length] = code;
+        code += counts[length - 1];
+        next += counts[length - 1];
+        decoder.maxCode[length] = counts[length - 1] ? code - 1 : -1;
         code <<= 1;
     }
+    decoder.values.assign(values, values + next);
     return decoder;
 }
 
@@ -52,9 +57,9 @@ bool decodeSymbol(BitReader& reader, const HuffmanDecoder& decoder, std::uint8_t
         if (!reader.bit(b))
             return false;
         code = code * 2 + b;
-        auto found = decoder.codes.find({length, code});
-        if (found != decoder.codes.end()) {
-            symbol = found->second;
+        if (code <= decoder.maxCode[length]) {
+            symbol =
+                decoder.values[static_cast<std::size_t>(decoder.valuePointer[length] + code - decoder.minCode[length])];
             return true;
         }
     }

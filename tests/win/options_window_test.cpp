@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <lodepng.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -174,16 +175,16 @@ constexpr COLORREF white = RGB(255, 255, 255);
 // Part of the check mark's white tick (its edges are blended into the grey).
 bool tick(COLORREF c) { return GetRValue(c) > 200 && GetGValue(c) > 200 && GetBValue(c) > 200; }
 
-enum Child : std::size_t {
-    firstSwatch = 5,
-    browseChild = 11,
-    jpgChoice = 12,
-    pngChoice = 13,
-    bmpChoice = 14,
-    closeToggle = 15,
-    resizeToggle = 17,
-    pathBox = 18,
-};
+// Where the grid puts the first child of a role.
+std::size_t firstOf(OptionsRole role) {
+    const OptionsLayout grid = optionsLayout(100);
+    return static_cast<std::size_t>(
+        std::find_if(grid.begin(), grid.end(), [role](const OptionsChild& c) { return c.role == role; }) -
+        grid.begin());
+}
+
+const std::size_t firstSwatch = firstOf(OptionsRole::swatch), jpgChoice = firstOf(OptionsRole::formatChoice),
+                  closeToggle = firstOf(OptionsRole::closeToggle), resizeToggle = firstOf(OptionsRole::resizeToggle);
 
 class OptionsWindow : public ::testing::Test {
 protected:
@@ -230,35 +231,6 @@ protected:
     std::string savedPath_;
 };
 
-struct Row {
-    const char* className;
-    const char* title;
-    DWORD style;
-    int x, y, width, height;
-};
-
-const Row gridAt100[] = {
-    {"OLabel", "Lbl5", 0x50010000, 0, 0, 200, 30},
-    {"OLabel", "Lbl1", 0x50010000, 0, 30, 130, 30},
-    {"OLabel", "Lbl2", 0x50010000, 0, 60, 140, 30},
-    {"OLabel", "Lbl3", 0x50010000, 0, 90, 100, 30},
-    {"OLabel", "Lbl4", 0x50010000, 0, 120, 200, 30},
-    {"OButton", "", 0x50010001, 140, 39, 20, 20},
-    {"OButton", "", 0x50010001, 164, 39, 20, 20},
-    {"OButton", "", 0x50010001, 188, 39, 20, 20},
-    {"OButton", "", 0x50010001, 212, 39, 20, 20},
-    {"OButton", "", 0x50010001, 236, 39, 20, 20},
-    {"OButton", "", 0x50010001, 260, 39, 20, 20},
-    {"OOpen", "...", 0x50010001, 340, 69, 26, 20},
-    {"ORadio", "JPG", 0x50010000, 140, 99, 36, 26},
-    {"ORadio", "PNG", 0x50010000, 180, 99, 40, 26},
-    {"ORadio", "BMP", 0x50010000, 220, 99, 40, 26},
-    {"OToggle", "", 0x50010000, 220, 129, 20, 20},
-    {"OLabel", "", 0x50000000, 0, 150, 220, 30},
-    {"OToggle", "", 0x50010000, 220, 159, 20, 20},
-    {"Edit", "C:/Users/Someone/Desktop/", 0x50800080, 140, 69, 200, 20},
-};
-
 class OptionsWindowAtScale : public OptionsWindow, public ::testing::WithParamInterface<std::int32_t> {};
 
 TEST_P(OptionsWindowAtScale, AsksForTheWindowAndItsNineteenChildrenInGridOrder) {
@@ -280,21 +252,23 @@ TEST_P(OptionsWindowAtScale, AsksForTheWindowAndItsNineteenChildrenInGridOrder) 
     EXPECT_EQ(window.menu, nullptr);
     EXPECT_EQ(window.instance, app.instance);
     const HWND options = optionsUi.optionsWindow;
-    for (std::size_t i = 0; i < 19; ++i) {
+    const OptionsLayout grid = optionsLayout(scale);
+    for (std::size_t i = 0; i < optionsChildCount; ++i) {
         const Creation& c = made[i + 1];
-        const Row& row = gridAt100[i];
+        const OptionsChild& row = grid[i];
         EXPECT_EQ(c.className, row.className) << i;
-        EXPECT_EQ(c.title, row.title) << i;
+        // The edit box is made with the current folder as its title.
+        EXPECT_EQ(c.title, row.role == OptionsRole::pathEdit ? "C:/Users/Someone/Desktop/" : row.title) << i;
         EXPECT_EQ(c.style, row.style) << i;
         EXPECT_EQ(c.exStyle, 0u) << i;
-        EXPECT_EQ(c.x, scaled(row.x)) << i;
-        EXPECT_EQ(c.y, scaled(row.y)) << i;
-        EXPECT_EQ(c.width, scaled(row.width)) << i;
-        EXPECT_EQ(c.height, scaled(row.height)) << i;
+        EXPECT_EQ(c.x, row.rect.x) << i;
+        EXPECT_EQ(c.y, row.rect.y) << i;
+        EXPECT_EQ(c.width, row.rect.width) << i;
+        EXPECT_EQ(c.height, row.rect.height) << i;
         EXPECT_EQ(c.parent, options) << i;
         EXPECT_EQ(c.menu, nullptr) << i;
         // The edit box is the system's and is made without the module.
-        EXPECT_EQ(c.instance, i == 18 ? nullptr : app.instance) << i;
+        EXPECT_EQ(c.instance, row.role == OptionsRole::pathEdit ? nullptr : app.instance) << i;
     }
     // The real window and children stand where they were asked to, in that Z order.
     RECT frame{};
@@ -304,11 +278,11 @@ TEST_P(OptionsWindowAtScale, AsksForTheWindowAndItsNineteenChildrenInGridOrder) 
     EXPECT_EQ(frame.bottom - frame.top, scaled(260));
     const std::vector<HWND> children = childrenOf(options);
     ASSERT_EQ(children.size(), 19u);
-    for (std::size_t i = 0; i < 19; ++i) {
+    for (std::size_t i = 0; i < optionsChildCount; ++i) {
         const RECT r = rectInParent(children[i]);
-        EXPECT_EQ(r.left, scaled(gridAt100[i].x)) << i;
-        EXPECT_EQ(r.top, scaled(gridAt100[i].y)) << i;
-        EXPECT_EQ(r.right - r.left, scaled(gridAt100[i].width)) << i;
+        EXPECT_EQ(r.left, grid[i].rect.x) << i;
+        EXPECT_EQ(r.top, grid[i].rect.y) << i;
+        EXPECT_EQ(r.right - r.left, grid[i].rect.width) << i;
     }
     EXPECT_TRUE(IsWindowVisible(options));
     EXPECT_TRUE(optionsUi.optionsOpen);
