@@ -3,7 +3,7 @@
 // more than the Escape cancel and posting the capture request; the capture
 // itself runs from the tray window.
 #include "app/app.h"
-#include "app/app_state.h"
+#include "state/app_state.h"
 #include "app/decisions.h"
 #include "selection/selection.h"
 

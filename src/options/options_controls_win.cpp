@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "app/app.h"
-#include "app/gdi_ledger.h"
+#include "state/state.h"
+#include "state/gdi_ledger.h"
 #include "options/options.h"
 #include "prefs/prefs.h"
 

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "prefs/prefs.h"
+
 // Colours in the 0x00BBGGRR layout of a COLORREF.
 constexpr std::uint32_t optionsRgb(std::uint32_t r, std::uint32_t g, std::uint32_t b) {
     return r | (g << 8) | (b << 16);
@@ -20,11 +22,8 @@ constexpr std::uint32_t optionsYellow = optionsRgb(255, 255, 0);
 constexpr std::uint32_t optionsDarkText = optionsRgb(30, 30, 30);
 constexpr std::uint32_t optionsBlack = optionsRgb(0, 0, 0);
 
-// What preferences.selectionColor indexes, and what each swatch is painted
-// with: the last four are painted darker than the colour they select.
-constexpr std::array<std::uint32_t, 6> selectionPalette = {optionsRgb(0, 0, 0),       optionsRgb(96, 96, 96),
-                                                           optionsRgb(230, 230, 230), optionsRgb(255, 0, 0),
-                                                           optionsRgb(0, 255, 0),     optionsRgb(0, 0, 255)};
+// What each swatch is painted with (preferences.selectionColor indexes
+// selectionPalette, prefs/prefs.h): the last four are painted darker than the colour they select.
 constexpr std::array<std::uint32_t, 6> swatchPaintColors = {optionsRgb(0, 0, 0),       optionsRgb(96, 96, 96),
                                                             optionsRgb(200, 200, 200), optionsRgb(128, 0, 0),
                                                             optionsRgb(0, 128, 0),     optionsRgb(0, 0, 128)};

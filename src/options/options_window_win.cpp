@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <string>
 
-#include "app/app.h"
-#include "app/app_state.h"
-#include "app/gdi_ledger.h"
+#include "state/state.h"
+#include "state/app_state.h"
+#include "state/gdi_ledger.h"
 #include "options/options.h"
 #include "prefs/prefs.h"
 

@@ -1,4 +1,4 @@
-// Selection geometry, the cut and the cache name; see selection/selection_rules.h.
+// Selection geometry and the cut; see selection/selection_rules.h.
 #include "selection/selection_rules.h"
 
 #include <algorithm>
@@ -84,27 +84,4 @@ std::uint32_t frameColor(const EdgeSums& sums) {
     const std::uint32_t green = inverse(sums.green, sums.count);
     const std::uint32_t blue = inverse(sums.red, sums.count);
     return red | (green << 8) | (blue << 16);
-}
-
-std::string cacheFileName(std::string_view folder, std::int64_t seconds, std::uint32_t clockRemainder,
-                          ImageFormat format, std::uint32_t counter) {
-    std::string name(folder);
-    name += "ScreenCapture";
-    name += std::to_string(seconds);
-    name += std::to_string(clockRemainder);
-    if (counter > 1) {
-        name += '_';
-        name += std::to_string(counter);
-    }
-    name += extensionForFormat(format);
-    return name;
-}
-
-std::string uniqueCacheFileName(std::string_view folder, std::int64_t seconds, std::uint32_t clockRemainder,
-                                ImageFormat format, const std::function<bool(const std::string&)>& taken) {
-    for (std::uint32_t counter = 1;; ++counter) {
-        std::string name = cacheFileName(folder, seconds, clockRemainder, format, counter);
-        if (!taken(name))
-            return name;
-    }
 }

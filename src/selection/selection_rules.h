@@ -1,15 +1,10 @@
 // The pure decisions of a selection and of the screenshot made from it: the
 // rectangle spanned by two points, the 5 x 5 minimum, the cut out of the
-// frozen desktop (bottom-up rows in, top-down rows out), the frame colour and
-// the cache file name. Portable; the window procedures act around them.
+// frozen desktop (bottom-up rows in, top-down rows out) and the frame colour.
+// Portable; the window procedures act around them.
 #pragma once
 
 #include <cstdint>
-#include <functional>
-#include <string>
-#include <string_view>
-
-#include "output/output.h"
 
 struct ScreenPoint {
     std::int32_t x = 0;
@@ -66,12 +61,3 @@ EdgeSums cutSelection(const std::uint8_t* frozen, const DesktopGeometry& desktop
 // green = 255 - average green, blue = 255 - average red. The averages of red
 // and blue trade places: a pure red edge gives (255, 255, 0).
 std::uint32_t frameColor(const EdgeSums& sums);
-
-// folder + "ScreenCapture" + seconds + clock remainder (0..999, no leading
-// zeros) + the format's extension; a counter above 1 goes before the
-// extension as "_2", "_3", ...
-std::string cacheFileName(std::string_view folder, std::int64_t seconds, std::uint32_t clockRemainder,
-                          ImageFormat format, std::uint32_t counter = 1);
-// The first of those names, counter 1 upwards, that `taken` does not claim.
-std::string uniqueCacheFileName(std::string_view folder, std::int64_t seconds, std::uint32_t clockRemainder,
-                                ImageFormat format, const std::function<bool(const std::string&)>& taken);

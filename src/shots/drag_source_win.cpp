@@ -7,17 +7,12 @@
 #include <climits>
 #include <cstring>
 
-#include "app/app.h"
-#include "output/output.h"
+#include "state/state.h"
+#include "shots/cache.h"
 #include "shots/shot_rules.h"
 #include "shots/shots.h"
 
 namespace {
-
-// Longer than the worker's pause plus the write of a 4K image.
-constexpr ULONGLONG cacheWriteWaitMs = 10000;
-// How often the wait looks at the queue when no message wakes it.
-constexpr DWORD cacheWritePollMs = 20;
 
 // Out of (or back into) the always-on-top band, at each window's recorded place.
 void setScreenshotsTopmost(bool topmost) {
@@ -68,40 +63,6 @@ HGLOBAL makeDropFileBlock(const std::string& utf8Path, POINT cursor) {
     GlobalUnlock(block);
     return block;
 }
-
-namespace {
-
-// A press that came before its cache file: the file's job goes to the front
-// of the queue and the wait serves messages, so that windows paint and the
-// keyboard hook is answered. True once the file's job is done; false when the
-// bound passes, the press is released (onShotLeftUp clears dropPressPending)
-// or the program is ending.
-bool waitForCacheFile(const std::string& path) {
-    if (!savePending(path))
-        return true;
-    promoteSave(path);
-    app.dragWaiting = true;
-    SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-    const ULONGLONG deadline = GetTickCount64() + cacheWriteWaitMs;
-    bool quit = false;
-    while (!quit && savePending(path) && app.dropPressPending && running && GetTickCount64() < deadline) {
-        MsgWaitForMultipleObjectsEx(0, nullptr, cacheWritePollMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        MSG msg{};
-        while (!quit && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                PostQuitMessage(static_cast<int>(msg.wParam)); // for the main loop, which ends the program
-                quit = true;
-                break;
-            }
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-    }
-    app.dragWaiting = false;
-    return !quit && !savePending(path) && app.dropPressPending && running;
-}
-
-} // namespace
 
 LRESULT startScreenshotDrag(ScreenshotWindow& pressed, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (app.dragWaiting)

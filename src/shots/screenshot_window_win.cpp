@@ -4,8 +4,8 @@
 // on a right release, and takes part in a running selection.
 #include <shellscalingapi.h>
 
-#include "app/app.h"
-#include "app/gdi_ledger.h"
+#include "state/gdi_ledger.h"
+#include "state/state.h"
 #include "prefs/prefs.h"
 #include "selection/selection.h"
 #include "shots/shot_rules.h"
@@ -210,6 +210,17 @@ LRESULT dispatchScreenshotMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 } // namespace
+
+HMENU createShotMenu() {
+    HMENU menu = CreatePopupMenu();
+    if (!menu)
+        return nullptr;
+    AppendMenuA(menu, MF_STRING, shotSaveAsCommand, "Save As");
+    AppendMenuA(menu, MF_STRING, shotQuickSaveCommand, "Quick Save");
+    AppendMenuA(menu, MF_STRING, shotCopyCommand, "Copy");
+    AppendMenuA(menu, MF_STRING, shotCloseAllCommand, "Close All");
+    return menu;
+}
 
 LRESULT CALLBACK screenshotWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return guarded([&] { return dispatchScreenshotMessage(hwnd, msg, wp, lp); });

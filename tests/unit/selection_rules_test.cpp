@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "selection/selection_rules.h"
+#include "shots/cache.h"
 #include "test_support.h"
 
 namespace {

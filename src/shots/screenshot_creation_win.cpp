@@ -1,7 +1,7 @@
 // createScreenshot: a finished selection becomes a "Capped" window exactly
 // over it, showing the frozen desktop's pixels there inside a one-pixel
 // frame; the record is registered and the cache file queued for the save
-// worker. GUI thread, called by endSelection after the capture is torn down.
+// worker. GUI thread, called by the shell once a selection ended.
 #include <shellscalingapi.h>
 
 #include <cstdio>
@@ -10,13 +10,12 @@
 #include <memory>
 #include <new>
 
-#include "app/app.h"
-#include "app/app_state.h"
-#include "app/gdi_ledger.h"
+#include "state/app_state.h"
+#include "state/gdi_ledger.h"
 #include "output/output.h"
 #include "prefs/prefs.h"
-#include "selection/selection.h"
 #include "selection/selection_rules.h"
+#include "shots/cache.h"
 #include "shots/shots.h"
 #include "shots/slot_table.h"
 
@@ -30,29 +29,6 @@ DesktopGeometry frozenGeometry() {
     return {desktop.originX, desktop.originY, desktop.width, desktop.height};
 }
 
-// Milliseconds of the process clock, modulo 1000.
-std::uint32_t clockRemainder() {
-    const std::clock_t ticks = std::clock();
-    const auto milliseconds = static_cast<unsigned long long>(ticks < 0 ? 0 : ticks) * 1000 / CLOCKS_PER_SEC;
-    return static_cast<std::uint32_t>(milliseconds % 1000);
-}
-
-// A name is taken when an open screenshot owns it or a file has it (a file
-// handed out by drag and drop stays in the folder after its window closed).
-bool cacheNameTaken(const std::string& name) {
-    for (std::uint32_t i = 0; i < app.screenshotCount && i < app.screenshots.size(); ++i)
-        if (app.screenshots[i] && app.screenshots[i]->cachePath == name)
-            return true;
-    return GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::string newCachePath() {
-    if (app.cacheFolder.empty())
-        return {};
-    return uniqueCacheFileName(app.cacheFolder, static_cast<std::int64_t>(std::time(nullptr)), clockRemainder(),
-                               preferences.defaultFormat, cacheNameTaken);
-}
-
 void readMonitorDpi(ScreenshotWindow& shot) {
     UINT dpiX = defaultDpi, dpiY = defaultDpi;
     if (FAILED(GetDpiForMonitor(shot.monitor, MDT_RAW_DPI, &dpiX, &dpiY)) || dpiX == 0 || dpiY == 0) {
@@ -63,17 +39,17 @@ void readMonitorDpi(ScreenshotWindow& shot) {
     shot.dpiY = dpiY;
 }
 
-void makeScreenshotWindow(SelectionRect rect) {
+ScreenshotOutcome makeScreenshotWindow(SelectionRect rect) {
     const FrozenDesktop& desktop = app.frozenDesktop;
     // The monitors were learnt at start-up, the desktop at this capture: the
     // cut reads only what the capture holds.
     if (!desktop.valid || !desktop.pixels || !clipToDesktop(rect, frozenGeometry()) || !makesScreenshot(rect))
-        return;
+        return ScreenshotOutcome::nothingToShow;
 
     const HWND hwnd = CreateWindowExA(WS_EX_TOOLWINDOW, screenshotWindowClass, screenshotTitle, WS_POPUP, rect.left,
                                       rect.top, rect.width, rect.height, nullptr, nullptr, app.instance, nullptr);
     if (!hwnd)
-        endProcess(ExitCode::screenshotCreationFailed);
+        return ScreenshotOutcome::windowFailed;
     const std::uint32_t slot = nextFreeSlot(app.screenshots, app.screenshotCount);
     // From here messages to the window find its slot still empty: default processing.
     app.screenshotIndex[hwnd] = slot;
@@ -86,14 +62,8 @@ void makeScreenshotWindow(SelectionRect rect) {
     const EdgeSums sums = cutSelection(desktop.pixels.get(), frozenGeometry(), rect, shot->pixels.get());
 
     shot->cachePath = newCachePath();
-    if (!shot->cachePath.empty()) {
-        // The settings folder above it too: it may have been removed since start-up.
-        CreateDirectoryA(folderAbove(app.cacheFolder).c_str(), nullptr);
-        CreateDirectoryA(app.cacheFolder.c_str(), nullptr);
-        SetFileAttributesA(app.cacheFolder.c_str(), FILE_ATTRIBUTE_HIDDEN);
-        enqueueSave(shot->cachePath.c_str(), shot->pixels.get(), static_cast<std::uint32_t>(rect.width),
-                    static_cast<std::uint32_t>(rect.height), preferences.defaultFormat);
-    }
+    if (!shot->cachePath.empty())
+        queueCacheFile(shot->cachePath, shot->pixels.get(), rect.width, rect.height);
     shot->borderColor = frameColor(sums);
     shot->bitmap = gdiMade(CreateBitmap(rect.width, rect.height, 1, 32, shot->pixels.get()));
 
@@ -115,14 +85,15 @@ void makeScreenshotWindow(SelectionRect rect) {
     record.monitor = MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST);
     readMonitorDpi(record);
     SetWindowPos(hwnd, HWND_TOPMOST, rect.left, rect.top, rect.width, rect.height, 0);
+    return ScreenshotOutcome::made;
 }
 
 } // namespace
 
-void createScreenshot(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height) {
+ScreenshotOutcome createScreenshot(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height) {
     try {
-        makeScreenshotWindow({left, top, width, height});
+        return makeScreenshotWindow({left, top, width, height});
     } catch (const std::exception&) {
-        endProcess(ExitCode::screenshotException);
+        return ScreenshotOutcome::exceptionThrown;
     }
 }
