@@ -10,27 +10,12 @@
 
 #include "state/app_state.h"
 #include "state/gdi_ledger.h"
+#include "state/handle_guards.h"
 #include "capture/capture.h"
 #include "capture/capture_front.h"
 #include "capture/duplication.h"
 
 namespace {
-
-// The screen DC of one capture; DeleteDC, since CreateDCA made it.
-class DisplayDc {
-public:
-    DisplayDc() : dc_(gdiMade(CreateDCA("DISPLAY", nullptr, nullptr, nullptr))) {}
-    DisplayDc(const DisplayDc&) = delete;
-    DisplayDc& operator=(const DisplayDc&) = delete;
-    ~DisplayDc() {
-        if (dc_)
-            gdiDeleteDC(dc_);
-    }
-    HDC get() const { return dc_; }
-
-private:
-    HDC dc_;
-};
 
 // The memory DC and DIB section of a capture in progress; released unless
 // handed over to the frozen desktop.

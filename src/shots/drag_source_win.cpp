@@ -9,6 +9,7 @@
 
 #include "state/state.h"
 #include "shots/cache.h"
+#include "state/handle_guards.h"
 #include "shots/shot_rules.h"
 #include "shots/shots.h"
 
@@ -51,17 +52,13 @@ HGLOBAL makeDropFileBlock(const std::string& utf8Path, POINT cursor) {
                             reinterpret_cast<LPWSTR>(wide.data()), wideLength);
     }
     const std::vector<std::uint8_t> bytes = dropFileBlock(wide, cursor.x, cursor.y);
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes.size());
-    if (!block)
+    GlobalBlock block(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes.size()));
+    void* at = block.get() ? GlobalLock(block.get()) : nullptr;
+    if (!at)
         return nullptr;
-    void* at = GlobalLock(block);
-    if (!at) {
-        GlobalFree(block);
-        return nullptr;
-    }
     std::memcpy(at, bytes.data(), bytes.size());
-    GlobalUnlock(block);
-    return block;
+    GlobalUnlock(block.get());
+    return block.release(); // the caller's now
 }
 
 LRESULT startScreenshotDrag(ScreenshotWindow& pressed, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -80,24 +77,22 @@ LRESULT startScreenshotDrag(ScreenshotWindow& pressed, HWND hwnd, UINT msg, WPAR
     app.screenshots[open->second]->keepFile = true; // a drop target may still read the file after the window closes
     POINT cursor{};
     GetCursorPos(&cursor);
-    HGLOBAL block = makeDropFileBlock(path, cursor);
-    IDataObject* data = block ? createDragDataObject() : nullptr;
+    GlobalBlock block(makeDropFileBlock(path, cursor));
+    IDataObject* data = block.get() ? createDragDataObject() : nullptr;
     IDropSource* source = data ? createDragDropSource() : nullptr;
     FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     STGMEDIUM medium{};
     medium.tymed = TYMED_HGLOBAL;
-    medium.hGlobal = block;
+    medium.hGlobal = block.get();
     if (!source || IDataObject_SetData(data, &format, &medium, TRUE) != S_OK) {
         if (source)
             IDropSource_Release(source);
         if (data)
             IDataObject_Release(data);
-        if (block)
-            GlobalFree(block);
         app.screenshots[open->second]->keepFile = false;
         return 0;
     }
-    block = nullptr; // the data object owns the block now and frees it with ReleaseStgMedium
+    block.release(); // the data object owns the block now and frees it with ReleaseStgMedium
 
     setScreenshotsTopmost(false);
     DWORD effect = DROPEFFECT_NONE;
