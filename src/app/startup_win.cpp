@@ -76,7 +76,6 @@ void startUp(HINSTANCE instance) {
     if (!enumerateMonitors(app.monitors))
         endProcess(ExitCode::normal);
     app.monitorCount = static_cast<std::uint32_t>(app.monitors.size());
-    app.overlayWindows.assign(app.monitorCount, nullptr);
     app.screenshots.clear();
     app.screenshots.resize(screenshotSlots);
     app.screenshotCount = 0;
@@ -176,7 +175,6 @@ void shutDown() {
     releaseOptionsFonts();
 
     tearDownSelection();
-    app.overlayWindows.clear();
     app.monitors.clear();
     app.monitorCount = 0;
 

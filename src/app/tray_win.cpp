@@ -49,7 +49,7 @@ void runCapture() {
 
 LRESULT onSelectionEnded(bool makesShot, const SelectionRect& rect) {
     if (makesShot) {
-        switch (createScreenshot(rect.left, rect.top, rect.width, rect.height)) {
+        switch (createScreenshot(rect.x, rect.y, rect.width, rect.height)) {
         case ScreenshotOutcome::windowFailed:
             endProcess(ExitCode::screenshotCreationFailed);
         case ScreenshotOutcome::exceptionThrown:

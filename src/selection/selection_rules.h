@@ -6,20 +6,15 @@
 
 #include <cstdint>
 
+#include "state/screen_rect.h"
+
 struct ScreenPoint {
     std::int32_t x = 0;
     std::int32_t y = 0;
 };
 
-// Right and bottom edges are exclusive: width = right - left.
-struct SelectionRect {
-    std::int32_t left = 0;
-    std::int32_t top = 0;
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-
-    bool operator==(const SelectionRect&) const = default;
-};
+// A selection in screen pixels.
+using SelectionRect = ScreenRect;
 
 // The rectangle between the press point and the cursor, whichever corner each is.
 SelectionRect selectionRect(ScreenPoint anchor, ScreenPoint last);
@@ -28,14 +23,9 @@ constexpr std::int32_t minimumScreenshotSize = 5;
 // 4 pixels or less in either direction make no screenshot.
 bool makesScreenshot(const SelectionRect& rect);
 
-// Where the frozen desktop lies: desktop point (originX, originY) is its
-// top-left pixel, the first pixel of its last row in memory.
-struct DesktopGeometry {
-    std::int32_t originX = 0;
-    std::int32_t originY = 0;
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-};
+// Where the frozen desktop lies: desktop point (x, y) is its top-left pixel,
+// the first pixel of its last row in memory.
+using DesktopGeometry = ScreenRect;
 
 // Clips `rect` to the frozen desktop, so that a cut never reads outside it
 // (the monitors are learnt at start-up, the desktop at every capture). False

@@ -5,7 +5,7 @@
 // one anchor and cursor point, and whichever gets the release ends the capture.
 #include "state/state.h"
 #include "state/app_state.h"
-#include "state/gdi_ledger.h"
+#include "state/handle_guards.h"
 #include "capture/capture_front.h"
 #include "prefs/prefs.h"
 #include "selection/selection.h"
@@ -52,11 +52,9 @@ LRESULT eraseSelectionWindow(HDC dc) {
     // Filled through the DC the message brings; BeginPaint belongs to WM_PAINT.
     const SelectionRect rect = currentSelection();
     const RECT area{0, 0, rect.width, rect.height};
-    const HBRUSH brush = gdiMade(CreateSolidBrush(currentSelectionColor()));
-    if (brush) {
-        FillRect(dc, &area, brush);
-        gdiDeleteObject(brush);
-    }
+    const SolidBrush brush(currentSelectionColor());
+    if (brush.get())
+        FillRect(dc, &area, brush.get());
     return 1;
 }
 
@@ -86,6 +84,8 @@ void showSelectionWindow() {
 
 // One borderless topmost overlay per monitor; false at the first that cannot be made.
 bool showOverlays() {
+    if (app.overlayWindows.size() != app.monitorCount)
+        app.overlayWindows.assign(app.monitorCount, nullptr);
     for (std::uint32_t i = 0; i < app.monitorCount && i < app.monitors.size() && i < app.overlayWindows.size(); ++i) {
         const MonitorRect& monitor = app.monitors[i];
         const HWND overlay =
@@ -144,7 +144,7 @@ void trackSelection() {
     GetCursorPos(&cursor);
     app.lastCursorPos = cursor;
     if (app.captureActive && app.selectionWindowShown)
-        SetWindowPos(app.selectionWindow, HWND_TOPMOST, rect.left, rect.top, rect.width, rect.height, 0);
+        SetWindowPos(app.selectionWindow, HWND_TOPMOST, rect.x, rect.y, rect.width, rect.height, 0);
 }
 
 void endSelection() {

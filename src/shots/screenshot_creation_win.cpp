@@ -2,8 +2,6 @@
 // over it, showing the frozen desktop's pixels there inside a one-pixel
 // frame; the record is registered and the cache file queued for the save
 // worker. GUI thread, called by the shell once a selection ended.
-#include <shellscalingapi.h>
-
 #include <cstdio>
 #include <ctime>
 #include <exception>
@@ -22,21 +20,10 @@
 namespace {
 
 constexpr const char* screenshotTitle = "Captured Image";
-constexpr UINT defaultDpi = 96;
 
 DesktopGeometry frozenGeometry() {
     const FrozenDesktop& desktop = app.frozenDesktop;
     return {desktop.originX, desktop.originY, desktop.width, desktop.height};
-}
-
-void readMonitorDpi(ScreenshotWindow& shot) {
-    UINT dpiX = defaultDpi, dpiY = defaultDpi;
-    if (FAILED(GetDpiForMonitor(shot.monitor, MDT_RAW_DPI, &dpiX, &dpiY)) || dpiX == 0 || dpiY == 0) {
-        dpiX = dpiY = defaultDpi;
-        GetDpiForMonitor(shot.monitor, MDT_EFFECTIVE_DPI, &dpiX, &dpiY); // its result stands either way
-    }
-    shot.dpiX = dpiX;
-    shot.dpiY = dpiY;
 }
 
 ScreenshotOutcome makeScreenshotWindow(SelectionRect rect) {
@@ -46,8 +33,8 @@ ScreenshotOutcome makeScreenshotWindow(SelectionRect rect) {
     if (!desktop.valid || !desktop.pixels || !clipToDesktop(rect, frozenGeometry()) || !makesScreenshot(rect))
         return ScreenshotOutcome::nothingToShow;
 
-    const HWND hwnd = CreateWindowExA(WS_EX_TOOLWINDOW, screenshotWindowClass, screenshotTitle, WS_POPUP, rect.left,
-                                      rect.top, rect.width, rect.height, nullptr, nullptr, app.instance, nullptr);
+    const HWND hwnd = CreateWindowExA(WS_EX_TOOLWINDOW, screenshotWindowClass, screenshotTitle, WS_POPUP, rect.x,
+                                      rect.y, rect.width, rect.height, nullptr, nullptr, app.instance, nullptr);
     if (!hwnd)
         return ScreenshotOutcome::windowFailed;
     const std::uint32_t slot = nextFreeSlot(app.screenshots, app.screenshotCount);
@@ -72,8 +59,8 @@ ScreenshotOutcome makeScreenshotWindow(SelectionRect rect) {
 
     shot->width = shot->imageWidth = rect.width;
     shot->height = shot->imageHeight = rect.height;
-    shot->x = rect.left;
-    shot->y = rect.top;
+    shot->x = rect.x;
+    shot->y = rect.y;
     shot->hwnd = hwnd;
     shot->memoryDC = gdiMade(CreateCompatibleDC(nullptr));
     if (shot->memoryDC && shot->bitmap)
@@ -83,8 +70,11 @@ ScreenshotOutcome makeScreenshotWindow(SelectionRect rect) {
     app.screenshotCount = slot + 1;
 
     record.monitor = MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST);
-    readMonitorDpi(record);
-    SetWindowPos(hwnd, HWND_TOPMOST, rect.left, rect.top, rect.width, rect.height, 0);
+    UINT dpiX = 96, dpiY = 96;
+    monitorDpi(record.monitor, dpiX, dpiY);
+    record.dpiX = dpiX;
+    record.dpiY = dpiY;
+    SetWindowPos(hwnd, HWND_TOPMOST, rect.x, rect.y, rect.width, rect.height, 0);
     return ScreenshotOutcome::made;
 }
 

@@ -33,6 +33,10 @@ void closeAllScreenshots();
 
 LRESULT CALLBACK screenshotWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
+// A monitor's DPI: the raw one first, the effective one when that fails or
+// reads 0, 96 when both do (a failed query leaves its answers undefined).
+void monitorDpi(HMONITOR monitor, UINT& dpiX, UINT& dpiY);
+
 // The menu of every screenshot window (app.shotMenu), made once at start-up:
 // "Save As", "Quick Save", "Copy", "Close All".
 constexpr UINT_PTR shotSaveAsCommand = 1000;
