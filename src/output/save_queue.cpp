@@ -9,7 +9,6 @@
 #include <exception>
 #include <limits>
 #include <new>
-#include <thread>
 #include <vector>
 
 #include "output/output.h"
@@ -25,9 +24,6 @@ std::condition_variable saveWritten;
 // Signalled by promoteSave; the worker sleeps on it between passes.
 std::condition_variable workerWake;
 bool wakeRequested = false;
-
-// Never destroyed: exit() must not meet a joinable std::thread.
-std::thread* saveWorkerThread = nullptr;
 
 // The slot of the job being written, or none, and whether its file is to be
 // deleted once written (its screenshot closed meanwhile). Lock held.
@@ -221,15 +217,4 @@ void saveWorker() {
         workerWake.wait_for(hold, saveWorkerInterval, [] { return wakeRequested; });
         wakeRequested = false;
     }
-}
-
-void startSaveWorker() {
-    running = true;
-    saveWorkerThread = new std::thread(saveWorker);
-}
-
-void stopSaveWorker() {
-    running = false;
-    if (saveWorkerThread && saveWorkerThread->joinable() && saveWorkerThread->get_id() != std::this_thread::get_id())
-        saveWorkerThread->join();
 }
