@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "state/screen_rect.h"
+#include "state/pixel_rect.h"
 
 // Appends one monitor from its rectangle edges, in enumeration order.
 void appendMonitor(MonitorTable& table, std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom);

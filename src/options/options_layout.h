@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "prefs/prefs.h"
+#include "state/pixel_rect.h"
 
 // Colours in the 0x00BBGGRR layout of a COLORREF.
 constexpr std::uint32_t optionsRgb(std::uint32_t r, std::uint32_t g, std::uint32_t b) {
@@ -40,13 +41,8 @@ constexpr std::uint32_t optionsWindowStyle = 0x00CE0000u;
 constexpr const char* optionsWindowTitle = "Lumagrab Options";
 constexpr const char* browseDialogTitle = "Select Folder";
 
-struct OptionsRect {
-    std::int32_t x = 0;
-    std::int32_t y = 0;
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    bool operator==(const OptionsRect&) const = default;
-};
+// The options window on the screen, or a child inside it.
+using OptionsRect = PixelRect;
 
 enum class OptionsRole : std::uint8_t {
     label,

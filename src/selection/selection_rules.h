@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "state/screen_rect.h"
+#include "state/pixel_rect.h"
 
 struct ScreenPoint {
     std::int32_t x = 0;
@@ -14,7 +14,7 @@ struct ScreenPoint {
 };
 
 // A selection in screen pixels.
-using SelectionRect = ScreenRect;
+using SelectionRect = PixelRect;
 
 // The rectangle between the press point and the cursor, whichever corner each is.
 SelectionRect selectionRect(ScreenPoint anchor, ScreenPoint last);
@@ -25,7 +25,7 @@ bool makesScreenshot(const SelectionRect& rect);
 
 // Where the frozen desktop lies: desktop point (x, y) is its top-left pixel,
 // the first pixel of its last row in memory.
-using DesktopGeometry = ScreenRect;
+using DesktopGeometry = PixelRect;
 
 // Clips `rect` to the frozen desktop, so that a cut never reads outside it
 // (the monitors are learnt at start-up, the desktop at every capture). False

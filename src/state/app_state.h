@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "state/screen_rect.h"
+#include "state/pixel_rect.h"
 
 // The frozen virtual screen of the last capture. `pixels` is a bottom-up copy
 // of `bitmap` (first row = bottom screen line); `memoryDC` holds `bitmap`,
