@@ -76,7 +76,7 @@ struct AppState {
     // Capture and selection in progress.
     bool captureActive = false;
     bool overlaysShown = false;
-    std::vector<HWND> overlayWindows; // monitorCount entries
+    std::vector<HWND> overlayWindows; // monitorCount entries; made and destroyed only by selection/
     std::map<HWND, std::uint32_t> overlayMap;
     POINT selectionAnchor{};
     POINT lastCursorPos{};
