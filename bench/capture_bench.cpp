@@ -116,8 +116,8 @@ bool cutIsRight() {
     EdgeSums expected;
     for (std::int32_t i = 0; i < rect.width; ++i)
         for (std::int32_t j = 0; j < rect.height; ++j) {
-            const std::size_t row = std::size_t(desktopHeight - 1 - (rect.top + j));
-            const std::uint8_t* source = &frozenDesktop()[(row * desktopWidth + std::size_t(rect.left + i)) * 4];
+            const std::size_t row = std::size_t(desktopHeight - 1 - (rect.y + j));
+            const std::uint8_t* source = &frozenDesktop()[(row * desktopWidth + std::size_t(rect.x + i)) * 4];
             if (std::memcmp(source, &image[(std::size_t(j) * std::size_t(rect.width) + std::size_t(i)) * 4], 4) != 0)
                 return false;
             if (i == 0 || j == 0 || i == rect.width - 1 || j == rect.height - 1) {

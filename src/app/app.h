@@ -4,26 +4,15 @@
 
 #include <windows.h>
 
-#include <exception>
 #include <string>
 
-#include "app/exit_codes.h"
-
-constexpr UINT trayCallbackMessage = WM_USER + 1;  // from the notification icon; lParam = mouse message
-constexpr UINT captureRequestMessage = WM_APP + 1; // posted by the keyboard hook
-constexpr UINT prepareCaptureMessage = WM_APP + 4; // posted once by start-up
+#include "state/state.h"
 
 // Tray menu.
 constexpr UINT_PTR trayBeginCaptureCommand = 999;
 constexpr UINT_PTR trayOptionsCommand = 1000;
 constexpr UINT_PTR trayCloseAllCommand = 1001;
 constexpr UINT_PTR trayExitCommand = 1002;
-
-// Screenshot menu.
-constexpr UINT_PTR shotSaveAsCommand = 1000;
-constexpr UINT_PTR shotCopyCommand = 1001;
-constexpr UINT_PTR shotCloseAllCommand = 1002;
-constexpr UINT_PTR shotQuickSaveCommand = 1003;
 
 constexpr UINT trayIconId = 1;
 constexpr const char* trayIconTip = "Orvane";
@@ -36,35 +25,13 @@ constexpr DWORD sessionEndSaveWaitMs = 30000;
 constexpr const wchar_t* sessionEndBlockReason = L"Saving screenshots";
 
 constexpr const char* instanceMutexName = "Global\\{f9c9ae0b-8381-4da1-bbee-4a7a3d406d55}";
-constexpr const char* overlayWindowClass = "Screen Capture";
-constexpr const char* selectionWindowClass = "Screen Capture2";
-constexpr const char* screenshotWindowClass = "Capped";
-constexpr const char* trayWindowClass = "ScreenCaptureSysTray";
-constexpr const char* plainWindowClass = "QV_DefaultWProc";
 
 // The whole program: returns the process exit code.
 int runOrvane(HINSTANCE instance);
 
-// Ends the process at once with `code`: the save worker finishes what is
-// queued and is joined, the notification icon is removed, then exit().
-[[noreturn]] void endProcess(ExitCode code);
-
-// Runs what a window procedure does for one message: no exception may unwind
-// through the system's dispatch, so one ends the program as the entry point would.
-template <typename Handler> auto guarded(Handler handler) -> decltype(handler()) {
-    try {
-        return handler();
-    } catch (const std::exception&) {
-        endProcess(ExitCode::normal);
-    }
-}
-
 // Start-up steps, in the order runOrvane takes them.
 bool registerWindowClasses();
-void startSaveWorker();
 std::string moduleFolder();
-void cleanCacheFolder(const std::string& folder);
-HMENU createShotMenu();
 bool createTrayWindow();
 void addTrayIcon();
 void resetInvalidSelectionColor();
@@ -82,7 +49,6 @@ void shutDown();
 
 // Tray window.
 HMENU createTrayMenu();
-void removeTrayIcon();
 LRESULT CALLBACK trayWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
 LRESULT CALLBACK keyboardHookProc(int code, WPARAM wp, LPARAM lp);

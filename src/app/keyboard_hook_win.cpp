@@ -3,11 +3,13 @@
 // more than the Escape cancel and posting the capture request; the capture
 // itself runs from the tray window.
 #include "app/app.h"
-#include "app/app_state.h"
+#include "state/app_state.h"
 #include "app/decisions.h"
 #include "selection/selection.h"
 
-LRESULT CALLBACK keyboardHookProc(int code, WPARAM wp, LPARAM lp) {
+namespace {
+
+void onHookKey(int code, WPARAM wp, LPARAM lp) {
     // The key record is only read for HC_ACTION; other codes are passed on untouched.
     const auto* key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lp);
     const DWORD virtualKey = code == HC_ACTION && key ? key->vkCode : 0;
@@ -22,5 +24,12 @@ LRESULT CALLBACK keyboardHookProc(int code, WPARAM wp, LPARAM lp) {
     case HookKey::other:
         break;
     }
+}
+
+} // namespace
+
+LRESULT CALLBACK keyboardHookProc(int code, WPARAM wp, LPARAM lp) {
+    // The same guard as the window procedures: no exception crosses the system's call.
+    guarded([&] { onHookKey(code, wp, lp); });
     return CallNextHookEx(nullptr, code, wp, lp);
 }

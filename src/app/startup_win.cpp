@@ -8,11 +8,10 @@
 #include <cstdlib>
 #include <exception>
 #include <iterator>
-#include <thread>
 #include <vector>
 
 #include "app/app.h"
-#include "app/app_state.h"
+#include "state/app_state.h"
 #include "app/decisions.h"
 #include "capture/capture_front.h"
 #include "capture/monitors.h"
@@ -20,18 +19,10 @@
 #include "output/output.h"
 #include "prefs/prefs.h"
 #include "selection/selection.h"
+#include "shots/cache.h"
 #include "shots/shots.h"
 
 namespace {
-
-// Never destroyed: exit() must not meet a joinable std::thread.
-std::thread* saveWorkerThread = nullptr;
-
-void stopSaveWorker() {
-    running = false;
-    if (saveWorkerThread && saveWorkerThread->joinable() && saveWorkerThread->get_id() != std::this_thread::get_id())
-        saveWorkerThread->join();
-}
 
 struct ShellClass {
     const char* name;
@@ -85,7 +76,6 @@ void startUp(HINSTANCE instance) {
     if (!enumerateMonitors(app.monitors))
         endProcess(ExitCode::normal);
     app.monitorCount = static_cast<std::uint32_t>(app.monitors.size());
-    app.overlayWindows.assign(app.monitorCount, nullptr);
     app.screenshots.clear();
     app.screenshots.resize(screenshotSlots);
     app.screenshotCount = 0;
@@ -111,12 +101,6 @@ void startUp(HINSTANCE instance) {
 
 } // namespace
 
-void endProcess(ExitCode code) {
-    stopSaveWorker();
-    removeTrayIcon();
-    std::exit(static_cast<int>(code));
-}
-
 bool registerWindowClasses() {
     WNDCLASSEXA record{};
     record.cbSize = sizeof(record);
@@ -134,11 +118,6 @@ bool registerWindowClasses() {
     return true;
 }
 
-void startSaveWorker() {
-    running = true;
-    saveWorkerThread = new std::thread(saveWorker);
-}
-
 std::string moduleFolder() {
     // Grown until the whole path fits: a cut path would name the wrong folder.
     std::string path(MAX_PATH, '\0');
@@ -152,66 +131,6 @@ std::string moduleFolder() {
         }
         path.resize(path.size() * 2);
     }
-}
-
-// The path the system resolves `path` to, links followed where the system
-// follows them; empty when it cannot tell.
-std::string finalPathOf(const std::string& path) {
-    const HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return {};
-    std::string finalPath(MAX_PATH, '\0');
-    DWORD length = GetFinalPathNameByHandleA(file, finalPath.data(), static_cast<DWORD>(finalPath.size()), 0);
-    if (length >= finalPath.size()) {
-        finalPath.resize(length + 1);
-        length = GetFinalPathNameByHandleA(file, finalPath.data(), static_cast<DWORD>(finalPath.size()), 0);
-    }
-    CloseHandle(file);
-    if (length == 0 || length >= finalPath.size())
-        return {};
-    finalPath.resize(length);
-    return finalPath;
-}
-
-void cleanCacheFolder(const std::string& folder) {
-    if (folder.empty())
-        return;
-    // Only files that are themselves entries of the folder: a link (a reparse
-    // point, or a Unix link that Wine shows as its target and deletes the
-    // target through) may point anywhere.
-    const std::string folderFinal = finalPathOf(folder);
-    if (folderFinal.empty())
-        return;
-    std::vector<const char*> patterns(std::begin(cacheCleanupPatterns), std::end(cacheCleanupPatterns));
-    patterns.push_back(cachePartPattern);
-    for (const char* pattern : patterns) {
-        WIN32_FIND_DATAA found{};
-        const HANDLE search = FindFirstFileA((folder + pattern).c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE)
-            continue;
-        do {
-            if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
-                continue;
-            if (!isCacheImageName(found.cFileName) && !isCachePartName(found.cFileName))
-                continue;
-            const std::string path = folder + found.cFileName;
-            if (isEntryOfFolder(folderFinal, found.cFileName, finalPathOf(path)))
-                std::remove(path.c_str()); // a file that stays is left alone
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-}
-
-HMENU createShotMenu() {
-    HMENU menu = CreatePopupMenu();
-    if (!menu)
-        return nullptr;
-    AppendMenuA(menu, MF_STRING, shotSaveAsCommand, "Save As");
-    AppendMenuA(menu, MF_STRING, shotQuickSaveCommand, "Quick Save");
-    AppendMenuA(menu, MF_STRING, shotCopyCommand, "Copy");
-    AppendMenuA(menu, MF_STRING, shotCloseAllCommand, "Close All");
-    return menu;
 }
 
 void resetInvalidSelectionColor() {
@@ -256,7 +175,6 @@ void shutDown() {
     releaseOptionsFonts();
 
     tearDownSelection();
-    app.overlayWindows.clear();
     app.monitors.clear();
     app.monitorCount = 0;
 

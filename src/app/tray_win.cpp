@@ -6,12 +6,14 @@
 #include <chrono>
 #include <cstring>
 #include "app/app.h"
-#include "app/app_state.h"
+#include "state/app_state.h"
 #include "app/decisions.h"
-#include "app/gdi_ledger.h"
+#include "state/gdi_ledger.h"
 #include "capture/capture_front.h"
 #include "options/options.h"
 #include "output/output.h"
+#include "selection/selection.h"
+#include "selection/selection_rules.h"
 #include "shots/shots.h"
 
 namespace {
@@ -27,14 +29,48 @@ std::int32_t trayMonitorScale() {
     return optionsScaleFrom(static_cast<std::int32_t>(factor));
 }
 
+// Every way into a capture ends here: its failures become their message boxes
+// (a missing overlay also its exit code), and the hook is installed afresh,
+// since the capture kept the thread from it.
+void runCapture() {
+    switch (beginCapture()) {
+    case CaptureOutcome::desktopUnreadable:
+        MessageBoxA(nullptr, captureFailedText, captureFailedCaption, MB_ICONERROR | MB_OK);
+        break;
+    case CaptureOutcome::overlayFailed:
+        MessageBoxA(nullptr, overlayFailedText, errorCaption, MB_ICONWARNING | MB_OK);
+        endProcess(ExitCode::overlayCreationFailed);
+    case CaptureOutcome::started:
+    case CaptureOutcome::alreadyRunning:
+        break;
+    }
+    reinstallKeyboardHook();
+}
+
+LRESULT onSelectionEnded(bool makesShot, const SelectionRect& rect) {
+    if (makesShot) {
+        switch (createScreenshot(rect.x, rect.y, rect.width, rect.height)) {
+        case ScreenshotOutcome::windowFailed:
+            endProcess(ExitCode::screenshotCreationFailed);
+        case ScreenshotOutcome::exceptionThrown:
+            endProcess(ExitCode::screenshotException);
+        case ScreenshotOutcome::made:
+        case ScreenshotOutcome::nothingToShow:
+            break;
+        }
+    }
+    // The capture ran on this thread; the system may have dropped a hook that
+    // waited too long meanwhile.
+    reinstallKeyboardHook();
+    return 0;
+}
+
 void onTrayCommand(UINT_PTR command) {
     switch (command) {
     case trayBeginCaptureCommand:
         // A timer, not a pause: meanwhile the thread paints and answers the keyboard hook.
-        if (!SetTimer(app.trayWindow, beginCaptureTimer, beginCaptureDelay, nullptr)) {
-            beginCapture();
-            reinstallKeyboardHook();
-        }
+        if (!SetTimer(app.trayWindow, beginCaptureTimer, beginCaptureDelay, nullptr))
+            runCapture();
         break;
     case trayOptionsCommand:
         openOptionsWindow(trayMonitorScale());
@@ -65,8 +101,7 @@ LRESULT onTrayCallback(HWND hwnd, LPARAM mouseMessage) {
 
 LRESULT onBeginCaptureTimer(HWND hwnd) {
     KillTimer(hwnd, beginCaptureTimer);
-    beginCapture();
-    reinstallKeyboardHook();
+    runCapture();
     return 0;
 }
 
@@ -106,9 +141,10 @@ LRESULT dispatchTrayMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case trayCallbackMessage:
         return onTrayCallback(hwnd, lp);
     case captureRequestMessage:
-        beginCapture();
-        reinstallKeyboardHook();
+        runCapture();
         return 0;
+    case selectionEndedMessage:
+        return onSelectionEnded(wp != 0, *reinterpret_cast<const SelectionRect*>(lp));
     case prepareCaptureMessage:
         prepareDuplication();
         return 0;
@@ -172,13 +208,6 @@ void addTrayIcon() {
     icon.hIcon = app.appIcon;
     std::strncpy(icon.szTip, trayIconTip, sizeof(icon.szTip) - 1);
     Shell_NotifyIconA(NIM_ADD, &icon);
-}
-
-void removeTrayIcon() {
-    if (!app.trayIcon.hWnd)
-        return;
-    Shell_NotifyIconA(NIM_DELETE, &app.trayIcon);
-    app.trayIcon.hWnd = nullptr;
 }
 
 LRESULT CALLBACK trayWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {

@@ -1,40 +1,21 @@
-// The capture front: beginCapture freezes the whole virtual screen with one
-// GDI BitBlt into a bottom-up 32-bit DIB section, lets desktop duplication
-// overwrite the HDR outputs, opens one borderless topmost overlay per monitor,
-// and only once they are painted makes the picture opaque and keeps its pixel
-// copy for cutting. GUI thread, inside the tray window.
+// The capture front: captureDesktop freezes the whole virtual screen with one
+// GDI BitBlt into a bottom-up 32-bit DIB section and lets desktop duplication
+// overwrite the HDR outputs; keepFrozenPixels, once the overlays are painted,
+// makes the picture opaque and keeps its pixel copy for cutting. GUI thread.
 #include <windows.h>
 
 #include <memory>
 #include <new>
 #include <utility>
 
-#include "app/app.h"
-#include "app/app_state.h"
-#include "app/gdi_ledger.h"
+#include "state/app_state.h"
+#include "state/gdi_ledger.h"
+#include "state/handle_guards.h"
 #include "capture/capture.h"
 #include "capture/capture_front.h"
 #include "capture/duplication.h"
 
 namespace {
-
-constexpr const char* overlayTitle = "Screen Capture Window";
-
-// The screen DC of one capture; DeleteDC, since CreateDCA made it.
-class DisplayDc {
-public:
-    DisplayDc() : dc_(gdiMade(CreateDCA("DISPLAY", nullptr, nullptr, nullptr))) {}
-    DisplayDc(const DisplayDc&) = delete;
-    DisplayDc& operator=(const DisplayDc&) = delete;
-    ~DisplayDc() {
-        if (dc_)
-            gdiDeleteDC(dc_);
-    }
-    HDC get() const { return dc_; }
-
-private:
-    HDC dc_;
-};
 
 // The memory DC and DIB section of a capture in progress; released unless
 // handed over to the frozen desktop.
@@ -78,29 +59,8 @@ bool makeSurface(HDC screen, std::int32_t width, std::int32_t height, CaptureSur
     return true;
 }
 
-void showOverlays() {
-    for (std::uint32_t i = 0; i < app.monitorCount && i < app.monitors.size() && i < app.overlayWindows.size(); ++i) {
-        const MonitorRect& monitor = app.monitors[i];
-        const HWND overlay =
-            CreateWindowExA(WS_EX_TOOLWINDOW, overlayWindowClass, overlayTitle, 0, monitor.x, monitor.y, monitor.width,
-                            monitor.height, nullptr, nullptr, app.instance, nullptr);
-        if (!overlay) {
-            MessageBoxA(nullptr, overlayFailedText, errorCaption, MB_ICONWARNING | MB_OK);
-            endProcess(ExitCode::overlayCreationFailed);
-        }
-        app.overlayWindows[i] = overlay;
-        app.overlayMap[overlay] = i;
-        SetWindowLongA(overlay, GWL_STYLE, 0);
-        // The new style takes effect only with SWP_FRAMECHANGED; without it the
-        // caption of the creation style stays and the picture sits lower.
-        SetWindowPos(overlay, HWND_TOPMOST, monitor.x, monitor.y, monitor.width, monitor.height, SWP_FRAMECHANGED);
-        ShowWindow(overlay, SW_SHOW);
-        app.overlaysShown = true;
-    }
-}
+} // namespace
 
-// The alpha fill of the DIB section and the pixel copy that selections are
-// cut from: nothing on the screen needs them, so they follow the first paint.
 void keepFrozenPixels() {
     FrozenDesktop& desktop = app.frozenDesktop;
     if (!desktop.valid || !desktop.bits || !desktop.pixels)
@@ -108,8 +68,6 @@ void keepFrozenPixels() {
     copyOpaque(desktop.bits, desktop.pixels.get(),
                std::size_t(static_cast<std::uint32_t>(desktop.width)) * static_cast<std::uint32_t>(desktop.height));
 }
-
-} // namespace
 
 void releaseFrozenDesktop(FrozenDesktop& desktop) {
     if (desktop.memoryDC) {
@@ -177,24 +135,4 @@ bool captureDesktop() {
     }
     desktop.valid = true;
     return true;
-}
-
-void beginCapture() {
-    if (app.captureActive)
-        return;
-    app.captureActive = true;
-    if (!captureDesktop()) {
-        app.captureActive = false;
-        MessageBoxA(nullptr, captureFailedText, captureFailedCaption, MB_ICONERROR | MB_OK);
-        return;
-    }
-    if (app.overlaysShown) {
-        keepFrozenPixels();
-        return;
-    }
-    showOverlays();
-    // The frozen picture is painted before anything the user does not need yet.
-    for (std::uint32_t i = 0; i < app.monitorCount && i < app.overlayWindows.size(); ++i)
-        UpdateWindow(app.overlayWindows[i]);
-    keepFrozenPixels();
 }

@@ -12,7 +12,7 @@ namespace {
 std::int64_t outputWidth(const OutputDescription& output) { return std::int64_t{output.right} - output.left; }
 std::int64_t outputHeight(const OutputDescription& output) { return std::int64_t{output.bottom} - output.top; }
 
-bool sidewaysRotation(std::uint32_t rotation) { return rotation == rotation90 || rotation == rotation270; }
+bool sidewaysRotation(std::uint32_t rotation) { return rotation == hdrRotate90 || rotation == hdrRotate270; }
 
 // The texture's size for an output: width and height trade places at 90 and 270 degrees.
 bool textureFits(std::uint32_t width, std::uint32_t height, const OutputDescription& output) {

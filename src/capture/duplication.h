@@ -26,9 +26,7 @@ constexpr std::uint32_t formatHalfFloatRgba = 10; // DXGI_FORMAT_R16G16B16A16_FL
 constexpr std::uint32_t formatBgra8 = 87;         // DXGI_FORMAT_B8G8R8A8_UNORM
 constexpr std::uint32_t colorSpaceHdr10 = 12;     // DXGI_COLOR_SPACE_RGB_FULL_G2084_NONE_P2020
 constexpr std::uint32_t colorSpaceScRgb = 1;      // DXGI_COLOR_SPACE_RGB_FULL_G10_NONE_P709
-constexpr std::uint32_t rotation90 = 2;           // DXGI_MODE_ROTATION_ROTATE90
-constexpr std::uint32_t rotation180 = 3;
-constexpr std::uint32_t rotation270 = 4;
+// An output's rotation is one of hdrRotate90/180/270 (capture/capture.h), as DXGI_MODE_ROTATION has them.
 
 constexpr std::uint32_t firstFrameTimeoutMs = 250;
 constexpr int acquireAttempts = 4;

@@ -14,6 +14,7 @@
 #include "capture/capture.h"
 #include "capture/capture_front.h"
 #include "capture/duplication.h"
+#include "state/handle_guards.h"
 
 static_assert(resultFail == E_FAIL);
 static_assert(dxgiNotFound == DXGI_ERROR_NOT_FOUND);
@@ -24,36 +25,10 @@ static_assert(dxgiWaitTimeout == DXGI_ERROR_WAIT_TIMEOUT);
 static_assert(formatHalfFloatRgba == DXGI_FORMAT_R16G16B16A16_FLOAT && formatBgra8 == DXGI_FORMAT_B8G8R8A8_UNORM);
 static_assert(colorSpaceHdr10 == DXGI_COLOR_SPACE_RGB_FULL_G2084_NONE_P2020 &&
               colorSpaceScRgb == DXGI_COLOR_SPACE_RGB_FULL_G10_NONE_P709);
-static_assert(rotation90 == DXGI_MODE_ROTATION_ROTATE90 && rotation180 == DXGI_MODE_ROTATION_ROTATE180 &&
-              rotation270 == DXGI_MODE_ROTATION_ROTATE270);
+static_assert(hdrRotate90 == DXGI_MODE_ROTATION_ROTATE90 && hdrRotate180 == DXGI_MODE_ROTATION_ROTATE180 &&
+              hdrRotate270 == DXGI_MODE_ROTATION_ROTATE270);
 
 namespace {
-
-// One COM reference; Release on reset and destruction.
-template <typename T> class ComRef {
-public:
-    ComRef() = default;
-    ComRef(const ComRef&) = delete;
-    ComRef& operator=(const ComRef&) = delete;
-    ~ComRef() { reset(); }
-    void reset() {
-        if (pointer_)
-            pointer_->Release();
-        pointer_ = nullptr;
-    }
-    T* get() const { return pointer_; }
-    T* operator->() const { return pointer_; }
-    explicit operator bool() const { return pointer_ != nullptr; }
-    // For an out-parameter: releases what is held first.
-    T** put() {
-        reset();
-        return &pointer_;
-    }
-    void** putVoid() { return reinterpret_cast<void**>(put()); }
-
-private:
-    T* pointer_ = nullptr;
-};
 
 using CreateFactoryCall = HRESULT(WINAPI*)(REFIID, void**);
 

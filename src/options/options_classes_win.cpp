@@ -2,8 +2,8 @@
 // mark and the selection palette they share; the fonts' release at shutdown.
 #include <iterator>
 
-#include "app/app_state.h"
-#include "app/gdi_ledger.h"
+#include "state/app_state.h"
+#include "state/gdi_ledger.h"
 #include "options/options.h"
 
 OptionsUi optionsUi;

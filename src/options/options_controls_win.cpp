@@ -6,8 +6,9 @@
 
 #include <string>
 
-#include "app/app.h"
-#include "app/gdi_ledger.h"
+#include "state/state.h"
+#include "state/gdi_ledger.h"
+#include "state/handle_guards.h"
 #include "options/options.h"
 #include "prefs/prefs.h"
 
@@ -38,54 +39,6 @@ private:
     HDC dc_;
     int width_ = 0;
     int height_ = 0;
-};
-
-// SelectObject, undone on scope exit.
-class SelectedObject {
-public:
-    SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(object ? SelectObject(dc, object) : nullptr) {}
-    ~SelectedObject() {
-        if (previous_)
-            SelectObject(dc_, previous_);
-    }
-    SelectedObject(const SelectedObject&) = delete;
-    SelectedObject& operator=(const SelectedObject&) = delete;
-
-private:
-    HDC dc_;
-    HGDIOBJ previous_;
-};
-
-// A brush made for one paint → DeleteObject.
-class SolidBrush {
-public:
-    explicit SolidBrush(COLORREF colour) : brush_(gdiMade(CreateSolidBrush(colour))) {}
-    ~SolidBrush() {
-        if (brush_)
-            gdiDeleteObject(brush_);
-    }
-    SolidBrush(const SolidBrush&) = delete;
-    SolidBrush& operator=(const SolidBrush&) = delete;
-    HBRUSH get() const { return brush_; }
-
-private:
-    HBRUSH brush_;
-};
-
-// CreateCompatibleDC → DeleteDC.
-class MemoryDc {
-public:
-    explicit MemoryDc(HDC like) : dc_(gdiMade(CreateCompatibleDC(like))) {}
-    ~MemoryDc() {
-        if (dc_)
-            gdiDeleteDC(dc_);
-    }
-    MemoryDc(const MemoryDc&) = delete;
-    MemoryDc& operator=(const MemoryDc&) = delete;
-    HDC get() const { return dc_; }
-
-private:
-    HDC dc_;
 };
 
 // Rectangle (0, 0, w, h) with the stock DC pen and brush in these colours.
@@ -231,58 +184,81 @@ void onBrowseReleased(HWND hwnd) {
     SetWindowTextA(optionsUi.pathEdit, quickSaveFolder.c_str());
 }
 
+LRESULT dispatchLabelMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_PAINT:
+        paintLabel(hwnd);
+        break;
+    }
+    return DefWindowProcA(hwnd, msg, wp, lp); // handled or not, every message goes on
+}
+
+LRESULT dispatchSwatchMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_PAINT:
+        paintSwatch(hwnd);
+        break;
+    case WM_LBUTTONUP:
+        onSwatchReleased(hwnd);
+        break;
+    }
+    return DefWindowProcA(hwnd, msg, wp, lp); // handled or not, every message goes on
+}
+
+LRESULT dispatchFormatChoiceMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_PAINT:
+        paintFormatChoice(hwnd);
+        break;
+    case WM_LBUTTONUP:
+        onFormatChoiceReleased(hwnd);
+        break;
+    }
+    return DefWindowProcA(hwnd, msg, wp, lp); // handled or not, every message goes on
+}
+
+LRESULT dispatchToggleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_PAINT:
+        paintToggle(hwnd);
+        break;
+    case WM_LBUTTONUP:
+        onToggleReleased(hwnd);
+        break;
+    }
+    return DefWindowProcA(hwnd, msg, wp, lp); // handled or not, every message goes on
+}
+
+LRESULT dispatchBrowseMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_PAINT:
+        paintBrowseButton(hwnd);
+        break;
+    case WM_LBUTTONUP:
+        onBrowseReleased(hwnd);
+        break;
+    }
+    return DefWindowProcA(hwnd, msg, wp, lp); // handled or not, every message goes on
+}
+
 } // namespace
 
 LRESULT CALLBACK labelControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_PAINT)
-        guarded([&] { paintLabel(hwnd); });
-    return DefWindowProcA(hwnd, msg, wp, lp);
+    return guarded([&] { return dispatchLabelMessage(hwnd, msg, wp, lp); });
 }
 
 LRESULT CALLBACK swatchControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    switch (msg) {
-    case WM_PAINT:
-        guarded([&] { paintSwatch(hwnd); });
-        break;
-    case WM_LBUTTONUP:
-        guarded([&] { onSwatchReleased(hwnd); });
-        break;
-    }
-    return DefWindowProcA(hwnd, msg, wp, lp);
+    return guarded([&] { return dispatchSwatchMessage(hwnd, msg, wp, lp); });
 }
 
 LRESULT CALLBACK formatChoiceControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    switch (msg) {
-    case WM_PAINT:
-        guarded([&] { paintFormatChoice(hwnd); });
-        break;
-    case WM_LBUTTONUP:
-        guarded([&] { onFormatChoiceReleased(hwnd); });
-        break;
-    }
-    return DefWindowProcA(hwnd, msg, wp, lp);
+    return guarded([&] { return dispatchFormatChoiceMessage(hwnd, msg, wp, lp); });
 }
 
 LRESULT CALLBACK toggleControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    switch (msg) {
-    case WM_PAINT:
-        guarded([&] { paintToggle(hwnd); });
-        break;
-    case WM_LBUTTONUP:
-        guarded([&] { onToggleReleased(hwnd); });
-        break;
-    }
-    return DefWindowProcA(hwnd, msg, wp, lp);
+    return guarded([&] { return dispatchToggleMessage(hwnd, msg, wp, lp); });
 }
 
 LRESULT CALLBACK browseControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    switch (msg) {
-    case WM_PAINT:
-        guarded([&] { paintBrowseButton(hwnd); });
-        break;
-    case WM_LBUTTONUP:
-        guarded([&] { onBrowseReleased(hwnd); });
-        break;
-    }
-    return DefWindowProcA(hwnd, msg, wp, lp);
+    return guarded([&] { return dispatchBrowseMessage(hwnd, msg, wp, lp); });
 }

@@ -9,6 +9,9 @@
 #include <string>
 #include <string_view>
 
+#include "prefs/prefs.h"
+#include "state/pixel_rect.h"
+
 // Colours in the 0x00BBGGRR layout of a COLORREF.
 constexpr std::uint32_t optionsRgb(std::uint32_t r, std::uint32_t g, std::uint32_t b) {
     return r | (g << 8) | (b << 16);
@@ -20,11 +23,8 @@ constexpr std::uint32_t optionsYellow = optionsRgb(255, 255, 0);
 constexpr std::uint32_t optionsDarkText = optionsRgb(30, 30, 30);
 constexpr std::uint32_t optionsBlack = optionsRgb(0, 0, 0);
 
-// What preferences.selectionColor indexes, and what each swatch is painted
-// with: the last four are painted darker than the colour they select.
-constexpr std::array<std::uint32_t, 6> selectionPalette = {optionsRgb(0, 0, 0),       optionsRgb(96, 96, 96),
-                                                           optionsRgb(230, 230, 230), optionsRgb(255, 0, 0),
-                                                           optionsRgb(0, 255, 0),     optionsRgb(0, 0, 255)};
+// What each swatch is painted with (preferences.selectionColor indexes
+// selectionPalette, prefs/prefs.h): the last four are painted darker than the colour they select.
 constexpr std::array<std::uint32_t, 6> swatchPaintColors = {optionsRgb(0, 0, 0),       optionsRgb(96, 96, 96),
                                                             optionsRgb(200, 200, 200), optionsRgb(128, 0, 0),
                                                             optionsRgb(0, 128, 0),     optionsRgb(0, 0, 128)};
@@ -41,13 +41,8 @@ constexpr std::uint32_t optionsWindowStyle = 0x00CE0000u;
 constexpr const char* optionsWindowTitle = "Lumagrab Options";
 constexpr const char* browseDialogTitle = "Select Folder";
 
-struct OptionsRect {
-    std::int32_t x = 0;
-    std::int32_t y = 0;
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    bool operator==(const OptionsRect&) const = default;
-};
+// The options window on the screen, or a child inside it.
+using OptionsRect = PixelRect;
 
 enum class OptionsRole : std::uint8_t {
     label,

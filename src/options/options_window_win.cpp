@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <string>
 
-#include "app/app.h"
-#include "app/app_state.h"
-#include "app/gdi_ledger.h"
+#include "state/state.h"
+#include "state/app_state.h"
+#include "state/handle_guards.h"
 #include "options/options.h"
 #include "prefs/prefs.h"
 
@@ -92,13 +92,12 @@ void paintOptionsWindow(HWND hwnd) {
     RECT window{};
     GetWindowRect(hwnd, &window);
     const RECT fill{0, 0, window.right - window.left, window.bottom - window.top};
-    const HBRUSH grey = gdiMade(CreateSolidBrush(optionsGrey));
-    FillRect(dc, &fill, grey);
-    gdiDeleteObject(grey);
+    const SolidBrush grey(optionsGrey);
+    FillRect(dc, &fill, grey.get());
     EndPaint(hwnd, &paint);
 }
 
-void handleOptionsMessage(HWND hwnd, UINT msg) {
+LRESULT dispatchOptionsMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_PAINT:
         paintOptionsWindow(hwnd);
@@ -110,6 +109,7 @@ void handleOptionsMessage(HWND hwnd, UINT msg) {
         SetCursor(app.arrowCursor);
         break;
     }
+    return DefWindowProcA(hwnd, msg, wp, lp); // handled or not, every message goes on
 }
 
 } // namespace
@@ -168,6 +168,5 @@ void applyOptions() {
 }
 
 LRESULT CALLBACK optionsWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    guarded([&] { handleOptionsMessage(hwnd, msg); });
-    return DefWindowProcA(hwnd, msg, wp, lp);
+    return guarded([&] { return dispatchOptionsMessage(hwnd, msg, wp, lp); });
 }

@@ -23,6 +23,12 @@ constexpr ImageFormat bmpFormat = 2;
 // The extension a generated file name gets for a format: ".jpg", ".bmp", else ".png".
 const char* extensionForFormat(ImageFormat format);
 
+// Whether `text` ends in `lowerSuffix` (written in lower case), the ASCII
+// letters of `text` compared without case: file names and extensions.
+bool endsWithIgnoringCase(std::string_view text, std::string_view lowerSuffix);
+// `text` with its ASCII capitals made small.
+std::string asciiLowered(std::string_view text);
+
 // --- JPEG writer -----------------------------------------------------------
 
 using JpegByteSink = void (*)(std::uint8_t byte);
@@ -147,3 +153,8 @@ bool waitForAllSaves(std::chrono::milliseconds timeout);
 // Body of the save worker thread: a pass every saveWorkerInterval (or at once
 // when promoteSave asks) while `running` is set, then one last pass so that nothing queued is lost.
 void saveWorker();
+// Sets `running` and starts the one worker thread (start-up, before the settings are read).
+void startSaveWorker();
+// Clears `running` and joins the worker once it has written everything queued;
+// safe to call again, and from the worker itself (then it does not wait).
+void stopSaveWorker();

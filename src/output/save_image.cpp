@@ -71,23 +71,13 @@ template <typename Write> bool writeBeside(const char* target, Write write) {
     return commitTemporaryFile(temporary, target, written && closed);
 }
 
-bool asciiEqualsIgnoringCase(char a, char lower) { return a == lower || a == lower - ('a' - 'A'); }
-
-bool endsWithExtension(const char* path, std::size_t length, const char* extension) {
-    if (length < 4 || path[length - 4] != '.')
-        return false;
-    for (std::size_t i = 0; i < 3; ++i)
-        if (!asciiEqualsIgnoringCase(path[length - 3 + i], extension[i]))
-            return false;
-    return true;
-}
-
 ImageFormat formatFromExtension(const char* path, std::size_t length) {
-    if (endsWithExtension(path, length, "jpg"))
+    const std::string_view name(path, length);
+    if (endsWithIgnoringCase(name, ".jpg"))
         return jpegFormat;
-    if (endsWithExtension(path, length, "png"))
+    if (endsWithIgnoringCase(name, ".png"))
         return pngFormat;
-    if (endsWithExtension(path, length, "bmp"))
+    if (endsWithIgnoringCase(name, ".bmp"))
         return bmpFormat;
     return -1;
 }
@@ -167,6 +157,29 @@ bool saveBmp(const char* path, const std::uint8_t* pixels, std::uint32_t width, 
 }
 
 } // namespace
+
+namespace {
+
+char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+} // namespace
+
+bool endsWithIgnoringCase(std::string_view text, std::string_view lowerSuffix) {
+    if (text.size() < lowerSuffix.size())
+        return false;
+    text.remove_prefix(text.size() - lowerSuffix.size());
+    for (std::size_t i = 0; i < lowerSuffix.size(); ++i)
+        if (lowerAscii(text[i]) != lowerSuffix[i])
+            return false;
+    return true;
+}
+
+std::string asciiLowered(std::string_view text) {
+    std::string result(text);
+    for (char& c : result)
+        c = lowerAscii(c);
+    return result;
+}
 
 const char* extensionForFormat(ImageFormat format) {
     switch (format) {

@@ -4,6 +4,7 @@
 // the user name as an argument; the Win32 half (prefs_win.cpp) asks the system.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <istream>
@@ -32,6 +33,10 @@ extern std::string prefsPath;
 extern std::string quickSaveFolder;
 
 constexpr std::uint32_t selectionColorCount = 6;
+// What preferences.selectionColor indexes, as COLORREFs (0x00BBGGRR): black,
+// dark grey, light grey, red, green, blue.
+constexpr std::array<std::uint32_t, selectionColorCount> selectionPalette = {0x000000u, 0x606060u, 0xE6E6E6u,
+                                                                             0x0000FFu, 0x00FF00u, 0xFF0000u};
 constexpr std::string_view userPlaceholder = "($User)";
 constexpr std::string_view settingsFolderName = "Lumagrab";
 constexpr std::string_view prefsFileName = "prefs.txt";

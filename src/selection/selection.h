@@ -1,12 +1,21 @@
-// Region selection: the per-monitor overlay windows ("Screen Capture"), the
-// translucent selection rectangle ("Screen Capture2"), the four operations
-// that the overlays, the screenshot windows and the Escape key share, and the
-// birth of a screenshot window from a finished selection. GUI thread only.
+// Region selection: the start of a capture, the per-monitor overlay windows
+// ("Screen Capture", made and destroyed only here), the translucent selection
+// rectangle ("Screen Capture2"), and the four operations that the overlays,
+// the screenshot windows and the Escape key share. GUI thread only.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
+
+// What beginCapture did; the shell turns the failures into a message box (and
+// for the overlays an exit code).
+enum class CaptureOutcome { started, alreadyRunning, desktopUnreadable, overlayFailed };
+// Starts a capture unless one is running: freezes the screen, shows one
+// overlay per monitor and, once they are painted, keeps the frozen pixels
+// ("Begin Capture" delays the call by a timer, not here). A screen that cannot
+// be read leaves no capture running.
+CaptureOutcome beginCapture();
 
 LRESULT CALLBACK overlayWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 LRESULT CALLBACK selectionWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -17,15 +26,11 @@ void beginSelection();
 // window: the cursor is stored, and the selection window takes the rectangle
 // as it stood before this move.
 void trackSelection();
-// A left release: ends a running capture, and a rectangle of at least 5 x 5
-// becomes a screenshot window.
+// A left release: ends a running capture and sends selectionEndedMessage
+// with the rectangle to the tray window, whose owner makes a rectangle of at
+// least 5 x 5 a screenshot window.
 void endSelection();
 // Ends the capture: overlays and selection window destroyed, flags cleared
 // (the button counts as released).
 // The frozen desktop stays until the next capture. Also the Escape key's cancel.
 void tearDownSelection();
-
-// A "Capped" window over the rectangle (screen pixels), showing the frozen
-// desktop's pixels there; registered, and its cache file queued. Ends the
-// process if the window cannot be made.
-void createScreenshot(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height);

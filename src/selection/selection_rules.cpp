@@ -1,4 +1,4 @@
-// Selection geometry, the cut and the cache name; see selection/selection_rules.h.
+// Selection geometry and the cut; see selection/selection_rules.h.
 #include "selection/selection_rules.h"
 
 #include <algorithm>
@@ -38,12 +38,12 @@ bool makesScreenshot(const SelectionRect& rect) {
 }
 
 bool clipToDesktop(SelectionRect& rect, const DesktopGeometry& desktop) {
-    const std::int64_t left = std::max<std::int64_t>(rect.left, desktop.originX);
-    const std::int64_t top = std::max<std::int64_t>(rect.top, desktop.originY);
+    const std::int64_t left = std::max<std::int64_t>(rect.x, desktop.x);
+    const std::int64_t top = std::max<std::int64_t>(rect.y, desktop.y);
     const std::int64_t right =
-        std::min<std::int64_t>(std::int64_t{rect.left} + rect.width, std::int64_t{desktop.originX} + desktop.width);
+        std::min<std::int64_t>(std::int64_t{rect.x} + rect.width, std::int64_t{desktop.x} + desktop.width);
     const std::int64_t bottom =
-        std::min<std::int64_t>(std::int64_t{rect.top} + rect.height, std::int64_t{desktop.originY} + desktop.height);
+        std::min<std::int64_t>(std::int64_t{rect.y} + rect.height, std::int64_t{desktop.y} + desktop.height);
     if (right <= left || bottom <= top)
         return false;
     rect = {static_cast<std::int32_t>(left), static_cast<std::int32_t>(top), static_cast<std::int32_t>(right - left),
@@ -57,11 +57,11 @@ EdgeSums cutSelection(const std::uint8_t* frozen, const DesktopGeometry& desktop
     if (rect.width <= 0 || rect.height <= 0)
         return sums;
     const std::size_t desktopWidth = static_cast<std::uint32_t>(desktop.width);
-    const std::size_t column = static_cast<std::uint32_t>(rect.left - desktop.originX);
+    const std::size_t column = static_cast<std::uint32_t>(rect.x - desktop.x);
     const std::size_t rowBytes = std::size_t(static_cast<std::uint32_t>(rect.width)) * 4;
     // Screen line top + j is memory row (height - 1) - (top - originY + j): the
     // rows are walked downwards through memory, each one a contiguous copy.
-    const std::size_t firstLine = static_cast<std::uint32_t>(rect.top - desktop.originY);
+    const std::size_t firstLine = static_cast<std::uint32_t>(rect.y - desktop.y);
     const std::size_t lastMemoryRow = static_cast<std::uint32_t>(desktop.height - 1);
     for (std::int32_t j = 0; j < rect.height; ++j) {
         const std::size_t memoryRow = lastMemoryRow - (firstLine + static_cast<std::uint32_t>(j));
@@ -84,27 +84,4 @@ std::uint32_t frameColor(const EdgeSums& sums) {
     const std::uint32_t green = inverse(sums.green, sums.count);
     const std::uint32_t blue = inverse(sums.red, sums.count);
     return red | (green << 8) | (blue << 16);
-}
-
-std::string cacheFileName(std::string_view folder, std::int64_t seconds, std::uint32_t clockRemainder,
-                          ImageFormat format, std::uint32_t counter) {
-    std::string name(folder);
-    name += "ScreenCapture";
-    name += std::to_string(seconds);
-    name += std::to_string(clockRemainder);
-    if (counter > 1) {
-        name += '_';
-        name += std::to_string(counter);
-    }
-    name += extensionForFormat(format);
-    return name;
-}
-
-std::string uniqueCacheFileName(std::string_view folder, std::int64_t seconds, std::uint32_t clockRemainder,
-                                ImageFormat format, const std::function<bool(const std::string&)>& taken) {
-    for (std::uint32_t counter = 1;; ++counter) {
-        std::string name = cacheFileName(folder, seconds, clockRemainder, format, counter);
-        if (!taken(name))
-            return name;
-    }
 }

@@ -1,30 +1,20 @@
 // The pure decisions of a selection and of the screenshot made from it: the
 // rectangle spanned by two points, the 5 x 5 minimum, the cut out of the
-// frozen desktop (bottom-up rows in, top-down rows out), the frame colour and
-// the cache file name. Portable; the window procedures act around them.
+// frozen desktop (bottom-up rows in, top-down rows out) and the frame colour.
+// Portable; the window procedures act around them.
 #pragma once
 
 #include <cstdint>
-#include <functional>
-#include <string>
-#include <string_view>
 
-#include "output/output.h"
+#include "state/pixel_rect.h"
 
 struct ScreenPoint {
     std::int32_t x = 0;
     std::int32_t y = 0;
 };
 
-// Right and bottom edges are exclusive: width = right - left.
-struct SelectionRect {
-    std::int32_t left = 0;
-    std::int32_t top = 0;
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-
-    bool operator==(const SelectionRect&) const = default;
-};
+// A selection in screen pixels.
+using SelectionRect = PixelRect;
 
 // The rectangle between the press point and the cursor, whichever corner each is.
 SelectionRect selectionRect(ScreenPoint anchor, ScreenPoint last);
@@ -33,14 +23,9 @@ constexpr std::int32_t minimumScreenshotSize = 5;
 // 4 pixels or less in either direction make no screenshot.
 bool makesScreenshot(const SelectionRect& rect);
 
-// Where the frozen desktop lies: desktop point (originX, originY) is its
-// top-left pixel, the first pixel of its last row in memory.
-struct DesktopGeometry {
-    std::int32_t originX = 0;
-    std::int32_t originY = 0;
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-};
+// Where the frozen desktop lies: desktop point (x, y) is its top-left pixel,
+// the first pixel of its last row in memory.
+using DesktopGeometry = PixelRect;
 
 // Clips `rect` to the frozen desktop, so that a cut never reads outside it
 // (the monitors are learnt at start-up, the desktop at every capture). False
@@ -66,12 +51,3 @@ EdgeSums cutSelection(const std::uint8_t* frozen, const DesktopGeometry& desktop
 // green = 255 - average green, blue = 255 - average red. The averages of red
 // and blue trade places: a pure red edge gives (255, 255, 0).
 std::uint32_t frameColor(const EdgeSums& sums);
-
-// folder + "ScreenCapture" + seconds + clock remainder (0..999, no leading
-// zeros) + the format's extension; a counter above 1 goes before the
-// extension as "_2", "_3", ...
-std::string cacheFileName(std::string_view folder, std::int64_t seconds, std::uint32_t clockRemainder,
-                          ImageFormat format, std::uint32_t counter = 1);
-// The first of those names, counter 1 upwards, that `taken` does not claim.
-std::string uniqueCacheFileName(std::string_view folder, std::int64_t seconds, std::uint32_t clockRemainder,
-                                ImageFormat format, const std::function<bool(const std::string&)>& taken);

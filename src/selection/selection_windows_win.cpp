@@ -1,11 +1,12 @@
-// The overlay and selection-rectangle window procedures and the selection
-// operations they share with the screenshot windows and the Escape key. The
+// The overlays (made by beginCapture, destroyed by tearDownSelection: their
+// only owner), the selection-rectangle window, and the selection operations
+// they share with the screenshot windows and the Escape key. The
 // overlays take no mouse capture: every window under the pointer feeds the
 // one anchor and cursor point, and whichever gets the release ends the capture.
-#include "app/app.h"
-#include "app/app_state.h"
-#include "app/gdi_ledger.h"
-#include "options/options.h"
+#include "state/state.h"
+#include "state/app_state.h"
+#include "state/handle_guards.h"
+#include "capture/capture_front.h"
 #include "prefs/prefs.h"
 #include "selection/selection.h"
 #include "selection/selection_rules.h"
@@ -13,6 +14,7 @@
 namespace {
 
 constexpr BYTE selectionAlpha = 50;
+constexpr const char* overlayTitle = "Screen Capture Window";
 
 ScreenPoint toScreenPoint(const POINT& point) { return {point.x, point.y}; }
 
@@ -43,18 +45,16 @@ LRESULT paintOverlay(HWND hwnd) {
 
 COLORREF currentSelectionColor() {
     const std::uint32_t index = preferences.selectionColor;
-    return index < selectionColors.size() ? selectionColors[index] : RGB(0, 0, 0);
+    return index < selectionPalette.size() ? selectionPalette[index] : RGB(0, 0, 0);
 }
 
 LRESULT eraseSelectionWindow(HDC dc) {
     // Filled through the DC the message brings; BeginPaint belongs to WM_PAINT.
     const SelectionRect rect = currentSelection();
     const RECT area{0, 0, rect.width, rect.height};
-    const HBRUSH brush = gdiMade(CreateSolidBrush(currentSelectionColor()));
-    if (brush) {
-        FillRect(dc, &area, brush);
-        gdiDeleteObject(brush);
-    }
+    const SolidBrush brush(currentSelectionColor());
+    if (brush.get())
+        FillRect(dc, &area, brush.get());
     return 1;
 }
 
@@ -82,7 +82,51 @@ void showSelectionWindow() {
     app.selectionWindowShown = true;
 }
 
+// One borderless topmost overlay per monitor; false at the first that cannot be made.
+bool showOverlays() {
+    if (app.overlayWindows.size() != app.monitorCount)
+        app.overlayWindows.assign(app.monitorCount, nullptr);
+    for (std::uint32_t i = 0; i < app.monitorCount && i < app.monitors.size() && i < app.overlayWindows.size(); ++i) {
+        const MonitorRect& monitor = app.monitors[i];
+        const HWND overlay =
+            CreateWindowExA(WS_EX_TOOLWINDOW, overlayWindowClass, overlayTitle, 0, monitor.x, monitor.y, monitor.width,
+                            monitor.height, nullptr, nullptr, app.instance, nullptr);
+        if (!overlay)
+            return false;
+        app.overlayWindows[i] = overlay;
+        app.overlayMap[overlay] = i;
+        SetWindowLongA(overlay, GWL_STYLE, 0);
+        // The new style takes effect only with SWP_FRAMECHANGED; without it the
+        // caption of the creation style stays and the picture sits lower.
+        SetWindowPos(overlay, HWND_TOPMOST, monitor.x, monitor.y, monitor.width, monitor.height, SWP_FRAMECHANGED);
+        ShowWindow(overlay, SW_SHOW);
+        app.overlaysShown = true;
+    }
+    return true;
+}
+
 } // namespace
+
+CaptureOutcome beginCapture() {
+    if (app.captureActive)
+        return CaptureOutcome::alreadyRunning;
+    app.captureActive = true;
+    if (!captureDesktop()) {
+        app.captureActive = false;
+        return CaptureOutcome::desktopUnreadable;
+    }
+    if (app.overlaysShown) {
+        keepFrozenPixels();
+        return CaptureOutcome::started;
+    }
+    if (!showOverlays())
+        return CaptureOutcome::overlayFailed;
+    // The frozen picture is painted before anything the user does not need yet.
+    for (std::uint32_t i = 0; i < app.monitorCount && i < app.overlayWindows.size(); ++i)
+        UpdateWindow(app.overlayWindows[i]);
+    keepFrozenPixels();
+    return CaptureOutcome::started;
+}
 
 void beginSelection() {
     POINT cursor{};
@@ -100,7 +144,7 @@ void trackSelection() {
     GetCursorPos(&cursor);
     app.lastCursorPos = cursor;
     if (app.captureActive && app.selectionWindowShown)
-        SetWindowPos(app.selectionWindow, HWND_TOPMOST, rect.left, rect.top, rect.width, rect.height, 0);
+        SetWindowPos(app.selectionWindow, HWND_TOPMOST, rect.x, rect.y, rect.width, rect.height, 0);
 }
 
 void endSelection() {
@@ -109,11 +153,8 @@ void endSelection() {
     if (!app.captureActive)
         return;
     tearDownSelection();
-    if (makesScreenshot(rect))
-        createScreenshot(rect.left, rect.top, rect.width, rect.height);
-    // The capture ran on this thread; the system may have dropped a hook that
-    // waited too long meanwhile.
-    reinstallKeyboardHook();
+    // The shell makes the screenshot and looks after the hook: a seam that points up only by message.
+    SendMessageA(app.trayWindow, selectionEndedMessage, makesScreenshot(rect) ? 1 : 0, reinterpret_cast<LPARAM>(&rect));
 }
 
 void tearDownSelection() {

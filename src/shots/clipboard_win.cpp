@@ -1,5 +1,5 @@
 // "Copy": the screenshot at its captured size as one CF_BITMAP.
-#include "app/gdi_ledger.h"
+#include "state/gdi_ledger.h"
 #include "shots/shots.h"
 
 void copyScreenshot(const ScreenshotWindow& shot) {

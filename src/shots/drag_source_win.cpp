@@ -7,17 +7,13 @@
 #include <climits>
 #include <cstring>
 
-#include "app/app.h"
-#include "output/output.h"
+#include "state/state.h"
+#include "shots/cache.h"
+#include "state/handle_guards.h"
 #include "shots/shot_rules.h"
 #include "shots/shots.h"
 
 namespace {
-
-// Longer than the worker's pause plus the write of a 4K image.
-constexpr ULONGLONG cacheWriteWaitMs = 10000;
-// How often the wait looks at the queue when no message wakes it.
-constexpr DWORD cacheWritePollMs = 20;
 
 // Out of (or back into) the always-on-top band, at each window's recorded place.
 void setScreenshotsTopmost(bool topmost) {
@@ -56,52 +52,14 @@ HGLOBAL makeDropFileBlock(const std::string& utf8Path, POINT cursor) {
                             reinterpret_cast<LPWSTR>(wide.data()), wideLength);
     }
     const std::vector<std::uint8_t> bytes = dropFileBlock(wide, cursor.x, cursor.y);
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes.size());
-    if (!block)
+    GlobalBlock block(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes.size()));
+    void* at = block.get() ? GlobalLock(block.get()) : nullptr;
+    if (!at)
         return nullptr;
-    void* at = GlobalLock(block);
-    if (!at) {
-        GlobalFree(block);
-        return nullptr;
-    }
     std::memcpy(at, bytes.data(), bytes.size());
-    GlobalUnlock(block);
-    return block;
+    GlobalUnlock(block.get());
+    return block.release(); // the caller's now
 }
-
-namespace {
-
-// A press that came before its cache file: the file's job goes to the front
-// of the queue and the wait serves messages, so that windows paint and the
-// keyboard hook is answered. True once the file's job is done; false when the
-// bound passes, the press is released (onShotLeftUp clears dropPressPending)
-// or the program is ending.
-bool waitForCacheFile(const std::string& path) {
-    if (!savePending(path))
-        return true;
-    promoteSave(path);
-    app.dragWaiting = true;
-    SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-    const ULONGLONG deadline = GetTickCount64() + cacheWriteWaitMs;
-    bool quit = false;
-    while (!quit && savePending(path) && app.dropPressPending && running && GetTickCount64() < deadline) {
-        MsgWaitForMultipleObjectsEx(0, nullptr, cacheWritePollMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        MSG msg{};
-        while (!quit && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                PostQuitMessage(static_cast<int>(msg.wParam)); // for the main loop, which ends the program
-                quit = true;
-                break;
-            }
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-    }
-    app.dragWaiting = false;
-    return !quit && !savePending(path) && app.dropPressPending && running;
-}
-
-} // namespace
 
 LRESULT startScreenshotDrag(ScreenshotWindow& pressed, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (app.dragWaiting)
@@ -119,24 +77,22 @@ LRESULT startScreenshotDrag(ScreenshotWindow& pressed, HWND hwnd, UINT msg, WPAR
     app.screenshots[open->second]->keepFile = true; // a drop target may still read the file after the window closes
     POINT cursor{};
     GetCursorPos(&cursor);
-    HGLOBAL block = makeDropFileBlock(path, cursor);
-    IDataObject* data = block ? createDragDataObject() : nullptr;
+    GlobalBlock block(makeDropFileBlock(path, cursor));
+    IDataObject* data = block.get() ? createDragDataObject() : nullptr;
     IDropSource* source = data ? createDragDropSource() : nullptr;
     FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     STGMEDIUM medium{};
     medium.tymed = TYMED_HGLOBAL;
-    medium.hGlobal = block;
+    medium.hGlobal = block.get();
     if (!source || IDataObject_SetData(data, &format, &medium, TRUE) != S_OK) {
         if (source)
             IDropSource_Release(source);
         if (data)
             IDataObject_Release(data);
-        if (block)
-            GlobalFree(block);
         app.screenshots[open->second]->keepFile = false;
         return 0;
     }
-    block = nullptr; // the data object owns the block now and frees it with ReleaseStgMedium
+    block.release(); // the data object owns the block now and frees it with ReleaseStgMedium
 
     setScreenshotsTopmost(false);
     DWORD effect = DROPEFFECT_NONE;

@@ -1,9 +1,7 @@
 // The screenshot table: releasing records and "Close All". Slots below
 // app.screenshotCount hold records; screenshotIndex maps each window to its slot.
-#include <cstdio>
-
-#include "app/gdi_ledger.h"
-#include "output/output.h"
+#include "state/gdi_ledger.h"
+#include "shots/cache.h"
 #include "shots/shots.h"
 #include "shots/slot_table.h"
 
@@ -23,12 +21,8 @@ void releaseScreenshot(std::unique_ptr<ScreenshotWindow>& slot) {
     if (shot.memoryDC)
         gdiDeleteDC(shot.memoryDC);
     shot.memoryDC = nullptr;
-    // Never waits for the worker: a queued job goes, and a file being written
-    // at this moment is deleted by the worker once it is complete.
-    if (!shot.keepFile && !shot.cachePath.empty()) {
-        abandonSave(shot.cachePath);
-        std::remove(shot.cachePath.c_str());
-    }
+    if (!shot.keepFile && !shot.cachePath.empty())
+        deleteCacheFile(shot.cachePath);
     shot.cachePath.clear();
     slot.reset();
 }

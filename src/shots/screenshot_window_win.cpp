@@ -4,8 +4,8 @@
 // on a right release, and takes part in a running selection.
 #include <shellscalingapi.h>
 
-#include "app/app.h"
-#include "app/gdi_ledger.h"
+#include "state/handle_guards.h"
+#include "state/state.h"
 #include "prefs/prefs.h"
 #include "selection/selection.h"
 #include "shots/shot_rules.h"
@@ -23,11 +23,9 @@ LRESULT paintScreenshot(ScreenshotWindow& shot) {
         SetBrushOrgEx(dc, 0, 0, nullptr); // HALFTONE needs the brush origin reset
         StretchBlt(dc, 0, 0, client.right, client.bottom, shot.memoryDC, 0, 0, shot.imageWidth, shot.imageHeight,
                    SRCCOPY);
-        const HBRUSH frame = gdiMade(CreateSolidBrush(shot.borderColor));
-        if (frame) {
-            FrameRect(dc, &client, frame);
-            gdiDeleteObject(frame);
-        }
+        const SolidBrush frame(shot.borderColor);
+        if (frame.get())
+            FrameRect(dc, &client, frame.get());
     }
     EndPaint(shot.hwnd, &paint);
     return 0;
@@ -38,16 +36,6 @@ LRESULT onShotSetCursor(LPARAM lp) {
         return 0;
     SetCursor(app.dragWaiting ? LoadCursorA(nullptr, IDC_WAIT) : app.selectionCursor);
     return 1;
-}
-
-// The raw DPI first, the effective one when that fails, 96 when both do.
-void monitorDpi(HMONITOR monitor, UINT& dpiX, UINT& dpiY) {
-    dpiX = dpiY = 96;
-    if (FAILED(GetDpiForMonitor(monitor, MDT_RAW_DPI, &dpiX, &dpiY)) || dpiX == 0 || dpiY == 0) {
-        dpiX = dpiY = 96;
-        if (FAILED(GetDpiForMonitor(monitor, MDT_EFFECTIVE_DPI, &dpiX, &dpiY)) || dpiX == 0 || dpiY == 0)
-            dpiX = dpiY = 96;
-    }
 }
 
 void startMove(ScreenshotWindow& shot) {
@@ -210,6 +198,26 @@ LRESULT dispatchScreenshotMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 } // namespace
+
+void monitorDpi(HMONITOR monitor, UINT& dpiX, UINT& dpiY) {
+    dpiX = dpiY = 96;
+    if (FAILED(GetDpiForMonitor(monitor, MDT_RAW_DPI, &dpiX, &dpiY)) || dpiX == 0 || dpiY == 0) {
+        dpiX = dpiY = 96;
+        if (FAILED(GetDpiForMonitor(monitor, MDT_EFFECTIVE_DPI, &dpiX, &dpiY)) || dpiX == 0 || dpiY == 0)
+            dpiX = dpiY = 96;
+    }
+}
+
+HMENU createShotMenu() {
+    HMENU menu = CreatePopupMenu();
+    if (!menu)
+        return nullptr;
+    AppendMenuA(menu, MF_STRING, shotSaveAsCommand, "Save As");
+    AppendMenuA(menu, MF_STRING, shotQuickSaveCommand, "Quick Save");
+    AppendMenuA(menu, MF_STRING, shotCopyCommand, "Copy");
+    AppendMenuA(menu, MF_STRING, shotCloseAllCommand, "Close All");
+    return menu;
+}
 
 LRESULT CALLBACK screenshotWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return guarded([&] { return dispatchScreenshotMessage(hwnd, msg, wp, lp); });

@@ -6,7 +6,16 @@
 
 #include <memory>
 
-#include "app/app_state.h"
+#include "state/app_state.h"
+#include "state/state.h"
+
+// What became of a finished selection; the shell turns the two failures into
+// their exit codes.
+enum class ScreenshotOutcome { made, nothingToShow, windowFailed, exceptionThrown };
+// A "Capped" window over the rectangle (screen pixels), showing the frozen
+// desktop's pixels there; registered, and its cache file queued. Nothing is
+// made when the frozen desktop does not hold the rectangle or it is under 5 x 5.
+ScreenshotOutcome createScreenshot(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height);
 
 // Frees one record and what it owns, in this order: pixels; bitmap out of the
 // memory DC, bitmap, memory DC; the cache file and its save unless keepFile
@@ -23,6 +32,18 @@ void closeScreenshot(std::uint32_t slot);
 void closeAllScreenshots();
 
 LRESULT CALLBACK screenshotWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+
+// A monitor's DPI: the raw one first, the effective one when that fails or
+// reads 0, 96 when both do (a failed query leaves its answers undefined).
+void monitorDpi(HMONITOR monitor, UINT& dpiX, UINT& dpiY);
+
+// The menu of every screenshot window (app.shotMenu), made once at start-up:
+// "Save As", "Quick Save", "Copy", "Close All".
+constexpr UINT_PTR shotSaveAsCommand = 1000;
+constexpr UINT_PTR shotCopyCommand = 1001;
+constexpr UINT_PTR shotCloseAllCommand = 1002;
+constexpr UINT_PTR shotQuickSaveCommand = 1003;
+HMENU createShotMenu();
 
 // Fills the operation tables of the drag-and-drop objects; after OleInitialize.
 void prepareDragDropTables();
@@ -41,13 +62,8 @@ void saveScreenshotAs(const ScreenshotWindow& shot);
 // closed once the file is written; it stays, or comes back where it was, with
 // a message, when the folder cannot be made or the file cannot be written.
 void quickSaveScreenshot(const ScreenshotWindow& shot);
-// Posted to the tray window by the save worker after a Quick Save was tried:
-// wParam its number, lParam 1 when the file was written.
-constexpr UINT quickSaveWrittenMessage = WM_APP + 2;
-// The tray window's handling of that message.
+// The tray window's handling of quickSaveWrittenMessage (state/state.h).
 void onQuickSaveWritten(WPARAM serial, bool written);
-// Posted the same way after a Save As was tried.
-constexpr UINT saveAsWrittenMessage = WM_APP + 3;
-// The tray window's handling of that message: a "Save As" message naming the
+// The tray window's handling of saveAsWrittenMessage: a "Save As" message naming the
 // file when it was not written; the window stays open.
 void onSaveAsWritten(WPARAM serial, bool written);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "app/decisions.h"
+#include "shots/cache.h"
 #include "output/output.h"
 
 namespace {

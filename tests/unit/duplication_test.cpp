@@ -42,7 +42,7 @@ struct FakeOutput {
     // The texture the output delivers: its upright picture turned by its rotation.
     std::vector<std::uint8_t> texture(std::uint32_t& width, std::uint32_t& height, std::size_t& pitch) const {
         const std::int64_t outW = desc.right - desc.left, outH = desc.bottom - desc.top;
-        const bool sideways = desc.rotation == rotation90 || desc.rotation == rotation270;
+        const bool sideways = desc.rotation == hdrRotate90 || desc.rotation == hdrRotate270;
         width = static_cast<std::uint32_t>(sideways ? outH : outW);
         height = static_cast<std::uint32_t>(sideways ? outW : outH);
         pitch = std::size_t{width} * 8 + 64; // drivers pad rows
@@ -51,11 +51,11 @@ struct FakeOutput {
             for (std::int64_t c = 0; c < outW; ++c) {
                 // Turned by transposing and flipping, independently of the capture's table.
                 std::int64_t x = c, y = r;
-                if (desc.rotation == rotation90) // transpose, then flip vertically
+                if (desc.rotation == hdrRotate90) // transpose, then flip vertically
                     x = r, y = outW - 1 - c;
-                else if (desc.rotation == rotation180) // flip both ways
+                else if (desc.rotation == hdrRotate180) // flip both ways
                     x = outW - 1 - c, y = outH - 1 - r;
-                else if (desc.rotation == rotation270) // transpose, then flip horizontally
+                else if (desc.rotation == hdrRotate270) // transpose, then flip horizontally
                     x = outH - 1 - r, y = c;
                 const std::uint16_t texel[4] = {codeAt(c, r, 0), codeAt(c, r, 1), codeAt(c, r, 2), 0x3C00};
                 std::memcpy(&bytes[static_cast<std::size_t>(y) * pitch + static_cast<std::size_t>(x) * 8], texel, 8);
@@ -312,7 +312,7 @@ TEST_P(HdrRotation, ComesOutUpright) {
     expectPicture(desktop, {output.desc});
 }
 
-INSTANTIATE_TEST_SUITE_P(Rotations, HdrRotation, ::testing::Values(1u, rotation90, rotation180, rotation270),
+INSTANTIATE_TEST_SUITE_P(Rotations, HdrRotation, ::testing::Values(1u, hdrRotate90, hdrRotate180, hdrRotate270),
                          [](const auto& test) { return "rotation" + std::to_string(test.param); });
 
 TEST(HdrCache, ASecondCaptureReusesTheEntryWithoutWaiting) {

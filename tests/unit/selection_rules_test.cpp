@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "selection/selection_rules.h"
+#include "shots/cache.h"
 #include "test_support.h"
 
 namespace {
@@ -88,8 +89,8 @@ struct FrozenPicture {
 
     // The desktop pixel at screen point (x, y), read from the top-down picture.
     const std::uint8_t* at(std::int32_t x, std::int32_t y) const {
-        const auto column = static_cast<std::size_t>(x - geometry.originX);
-        const auto line = static_cast<std::size_t>(y - geometry.originY);
+        const auto column = static_cast<std::size_t>(x - geometry.x);
+        const auto line = static_cast<std::size_t>(y - geometry.y);
         return &topDown[(line * static_cast<std::size_t>(geometry.width) + column) * 4];
     }
 };
@@ -105,7 +106,7 @@ TEST_P(Cut, CopiesTheRectangleTopDownWithAllFourBytesAndSumsTheEdgeOnce) {
     EdgeSums expected;
     for (std::int32_t i = 0; i < rect.width; ++i)
         for (std::int32_t j = 0; j < rect.height; ++j) {
-            const std::uint8_t* want = desktop.at(rect.left + i, rect.top + j);
+            const std::uint8_t* want = desktop.at(rect.x + i, rect.y + j);
             const std::uint8_t* got = &image[(std::size_t(j) * std::size_t(rect.width) + std::size_t(i)) * 4];
             ASSERT_EQ(std::vector<std::uint8_t>(got, got + 4), std::vector<std::uint8_t>(want, want + 4))
                 << "pixel " << i << ", " << j;

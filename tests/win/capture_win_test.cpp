@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "app/app.h"
-#include "app/app_state.h"
+#include "state/app_state.h"
 #include "capture/capture_front.h"
 #include "capture/duplication.h"
 #include "capture/monitors.h"

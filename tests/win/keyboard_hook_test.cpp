@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "app/app.h"
-#include "app/app_state.h"
+#include "state/app_state.h"
 #include "app/decisions.h"
 
 namespace {

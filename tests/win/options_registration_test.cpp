@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/app.h"
-#include "app/app_state.h"
+#include "state/app_state.h"
 #include "options/options.h"
 #include "prefs/prefs.h"
 #include "options_test_support.h"

@@ -2,7 +2,7 @@
 #include "options_test_support.h"
 
 #include "app/app.h"
-#include "app/app_state.h"
+#include "state/app_state.h"
 #include "options/options.h"
 
 const OptionsClassesForTests& optionsClassesForTests() {

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "app/app.h"
-#include "app/app_state.h"
+#include "state/app_state.h"
 #include "options/options.h"
 #include "options_test_support.h"
 #include "prefs/prefs.h"

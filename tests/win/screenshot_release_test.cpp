@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "app/app.h"
-#include "app/app_state.h"
+#include "state/app_state.h"
 #include "output/output.h"
 #include "shots/shots.h"
 

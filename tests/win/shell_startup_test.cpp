@@ -11,10 +11,12 @@
 #include <string>
 
 #include "app/app.h"
-#include "app/app_state.h"
+#include "state/app_state.h"
 #include "capture/monitors.h"
 #include "options/options.h"
 #include "prefs/prefs.h"
+#include "shots/cache.h"
+#include "shots/shots.h"
 
 namespace fs = std::filesystem;
 

@@ -1,4 +1,4 @@
 // The one AppState instance.
-#include "app/app_state.h"
+#include "state/app_state.h"
 
 AppState app;

@@ -1,5 +1,6 @@
 // The process exit codes and the texts of every message box the program
-// shows. All fatal ends go through endProcess (app/app.h) with one of these.
+// shows. All fatal ends go through endProcess (state/state.h) with one of these;
+// only the shell (app/) chooses them.
 #pragma once
 
 enum class ExitCode : int {

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "capture/monitors.h"
+#include "state/pixel_rect.h"
 
 // The frozen virtual screen of the last capture. `pixels` is a bottom-up copy
 // of `bitmap` (first row = bottom screen line); `memoryDC` holds `bitmap`,
@@ -76,7 +76,7 @@ struct AppState {
     // Capture and selection in progress.
     bool captureActive = false;
     bool overlaysShown = false;
-    std::vector<HWND> overlayWindows; // monitorCount entries
+    std::vector<HWND> overlayWindows; // monitorCount entries; made and destroyed only by selection/
     std::map<HWND, std::uint32_t> overlayMap;
     POINT selectionAnchor{};
     POINT lastCursorPos{};

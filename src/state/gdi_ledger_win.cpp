@@ -1,5 +1,5 @@
 // The GDI ledger's counts; see gdi_ledger.h. GUI thread only, like every GDI call here.
-#include "app/gdi_ledger.h"
+#include "state/gdi_ledger.h"
 
 #ifdef ORVANE_GDI_LEDGER
 
