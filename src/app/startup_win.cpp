@@ -134,7 +134,7 @@ std::string moduleFolder() {
 }
 
 void resetInvalidSelectionColor() {
-    preferences.selectionColor = validSelectionColor(preferences.selectionColor, selectionColors.size());
+    preferences.selectionColor = validSelectionColor(preferences.selectionColor, selectionPalette.size());
 }
 
 void installKeyboardHook() {

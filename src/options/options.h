@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <map>
 #include <string>
-#include <vector>
 
 #include "options/options_layout.h"
 
@@ -32,13 +31,10 @@ struct OptionsUi {
 
 extern OptionsUi optionsUi;
 
-// Colours of the selection rectangle, indexed by preferences.selectionColor.
-extern std::vector<COLORREF> selectionColors;
-
 constexpr const char* optionsWindowClass = "Screen Capture Options Menu";
 
 // Start-up: the check mark from app.exeFolder, the two fonts, the six classes
-// (options window and five controls) with `icon`, and selectionColors. False
+// (options window and five controls) with `icon`. False
 // when a class cannot be registered; the caller ends the process.
 bool registerOptionsClasses(HICON icon);
 

@@ -1,13 +1,10 @@
-// Start-up registration of the options classes, with the fonts, the check
-// mark and the selection palette they share; the fonts' release at shutdown.
-#include <iterator>
-
+// Start-up registration of the options classes, with the fonts and the check
+// mark they share; the fonts' release at shutdown.
 #include "state/app_state.h"
 #include "state/gdi_ledger.h"
 #include "options/options.h"
 
 OptionsUi optionsUi;
-std::vector<COLORREF> selectionColors;
 
 namespace {
 
@@ -48,8 +45,6 @@ bool registerOptionsClasses(HICON icon) {
         if (!RegisterClassExA(&record))
             return false;
     }
-
-    selectionColors.insert(selectionColors.end(), std::begin(selectionPalette), std::end(selectionPalette));
     return true;
 }
 
