@@ -1,5 +1,4 @@
-// Start-up with the files a user's profile and the program folder may hold:
-// the cache clean-up, a missing cache folder, missing asset files.
+// Start-up with files missing from the program folder.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -18,21 +17,6 @@ protected:
         EXPECT_EQ(orvane.stop(3000), 0u) << orvane.failure();
     }
 };
-
-using CacheCleanup = ProfileStart;
-
-TEST_F(CacheCleanup, StartUpDeletesCachedImagesAndKeepsOtherFiles) {
-    for (const char* name : {"1700000000_1.jpg", "1700000001_2.png", "1700000002_3.bmp", "notes.txt"})
-        writeFile(cacheFolder() + name, "old");
-    expectStartsAndExits();
-    EXPECT_EQ(fileNamesIn(cacheFolder()), std::vector<std::string>{"notes.txt"});
-}
-
-TEST_F(CacheCleanup, NoCacheFolderIsFine) {
-    expectStartsAndExits();
-    EXPECT_FALSE(fileExists(cacheFolder()));
-    EXPECT_TRUE(fileExists(settingsFolder())) << "the settings folder is made at start-up";
-}
 
 class MissingAsset : public ProfileStart, public ::testing::WithParamInterface<std::vector<const char*>> {};
 

@@ -137,6 +137,14 @@ TEST_F(ScreenshotWindowUse, AQuickSaveFolderThatCannotBeMadeKeepsTheWindowAndSay
     chooseShotItem(shot, quickSaveItem);
     const HWND message = orvane.waitForWindowTitled("Quick Save");
     ASSERT_NE(message, nullptr) << "no message";
+    const auto slashes = [](std::string text) {
+        std::replace(text.begin(), text.end(), '\\', '/');
+        return text;
+    };
+    const std::string text = slashes(messageText(message));
+    EXPECT_NE(text.find(slashes(quickFolder + "blocker/shots/")), std::string::npos)
+        << "the message does not name the folder: " << text;
+    EXPECT_NE(text.find("could not be created"), std::string::npos) << text;
     EXPECT_TRUE(acknowledge(message));
     EXPECT_TRUE(IsWindow(shot)) << "a screenshot that could not be saved must stay";
 }

@@ -56,6 +56,9 @@ TEST_F(TrayProgram, StartUpShowsNoWindowAndAddsOneIcon) {
     }
     EXPECT_FALSE(IsWindowVisible(orvane.trayWindow()));
     EXPECT_EQ(windowTitle(orvane.trayWindow()), ".");
+    // The fresh profile gets its settings folder; the cache folder waits for the first screenshot.
+    EXPECT_TRUE(fileExists(settingsFolder()));
+    EXPECT_FALSE(fileExists(cacheFolder()));
 }
 
 // Catches a first capture that still has to load dxgi.dll and make the DXGI factory itself.
