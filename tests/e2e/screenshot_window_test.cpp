@@ -342,12 +342,13 @@ private:
 
 const RECT dropPlace{760, 200, 1000, 440};
 
-// Ctrl + left press at `from` on `shot`, moves to `to`, then `finish` while
+// Ctrl + left press at `from`, moves to `to`, then `finish` while
 // the button is still down. The drag's own loop reads the pointer and the
 // keys as it polls, and the target is reached through OLE: nothing outside
 // shows when a step has arrived, so the steps keep a hand's pace.
-void ctrlDrag(HWND shot, POINT from, POINT to, const std::function<void()>& finish) {
-    pointAt(from, shot);
+void ctrlDrag(POINT from, POINT to, const std::function<void()>& finish) {
+    moveMouse(from);
+    Sleep(40);
     keyDown(VK_CONTROL);
     // Orvane's keyboard hook sees the key first: a press that overtakes it would start a move.
     waitUntil([] { return (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0; }, 2000);
@@ -401,7 +402,7 @@ TEST_P(ScreenshotDragOut, HandsOutTheCacheFileAndClosesOnlyAfterAMoveOrAnEffectl
     // A window not yet on the screen is no target a drag can find.
     ASSERT_TRUE(waitUntil([&] { return WindowFromPoint(centreOf(dropPlace)) == target.window(); }, 3000));
 
-    ctrlDrag(shot, centreOf(windowRect(shot)), centreOf(dropPlace), [] { buttonUp(); });
+    ctrlDrag(centreOf(windowRect(shot)), centreOf(dropPlace), [] { buttonUp(); });
     ASSERT_TRUE(waitUntil([&] { return target.dropped(); }, 5000))
         << "no drop arrived (entered: " << target.entered() << ", window open: " << (IsWindow(shot) != 0) << " at "
         << windowRect(shot).left << "," << windowRect(shot).top << ", fg " << className(GetForegroundWindow()) << ")";
@@ -444,7 +445,7 @@ TEST_F(ScreenshotWindowUse, EscapeDuringADragOutCancelsItAndTheReleaseIsIgnored)
     target.reset(orvane.id(), DROPEFFECT_MOVE);
     ASSERT_TRUE(waitUntil([&] { return WindowFromPoint(centreOf(dropPlace)) == target.window(); }, 3000));
     const POINT start = centreOf(windowRect(shot));
-    ctrlDrag(shot, start, centreOf(dropPlace), [&] {
+    ctrlDrag(start, centreOf(dropPlace), [&] {
         pressKey(VK_ESCAPE);
         inputTaken(shot);
     });
