@@ -8,7 +8,7 @@
 #include <regex>
 #include <set>
 
-#include "driver.h"
+#include "scenario.h"
 
 using namespace driver;
 
@@ -88,87 +88,36 @@ std::string windowList(DWORD process) {
     return all;
 }
 
-class CaptureProgram : public ::testing::Test {
+class CaptureProgram : public OrvaneScenario {
 protected:
     void SetUp() override {
+        OrvaneScenario::SetUp();
         refuseDxgi(false);
-        resetProfile();
         writeSettings();
         pattern = std::make_unique<PatternWindow>(patternAt, testPicture(patternWidth, patternHeight));
         watcher = std::make_unique<KeyWatcher>();
-        iconsBefore = trayIcons();
-        process = std::make_unique<Process>();
-        ASSERT_TRUE(process->started());
-        orvane = std::make_unique<RunningOrvane>(RunningOrvane{*process});
-        ASSERT_TRUE(waitForStartUp(*process, iconsBefore, *orvane)) << "no tray window or icon";
+        ASSERT_NO_FATAL_FAILURE(start());
         moveMouse(restingPoint); // away from the icon: no tip appears on the pictures
         ASSERT_TRUE(screenShows(pattern->rect(), testPicture(patternWidth, patternHeight)));
     }
 
-    void TearDown() override {
-        if (process && process->running()) {
-            EXPECT_TRUE(chooseTrayItem(*orvane, exitItem));
-            EXPECT_EQ(process->waitForExit(5000), 0u);
-        }
-    }
-
     virtual void writeSettings() {}
-
-    // The screen once two grabs in a row agree: nothing is still being drawn.
-    static Screenshot settledScreen() {
-        Screenshot last = grabScreen();
-        waitUntil(
-            [&] {
-                Screenshot next = grabScreen();
-                const bool same = next.sameColours(last);
-                last = std::move(next);
-                return same;
-            },
-            screenSettles);
-        return last;
-    }
 
     // Waits until the screen shows `picture` inside `rect`.
     static bool screenShows(const RECT& rect, const Screenshot& picture) {
         return waitUntil([&] { return grabScreen().crop(rect).sameColours(picture); }, screenSettles);
     }
 
-    DWORD pid() const { return process->id(); }
-    std::vector<HWND> overlays() const { return visibleWindows(pid(), overlayClass); }
-    std::vector<HWND> screenshotWindows() const { return visibleWindows(pid(), screenshotClass); }
-
-    // A capture from PrintScreen to the pinned window over `rect`.
-    HWND pin(const RECT& rect) {
-        const std::vector<HWND> before = screenshotWindows();
-        if (!startCapture())
-            return nullptr;
-        if (!dragSelection(pid(), {rect.left, rect.top}, {rect.right, rect.bottom}))
-            return nullptr;
-        HWND made = waitForNewScreenshot(pid(), before, 3000);
-        return made;
-    }
-
-    // PrintScreen, and the overlays up.
-    bool startCapture(const std::vector<WORD>& chord = {VK_SNAPSHOT}) {
-        pressChord(chord);
-        return waitUntil([&] { return !overlays().empty(); }, 5000) && waitUntilResponsive(overlays().front(), 5000);
-    }
-
-    bool captureEnded() const {
-        return waitUntil([&] { return overlays().empty() && visibleWindows(pid(), selectionClass).empty(); }, 3000);
-    }
+    DWORD pid() const { return orvane.id(); }
 
     std::unique_ptr<PatternWindow> pattern;
     std::unique_ptr<KeyWatcher> watcher;
-    std::vector<HWND> iconsBefore;
-    std::unique_ptr<Process> process;
-    std::unique_ptr<RunningOrvane> orvane;
 };
 
 TEST_F(CaptureProgram, PrintScreenFreezesTheScreenUnderOneOverlayPerMonitor) {
     const Screenshot before = settledScreen();
-    ASSERT_TRUE(startCapture());
-    const std::vector<HWND> shown = overlays();
+    ASSERT_TRUE(orvane.startCapture());
+    const std::vector<HWND> shown = orvane.overlays();
     ASSERT_EQ(shown.size(), 1u) << "one monitor under Xvfb";
     const HWND overlay = shown.front();
     EXPECT_EQ(windowTitle(overlay), "Screen Capture Window");
@@ -183,11 +132,11 @@ TEST_F(CaptureProgram, PrintScreenFreezesTheScreenUnderOneOverlayPerMonitor) {
     // What was underneath changes; the overlay still shows the old picture.
     pattern->show(testPicture(patternWidth, patternHeight, 1));
     pattern->moveTo({patternAt.x + 200, patternAt.y + 150});
-    Sleep(300);
+    painted(pattern->window()); // moved and repainted underneath
     EXPECT_TRUE(waitUntil([&] { return grabScreen().sameColours(before); }, screenSettles))
         << "the overlay does not show the frozen screen pixel for pixel";
     pressKey(VK_ESCAPE);
-    EXPECT_TRUE(captureEnded());
+    EXPECT_TRUE(orvane.captureEnded());
 }
 
 // A screenshot window is exactly over `rect` and shows `before`'s pixels there
@@ -219,21 +168,21 @@ class DragSelection : public CaptureProgram, public ::testing::WithParamInterfac
 
 TEST_P(DragSelection, TheRectangleBecomesAPinnedWindowWithItsCacheFile) {
     const Screenshot before = settledScreen();
-    ASSERT_TRUE(startCapture());
+    ASSERT_TRUE(orvane.startCapture());
     const POINT from = GetParam().from, to = GetParam().to;
     const RECT rect = rectOf(from, to);
 
-    ASSERT_TRUE(pressInOverlay(pid(), from));
+    ASSERT_TRUE(orvane.pressInOverlay(from));
     for (int i = 1; i <= 6; ++i) {
-        moveMouse({from.x + (to.x - from.x) * i / 6, from.y + (to.y - from.y) * i / 6});
-        Sleep(15);
+        const POINT at{from.x + (to.x - from.x) * i / 6, from.y + (to.y - from.y) * i / 6};
+        moveMouse(at);
+        inputTaken(at);
     }
-    moveMouse(to); // the rectangle trails the pointer by one move
     HWND selection = nullptr;
     ASSERT_TRUE(waitUntil(
         [&] {
-            const std::vector<HWND> found = visibleWindows(pid(), selectionClass);
-            selection = found.empty() ? nullptr : found.front();
+            nudgeMouse(to); // the rectangle trails the pointer by one move
+            selection = orvane.selectionWindow();
             return selection && sameRect(windowRect(selection), rect);
         },
         3000))
@@ -250,13 +199,12 @@ TEST_P(DragSelection, TheRectangleBecomesAPinnedWindowWithItsCacheFile) {
     EXPECT_TRUE(waitUntil([&] { return screenPixel(centreOf(rect)) == RGB(96, 96, 96); }, screenSettles))
         << std::hex << screenPixel(centreOf(rect));
 
-    Sleep(40);
     buttonUp();
-    ASSERT_TRUE(captureEnded());
+    ASSERT_TRUE(orvane.captureEnded());
     HWND shot = nullptr;
     ASSERT_TRUE(waitUntil(
         [&] {
-            const std::vector<HWND> shots = screenshotWindows();
+            const std::vector<HWND> shots = orvane.screenshots();
             shot = shots.size() == 1 ? shots.front() : nullptr;
             return shot != nullptr;
         },
@@ -297,17 +245,17 @@ struct FormatCase {
 
 class CacheFormat : public CaptureProgram, public ::testing::WithParamInterface<FormatCase> {
 protected:
-    void writeSettings() override { writePreferences(GetParam().selectionColor, GetParam().format); }
+    void writeSettings() override { writePreferences({true, GetParam().selectionColor, GetParam().format}); }
 };
 
 TEST_P(CacheFormat, TheCacheFileHasTheDefaultFormatAndTheSelectionItsColour) {
     const Screenshot before = settledScreen();
     const RECT rect{201, 143, 377, 290};
-    ASSERT_TRUE(startCapture());
-    ASSERT_TRUE(pressInOverlay(pid(), {rect.left, rect.top}));
+    ASSERT_TRUE(orvane.startCapture());
+    ASSERT_TRUE(orvane.pressInOverlay({rect.left, rect.top}));
     moveMouse({rect.right, rect.bottom});
-    Sleep(40);
-    moveMouse({rect.right, rect.bottom});
+    inputTaken(POINT{rect.right, rect.bottom});
+    nudgeMouse({rect.right, rect.bottom}); // the rectangle trails the pointer by one move
     EXPECT_TRUE(waitUntil([&] { return screenPixel(centreOf(rect)) == GetParam().shown; }, screenSettles))
         << std::hex << screenPixel(centreOf(rect));
     buttonUp();
@@ -340,9 +288,9 @@ INSTANTIATE_TEST_SUITE_P(Formats, CacheFormat,
 class CaptureKeys : public CaptureProgram, public ::testing::WithParamInterface<std::vector<WORD>> {};
 
 TEST_P(CaptureKeys, PrintScreenWithAltOrShiftCapturesToo) {
-    EXPECT_TRUE(startCapture(GetParam()));
+    EXPECT_TRUE(orvane.startCapture(GetParam()));
     pressKey(VK_ESCAPE);
-    EXPECT_TRUE(captureEnded());
+    EXPECT_TRUE(orvane.captureEnded());
 }
 
 INSTANTIATE_TEST_SUITE_P(Chords, CaptureKeys,
@@ -352,36 +300,35 @@ INSTANTIATE_TEST_SUITE_P(Chords, CaptureKeys,
 
 TEST_F(CaptureProgram, CtrlPrintScreenStartsNothing) {
     pressChord({VK_CONTROL, VK_SNAPSHOT});
-    Sleep(600);
-    EXPECT_TRUE(overlays().empty());
-    EXPECT_TRUE(watcher->saw(WM_KEYUP, VK_SNAPSHOT)) << "PrintScreen is passed on";
+    orvane.settle(); // a capture request the hook posted is handled by now
+    EXPECT_TRUE(orvane.overlays().empty());
+    EXPECT_TRUE(waitUntil([&] { return watcher->saw(WM_KEYUP, VK_SNAPSHOT); }, 2000)) << "PrintScreen is passed on";
 }
 
 TEST_F(CaptureProgram, HoldingPrintScreenCapturesOnceOnItsRelease) {
     for (int i = 0; i < 4; ++i) { // the auto-repeat of a held key
         keyDown(VK_SNAPSHOT);
-        Sleep(60);
+        orvane.settle();
     }
-    Sleep(300);
-    EXPECT_TRUE(overlays().empty()) << "the press alone started a capture";
+    EXPECT_TRUE(orvane.overlays().empty()) << "the press alone started a capture";
     keyUp(VK_SNAPSHOT);
-    ASSERT_TRUE(waitUntil([&] { return !overlays().empty(); }, 5000));
-    Sleep(300);
-    EXPECT_EQ(overlays().size(), 1u);
+    ASSERT_TRUE(waitUntil([&] { return !orvane.overlays().empty(); }, 5000));
+    orvane.settle(); // a second capture request would be handled by now
+    EXPECT_EQ(orvane.overlays().size(), 1u);
     pressKey(VK_ESCAPE);
-    EXPECT_TRUE(captureEnded());
+    EXPECT_TRUE(orvane.captureEnded());
 }
 
 TEST_F(CaptureProgram, EscapeEndsTheCaptureAndIsStillPassedOn) {
-    ASSERT_TRUE(startCapture());
-    ASSERT_TRUE(pressInOverlay(pid(), {200, 200}));
+    ASSERT_TRUE(orvane.startCapture());
+    ASSERT_TRUE(orvane.pressInOverlay({200, 200}));
     moveMouse({300, 260});
-    Sleep(40);
+    inputTaken(POINT{300, 260});
     moveMouse({310, 270});
-    ASSERT_TRUE(waitUntil([&] { return !visibleWindows(pid(), selectionClass).empty(); }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return orvane.selectionWindow() != nullptr; }, 3000));
     watcher->clear();
     pressKey(VK_ESCAPE);
-    EXPECT_TRUE(captureEnded());
+    EXPECT_TRUE(orvane.captureEnded());
     EXPECT_TRUE(watcher->saw(WM_KEYDOWN, VK_ESCAPE)) << "Orvane's hook kept Escape";
     // The overlays and the selection window are gone, not just hidden.
     for (HWND window : topLevelWindows(pid())) {
@@ -389,29 +336,30 @@ TEST_F(CaptureProgram, EscapeEndsTheCaptureAndIsStillPassedOn) {
         EXPECT_NE(className(window), selectionClass);
     }
     buttonUp();
-    Sleep(300);
-    EXPECT_TRUE(screenshotWindows().empty());
+    inputTaken(POINT{310, 270});
+    orvane.settle();
+    EXPECT_TRUE(orvane.screenshots().empty());
     // The next PrintScreen freezes the screen afresh, as it now is.
     pattern->show(testPicture(patternWidth, patternHeight, 3));
     ASSERT_TRUE(screenShows(pattern->rect(), testPicture(patternWidth, patternHeight, 3)));
     const Screenshot now = settledScreen();
-    ASSERT_TRUE(startCapture());
+    ASSERT_TRUE(orvane.startCapture());
     pattern->show(testPicture(patternWidth, patternHeight, 4));
     EXPECT_TRUE(waitUntil([&] { return grabScreen().sameColours(now); }, screenSettles));
     // Catches a button left "down" by the release that followed Escape: the
     // next drag would show no tinted rectangle.
-    const bool shown = dragSelection(pid(), {220, 200}, {330, 290});
+    const bool shown = orvane.dragSelection({220, 200}, {330, 290});
     if (!shown)
         buttonUp();
     EXPECT_TRUE(shown) << "no selection rectangle in the next capture";
-    EXPECT_TRUE(captureEnded());
+    EXPECT_TRUE(orvane.captureEnded());
 }
 
 TEST_F(CaptureProgram, EscapeWithoutACaptureIsOnlyPassedOn) {
     watcher->clear();
     pressKey(VK_ESCAPE);
     EXPECT_TRUE(waitUntil([&] { return watcher->saw(WM_KEYDOWN, VK_ESCAPE); }, 2000));
-    EXPECT_TRUE(process->running());
+    EXPECT_TRUE(orvane.running());
 }
 
 struct SmallCase {
@@ -424,21 +372,24 @@ struct SmallCase {
 class SmallSelection : public CaptureProgram, public ::testing::WithParamInterface<SmallCase> {};
 
 TEST_P(SmallSelection, UnderFiveByFiveMakesNoScreenshot) {
-    ASSERT_TRUE(startCapture());
+    ASSERT_TRUE(orvane.startCapture());
     if (GetParam().from.x == GetParam().to.x && GetParam().from.y == GetParam().to.y) {
         click(GetParam().from);
     } else {
-        ASSERT_TRUE(dragSelection(pid(), GetParam().from, GetParam().to, 2));
+        ASSERT_TRUE(orvane.dragSelection(GetParam().from, GetParam().to, 2));
     }
-    EXPECT_TRUE(captureEnded());
-    Sleep(300);
-    const std::vector<HWND> shots = screenshotWindows();
+    EXPECT_TRUE(orvane.captureEnded());
+    orvane.settle(); // the release that ended the capture is handled
+    const std::vector<HWND> shots = orvane.screenshots();
     ASSERT_EQ(shots.size(), GetParam().screenshot ? 1u : 0u);
     if (GetParam().screenshot) {
         EXPECT_TRUE(sameRect(windowRect(shots.front()), rectOf(GetParam().from, GetParam().to)));
+        EXPECT_TRUE(waitUntil([] { return cacheImageFiles().size() == 1; }, 1500));
+    } else {
+        // Nothing to wait for when nothing should come: two passes of the save worker.
+        Sleep(400);
+        EXPECT_TRUE(cacheImageFiles().empty());
     }
-    Sleep(400);
-    EXPECT_EQ(cacheImageFiles().size(), GetParam().screenshot ? 1u : 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, SmallSelection,
@@ -449,35 +400,35 @@ INSTANTIATE_TEST_SUITE_P(Sizes, SmallSelection,
                          [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(CaptureProgram, PrintScreenWhileTheOverlaysAreUpDoesNothing) {
-    ASSERT_TRUE(startCapture());
-    const std::vector<HWND> first = overlays();
+    ASSERT_TRUE(orvane.startCapture());
+    const std::vector<HWND> first = orvane.overlays();
     const Screenshot frozen = grabScreen();
     pattern->show(testPicture(patternWidth, patternHeight, 5));
     pressKey(VK_SNAPSHOT);
-    Sleep(600);
-    EXPECT_EQ(overlays(), first);
+    orvane.settle(); // the second capture request is handled by now
+    EXPECT_EQ(orvane.overlays(), first);
     EXPECT_TRUE(grabScreen().sameColours(frozen)) << "the screen was captured again";
-    EXPECT_TRUE(visibleWindows(pid(), "#32770").empty()) << "a message box";
+    EXPECT_TRUE(orvane.windows(dialogClass).empty()) << "a message box";
     pressKey(VK_ESCAPE);
-    EXPECT_TRUE(captureEnded());
+    EXPECT_TRUE(orvane.captureEnded());
 }
 
 TEST_F(CaptureProgram, BeginCaptureWaitsAQuarterSecondBeforeReadingTheScreen) {
-    const HWND menu = openTrayMenu(*orvane);
-    ASSERT_NE(menu, nullptr);
+    const HWND menu = orvane.openTrayMenu();
+    ASSERT_NE(menu, nullptr) << orvane.failure();
     clickMenuItem(menu, beginCaptureItem, trayItemCount);
     const double chosen = nowMs();
     // Changed right after the choice: the capture, 250 ms later, sees the change.
     const Screenshot changed = testPicture(patternWidth, patternHeight, 6);
     pattern->show(changed);
-    const std::optional<double> shown = msUntil([&] { return !overlays().empty(); }, chosen, 5000);
+    const std::optional<double> shown = msUntil([&] { return !orvane.overlays().empty(); }, chosen, 5000);
     ASSERT_TRUE(shown);
     EXPECT_GE(*shown, 250.0);
     EXPECT_TRUE(waitUntil([&] { return grabScreen().crop(pattern->rect()).sameColours(changed); }, screenSettles))
         << "the frozen picture is older than the pause";
     EXPECT_FALSE(popupMenuOpen(pid()));
     pressKey(VK_ESCAPE);
-    EXPECT_TRUE(captureEnded());
+    EXPECT_TRUE(orvane.captureEnded());
 }
 
 TEST_F(CaptureProgram, AReleaseOverAScreenshotWindowEndsTheSelection) {
@@ -487,24 +438,24 @@ TEST_F(CaptureProgram, AReleaseOverAScreenshotWindowEndsTheSelection) {
     ASSERT_TRUE(waitUntil([&] { return cacheImageFiles().size() == 1; }, 1500));
     const Screenshot withFirst = settledScreen();
 
-    ASSERT_TRUE(startCapture());
+    ASSERT_TRUE(orvane.startCapture());
     // A screenshot window above the overlays gets the pointer.
     SetWindowPos(first, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    Sleep(200);
+    orvane.settle();
     const POINT from{250, 200}, to{450, 340};
-    ASSERT_TRUE(dragSelection(pid(), from, to));
-    ASSERT_TRUE(captureEnded()) << "the release over the screenshot window did not end the capture";
+    ASSERT_TRUE(orvane.dragSelection(from, to));
+    ASSERT_TRUE(orvane.captureEnded()) << "the release over the screenshot window did not end the capture";
     HWND second = nullptr;
     ASSERT_TRUE(waitUntil(
         [&] {
-            for (HWND window : screenshotWindows())
+            for (HWND window : orvane.screenshots())
                 if (window != first)
                     second = window;
             return second != nullptr;
         },
         3000));
     EXPECT_TRUE(IsWindowVisible(first));
-    EXPECT_EQ(screenshotWindows().size(), 2u);
+    EXPECT_EQ(orvane.screenshots().size(), 2u);
     expectPinned(second, rectOf(from, to), withFirst);
 }
 
@@ -514,8 +465,8 @@ TEST_F(CaptureProgram, CloseAllClosesEveryScreenshotAndDeletesTheirFiles) {
     ASSERT_TRUE(waitUntil([&] { return cacheImageFiles().size() == 3; }, 2000));
     std::vector<std::string> names = cacheImageFiles();
     EXPECT_EQ(std::set<std::string>(names.begin(), names.end()).size(), 3u);
-    ASSERT_TRUE(chooseTrayItem(*orvane, closeAllItem));
-    EXPECT_TRUE(waitUntil([&] { return screenshotWindows().empty(); }, 3000));
+    ASSERT_TRUE(orvane.chooseTrayItem(closeAllItem));
+    EXPECT_TRUE(waitUntil([&] { return orvane.screenshots().empty(); }, 3000));
     // The last one may still be on its way out when the visible ones are gone.
     EXPECT_TRUE(waitUntil(
         [&] {
@@ -535,19 +486,19 @@ TEST_F(CaptureProgram, ExitDeletesTheCacheFilesOfOpenScreenshots) {
     ASSERT_NE(pin({160, 130, 260, 200}), nullptr);
     ASSERT_NE(pin({300, 150, 420, 260}), nullptr);
     ASSERT_TRUE(waitUntil([&] { return cacheImageFiles().size() == 2; }, 2000));
-    ASSERT_TRUE(chooseTrayItem(*orvane, exitItem));
-    EXPECT_EQ(process->waitForExit(5000), 0u);
+    ASSERT_TRUE(orvane.chooseTrayItem(exitItem));
+    EXPECT_EQ(orvane.process().waitForExit(5000), 0u);
     EXPECT_TRUE(cacheImageFiles().empty());
 }
 
 TEST_F(CaptureProgram, ExitWhileTheOverlaysAreUpEndsTheProgram) {
-    ASSERT_TRUE(startCapture());
+    ASSERT_TRUE(orvane.startCapture());
     // The overlays cover the tray icon: the menu comes from the icon's callback.
-    PostMessageA(orvane->trayWindow, WM_USER + 1, 1, WM_RBUTTONUP);
+    PostMessageA(orvane.trayWindow(), WM_USER + 1, 1, WM_RBUTTONUP);
     const HWND menu = waitForPopupMenu(pid(), 3000);
     ASSERT_NE(menu, nullptr);
     clickMenuItem(menu, exitItem, trayItemCount);
-    EXPECT_EQ(process->waitForExit(10000), 0u) << "windows:" << windowList(pid());
+    EXPECT_EQ(orvane.process().waitForExit(10000), 0u) << "windows:" << windowList(pid());
 }
 
 TEST_F(CaptureProgram, ACaptureFailureShowsTheMessageAndTheNextCaptureTriesAgain) {
@@ -556,19 +507,13 @@ TEST_F(CaptureProgram, ACaptureFailureShowsTheMessageAndTheNextCaptureTriesAgain
         ~Restore() { refuseDxgi(false); }
     } restore;
     // dxgi.dll is loaded just after start-up: refused only to a program started after the refusal.
-    ASSERT_TRUE(chooseTrayItem(*orvane, exitItem));
-    ASSERT_EQ(process->waitForExit(5000), 0u);
-    iconsBefore = trayIcons();
-    process = std::make_unique<Process>();
-    ASSERT_TRUE(process->started());
-    orvane = std::make_unique<RunningOrvane>(RunningOrvane{*process});
-    ASSERT_TRUE(waitForStartUp(*process, iconsBefore, *orvane)) << "no tray window or icon";
-    process->waitUntilIdle(5000);
+    ASSERT_NO_FATAL_FAILURE(restart());
+    orvane.settle();
     pressKey(VK_SNAPSHOT);
     HWND box = nullptr;
     ASSERT_TRUE(waitUntil(
         [&] {
-            const std::vector<HWND> boxes = visibleWindows(pid(), "#32770");
+            const std::vector<HWND> boxes = orvane.windows(dialogClass);
             box = boxes.empty() ? nullptr : boxes.front();
             return box != nullptr;
         },
@@ -580,7 +525,7 @@ TEST_F(CaptureProgram, ACaptureFailureShowsTheMessageAndTheNextCaptureTriesAgain
               "desktop duplication. If the display mode just changed or another capture app is running, retry the "
               "capture.");
     EXPECT_EQ(GetWindowLongPtrA(box, GWLP_HWNDPARENT), 0) << "the box has no owner";
-    EXPECT_TRUE(overlays().empty());
+    EXPECT_TRUE(orvane.overlays().empty());
     // The one button is OK.
     std::vector<std::string> buttons;
     for (HWND child = FindWindowExA(box, nullptr, "Button", nullptr); child;
@@ -589,23 +534,23 @@ TEST_F(CaptureProgram, ACaptureFailureShowsTheMessageAndTheNextCaptureTriesAgain
             buttons.push_back(windowTitle(child));
     EXPECT_EQ(buttons, std::vector<std::string>{"OK"});
     click(centreOf(windowRect(FindWindowExA(box, nullptr, "Button", nullptr))));
-    ASSERT_TRUE(waitUntil([&] { return visibleWindows(pid(), "#32770").empty(); }, 3000));
-    EXPECT_TRUE(overlays().empty());
+    ASSERT_TRUE(waitUntil([&] { return orvane.windows(dialogClass).empty(); }, 3000));
+    EXPECT_TRUE(orvane.overlays().empty());
 
     // Still refused: the next PrintScreen tries again and fails again.
     pressKey(VK_SNAPSHOT);
-    ASSERT_TRUE(waitUntil([&] { return !visibleWindows(pid(), "#32770").empty(); }, 5000)) << "no second attempt";
+    ASSERT_TRUE(waitUntil([&] { return !orvane.windows(dialogClass).empty(); }, 5000)) << "no second attempt";
     pressKey(VK_RETURN);
-    ASSERT_TRUE(waitUntil([&] { return visibleWindows(pid(), "#32770").empty(); }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return orvane.windows(dialogClass).empty(); }, 3000));
 
     // Allowed again: the next capture succeeds.
     refuseDxgi(false);
     const Screenshot before = settledScreen();
-    ASSERT_TRUE(startCapture());
+    ASSERT_TRUE(orvane.startCapture());
     EXPECT_TRUE(waitUntil([&] { return grabScreen().sameColours(before); }, screenSettles));
-    EXPECT_TRUE(visibleWindows(pid(), "#32770").empty());
+    EXPECT_TRUE(orvane.windows(dialogClass).empty());
     pressKey(VK_ESCAPE);
-    EXPECT_TRUE(captureEnded());
+    EXPECT_TRUE(orvane.captureEnded());
 }
 
 } // namespace

@@ -154,22 +154,19 @@ TEST(InstalledOrvane, RunsFromTheInstalledFolderAndIsNotUninstalledWhileRunning)
     const auto shortcut = readShortcut(shortcutPath());
     ASSERT_TRUE(shortcut);
     resetProfile();
-    const std::vector<HWND> iconsBefore = trayIcons();
-    Process process(shortcut->target, shortcut->workingFolder);
-    ASSERT_TRUE(process.started()) << shortcut->target;
-    RunningOrvane orvane{process};
-    ASSERT_TRUE(waitForStartUp(process, iconsBefore, orvane)) << "no tray window or icon";
-    EXPECT_EQ(className(orvane.trayWindow), trayWindowClass);
+    Session orvane;
+    ASSERT_TRUE(orvane.start(shortcut->target, shortcut->workingFolder))
+        << shortcut->target << ": " << orvane.failure();
+    EXPECT_EQ(className(orvane.trayWindow()), trayWindowClass);
 
     // "_?=" runs the uninstaller in place, so its exit code is its own.
     const std::string folder = installFolder().substr(0, installFolder().size() - 1);
     EXPECT_EQ(runToEnd(quoted(installFolder() + "Uninstall.exe") + " /S _?=" + folder, 30000), orvaneStillRunning);
     for (const char* name : installedFiles)
         EXPECT_TRUE(fileExists(installFolder() + name)) << name;
-    EXPECT_TRUE(process.running());
+    EXPECT_TRUE(orvane.running());
 
-    EXPECT_TRUE(chooseTrayItem(orvane, exitItem));
-    EXPECT_EQ(process.waitForExit(5000), 0u);
+    EXPECT_EQ(orvane.stop(), 0u) << orvane.failure();
 }
 
 TEST(UninstalledOrvane, LeavesNoProgramFolder) {

@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <numeric>
 
-#include "driver.h"
+#include "scenario.h"
 
 using namespace driver;
 
@@ -65,24 +65,21 @@ double bareBitBltMs() {
     return copied ? ms : -1;
 }
 
-TEST(Latency, PrintScreenToOverlaysAndReleaseToScreenshotWindow) {
-    resetProfile();
+using Latency = OrvaneScenario;
+
+TEST_F(Latency, PrintScreenToOverlaysAndReleaseToScreenshotWindow) {
     // Quick Saves go to a scratch folder, and the window closes once saved.
     const std::string quickFolder = scratchFolder("latency-quick");
-    writeFile(settingsFolder() + "prefs.txt", "1:1:1:" + quickFolder + "\r\nresizeScreenshotWindows=0\r\n");
+    writePreferences({true, 1, 1, quickFolder});
     const Screenshot screen = grabScreen();
     const int width = std::min(640, screen.width / 2), height = std::min(480, screen.height / 2);
     const POINT at{screen.width / 4, screen.height / 4};
     PatternWindow pattern(at, testPicture(width, height));
-    const std::vector<HWND> icons = trayIcons();
-    Process process;
-    ASSERT_TRUE(process.started());
-    RunningOrvane orvane{process};
-    ASSERT_TRUE(waitForStartUp(process, icons, orvane));
+    ASSERT_NO_FATAL_FAILURE(start());
     ASSERT_TRUE(
         waitUntil([&] { return grabScreen().crop(pattern.rect()).sameColours(testPicture(width, height)); }, 3000));
     // A person presses PrintScreen a moment after the icon appears, not within milliseconds.
-    Sleep(1000);
+    Sleep(1000); // the scenario's own pause, not a wait for the program
 
     const RECT rect{at.x + 10, at.y + 10, at.x + width - 10, at.y + height - 10};
     const POINT probe{rect.left + 37, rect.top + 23};
@@ -96,17 +93,17 @@ TEST(Latency, PrintScreenToOverlaysAndReleaseToScreenshotWindow) {
         bare.push_back(bareBitBltMs());
         frozenProbe = screenPixel(probe);
         keyDown(VK_SNAPSHOT);
-        Sleep(30);
+        orvane.settle(); // the hook has seen the press
         keyUp(VK_SNAPSHOT);
         const double released = nowMs();
         const auto overlayUp = msUntil(
             [&] {
-                const std::vector<HWND> overlays = visibleWindows(process.id(), overlayClass);
+                const std::vector<HWND> overlays = orvane.overlays();
                 return !overlays.empty() && screenPixel(probe) == frozenProbe;
             },
             released, 10000);
         // The drag starts once the capture has returned to the message loop.
-        if (!overlayUp || !waitUntilResponsive(visibleWindows(process.id(), overlayClass).front(), 5000))
+        if (!overlayUp || !waitUntilResponsive(orvane.overlays().front(), 5000))
             return std::nullopt;
         return overlayUp;
     };
@@ -118,40 +115,39 @@ TEST(Latency, PrintScreenToOverlaysAndReleaseToScreenshotWindow) {
 
         // The live desktop changes under the overlays: once they go, only the
         // screenshot window's own paint shows the frozen colour at the probe.
-        ASSERT_TRUE(pressInOverlay(process.id(), {rect.left, rect.top}));
+        ASSERT_TRUE(orvane.pressInOverlay({rect.left, rect.top}));
         moveMouse({rect.right, rect.bottom});
-        Sleep(30);
-        moveMouse({rect.right, rect.bottom});
+        inputTaken(POINT{rect.right, rect.bottom});
+        nudgeMouse({rect.right, rect.bottom}); // the rectangle trails the pointer by one move
         pattern.show(testPicture(width, height, i + 50));
         // On a loaded machine the tinted window may take a while to reach a 4K screen.
         ASSERT_TRUE(waitUntil([&] { return screenPixel(probe) != frozenProbe; }, 3000))
             << "the selection window should cover the probe; selection windows: "
-            << visibleWindows(process.id(), selectionClass).size();
+            << orvane.windows(selectionClass).size();
         // The release counts only once the selection spans the whole rectangle.
         ASSERT_TRUE(waitUntil(
             [&] {
-                moveMouse({rect.right, rect.bottom});
-                const RECT spanned = windowRect(selectionWindowOf(process.id()));
+                nudgeMouse({rect.right, rect.bottom});
+                const RECT spanned = windowRect(orvane.selectionWindow());
                 return EqualRect(&spanned, &rect) != 0;
             },
             5000))
-            << "the selection window should span the dragged rectangle";
-        const std::size_t shotsBefore = visibleWindows(process.id(), screenshotClass).size();
+            << "the selection window should span the dragged rectangle; it is at "
+            << windowRect(orvane.selectionWindow()).left << "," << windowRect(orvane.selectionWindow()).top << "-"
+            << windowRect(orvane.selectionWindow()).right << "," << windowRect(orvane.selectionWindow()).bottom
+            << " for " << rect.left << "," << rect.top << "-" << rect.right << "," << rect.bottom;
+        const std::size_t shotsBefore = orvane.screenshots().size();
         buttonUp();
         const double up = nowMs();
         const auto pinned = msUntil(
-            [&] {
-                return visibleWindows(process.id(), screenshotClass).size() > shotsBefore &&
-                       screenPixel(probe) == frozenProbe;
-            },
-            up, 10000);
-        ASSERT_TRUE(pinned) << "capture " << i << ": " << visibleWindows(process.id(), screenshotClass).size()
-                            << " screenshot window(s), probe " << std::hex << screenPixel(probe) << " instead of "
-                            << frozenProbe << ", overlays " << visibleWindows(process.id(), overlayClass).size()
-                            << ", running " << process.running() << ", exit " << process.waitForExit(0).value_or(999);
+            [&] { return orvane.screenshots().size() > shotsBefore && screenPixel(probe) == frozenProbe; }, up, 10000);
+        ASSERT_TRUE(pinned) << "capture " << i << ": " << orvane.screenshots().size() << " screenshot window(s), probe "
+                            << std::hex << screenPixel(probe) << " instead of " << frozenProbe << ", overlays "
+                            << orvane.overlays().size() << ", running " << orvane.running() << ", exit "
+                            << orvane.process().waitForExit(0).value_or(999);
         toScreenshot.push_back(*pinned);
-        ASSERT_TRUE(chooseTrayItem(orvane, closeAllItem));
-        ASSERT_TRUE(waitUntil([&] { return visibleWindows(process.id(), screenshotClass).empty(); }, 3000));
+        ASSERT_TRUE(orvane.chooseTrayItem(closeAllItem)) << orvane.failure();
+        ASSERT_TRUE(waitUntil([&] { return orvane.screenshots().empty(); }, 3000));
     }
 
     // Quick Save of a whole-screen screenshot: from the click on the menu item
@@ -161,20 +157,20 @@ TEST(Latency, PrintScreenToOverlaysAndReleaseToScreenshotWindow) {
     for (int i = 0; i < quickSaves; ++i) {
         COLORREF frozenProbe = 0;
         ASSERT_TRUE(freeze(100 + i, frozenProbe)) << "Quick Save capture " << i;
-        ASSERT_TRUE(dragSelection(process.id(), {whole.left, whole.top}, {whole.right, whole.bottom}, 4));
-        const HWND shot = waitForNewScreenshot(process.id(), {}, 10000);
+        ASSERT_TRUE(orvane.dragSelection({whole.left, whole.top}, {whole.right, whole.bottom}, 4));
+        const HWND shot = orvane.waitForNewScreenshot({}, 10000);
         ASSERT_NE(shot, nullptr);
         ASSERT_TRUE(waitUntil([&] { return screenPixel(probe) == frozenProbe; }, 5000));
         pattern.show(testPicture(width, height, 150 + i)); // the live desktop changes under the window
         ASSERT_TRUE(waitUntilResponsive(shot, 5000));
         click(centreOf(windowRect(shot)), Button::right);
-        const HWND menu = waitForPopupMenu(process.id(), 3000);
+        const HWND menu = waitForPopupMenu(orvane.id(), 3000);
         ASSERT_NE(menu, nullptr);
-        clickMenuItem(menu, 1, shotMenuItems); // Quick Save
+        clickMenuItem(menu, quickSaveItem, shotMenuItems);
         double chosen = nowMs();
         // A loaded machine may lose the click: the menu then stays open, and is clicked again.
-        if (!waitUntil([&] { return !popupMenuOpen(process.id()); }, 3000)) {
-            clickMenuItem(menu, 1, shotMenuItems);
+        if (!waitUntil([&] { return !popupMenuOpen(orvane.id()); }, 3000)) {
+            clickMenuItem(menu, quickSaveItem, shotMenuItems);
             chosen = nowMs();
         }
         const auto hidden =
@@ -213,8 +209,7 @@ TEST(Latency, PrintScreenToOverlaysAndReleaseToScreenshotWindow) {
     ::testing::Test::RecordProperty("screenshotMs", figures(toScreenshot));
     ::testing::Test::RecordProperty("quickSaveHiddenMs", figures(toHidden));
 
-    ASSERT_TRUE(chooseTrayItem(orvane, exitItem));
-    EXPECT_EQ(process.waitForExit(5000), 0u);
+    EXPECT_EQ(orvane.stop(), 0u) << orvane.failure();
 }
 
 } // namespace

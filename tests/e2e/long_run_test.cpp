@@ -9,8 +9,8 @@
 #include <set>
 #include <string>
 
-#include "driver.h"
 #include "process_figures.h"
+#include "scenario.h"
 
 using namespace driver;
 
@@ -20,7 +20,6 @@ constexpr int cycles = 300;
 constexpr int measuredAfter = 10;
 constexpr int gridColumns = 10, gridRows = 10; // the windows open at once
 constexpr int quickSaves = 50, copies = 50;
-constexpr int quickSaveItem = 1, copyItem = 2;
 constexpr std::int64_t byteSlack = 1024 * 1024;
 constexpr long objectSlack = 5;
 
@@ -72,71 +71,42 @@ std::string figuresText(const ProcessFigures& figures, long ledger) {
 // The program with its GDI ledger: Wine does not count another process's GDI objects.
 std::string orvaneUnderTest() { return driverFolder() + "orvane_gdi_ledger.exe"; }
 
-class LongRun : public ::testing::Test {
+class LongRun : public OrvaneScenario {
 protected:
     void SetUp() override {
-        resetProfile();
+        OrvaneScenario::SetUp();
         quickFolder = scratchFolder("long-run-quick-save");
-        CreateDirectoryA(settingsFolder().c_str(), nullptr);
         // Close after Quick Save on, grey selection, PNG, the scratch folder.
-        writeFile(settingsFolder() + "prefs.txt", "1:1:1:" + quickFolder + "\nresizeScreenshotWindows=0\n");
+        writePreferences({true, 1, 1, quickFolder});
         picture = noisePicture(patternWidth, patternHeight);
         pattern = std::make_unique<PatternWindow>(patternAt, picture);
-        const std::vector<HWND> icons = trayIcons();
-        process = std::make_unique<Process>(orvaneUnderTest());
-        ASSERT_TRUE(process->started());
-        orvane = std::make_unique<RunningOrvane>(RunningOrvane{*process});
-        ASSERT_TRUE(waitForStartUp(*process, icons, *orvane));
+        ASSERT_NO_FATAL_FAILURE(start(orvaneUnderTest()));
         ASSERT_TRUE(waitUntil([&] { return grabScreen().crop(pattern->rect()).sameColours(picture); }, 3000));
-        // The notification icon comes before the keyboard hook: wait for the message loop.
-        process->waitUntilIdle(5000);
     }
 
     void TearDown() override {
-        if (process && process->running()) {
-            EXPECT_TRUE(chooseTrayItem(*orvane, exitItem));
-            EXPECT_EQ(process->waitForExit(10000), 0u);
+        if (orvane.running()) {
+            EXPECT_EQ(orvane.stop(10000), 0u) << orvane.failure();
         }
     }
 
-    DWORD id() const { return process->id(); }
-    std::vector<HWND> shots() const { return visibleWindows(id(), screenshotClass); }
+    std::vector<HWND> shots() const { return orvane.screenshots(); }
 
     // PrintScreen, a drag over `rect`, and the new screenshot window (null on failure).
-    HWND capture(const RECT& rect) {
-        const std::vector<HWND> before = shots();
-        pressKey(VK_SNAPSHOT);
-        HWND overlay = nullptr;
-        if (!waitUntil(
-                [&] {
-                    const std::vector<HWND> overlays = visibleWindows(id(), overlayClass);
-                    overlay = overlays.empty() ? nullptr : overlays.front();
-                    return overlay != nullptr;
-                },
-                5000))
-            return nullptr;
-        // A press before the overlay takes input would be lost.
-        if (!waitUntilResponsive(overlay, 5000))
-            return nullptr;
-        if (!dragSelection(id(), {rect.left, rect.top}, {rect.right, rect.bottom}, 2))
-            return nullptr;
-        HWND made = waitForNewScreenshot(id(), before, 5000);
-        return made;
-    }
-
-    bool chooseShotItem(HWND shot, int item) { return chooseScreenshotItem(id(), shot, item); }
+    HWND capture(const RECT& rect) { return orvane.pin(rect, 2); }
 
     // Figures once the program has settled: no window left, every cache file gone.
     ProcessFigures settledFigures(long& ledger) {
         EXPECT_TRUE(waitUntil([&] { return shots().empty(); }, 5000));
         EXPECT_TRUE(waitUntil([] { return cacheImageFiles().empty(); }, 5000))
             << cacheImageFiles().size() << " cache file(s) of closed windows left";
-        // A file the save worker writes after its window closed would show within two of its passes.
+        // Nothing to wait for when nothing should come: a file the save worker
+        // writes after its window closed would show within two of its passes.
         Sleep(500);
         EXPECT_EQ(cacheImageFiles().size(), 0u) << "cache files written after their windows closed";
-        process->waitUntilIdle(5000);
-        ledger = gdiLedger(orvane->trayWindow);
-        const std::optional<ProcessFigures> figures = processFigures(id());
+        orvane.settle();
+        ledger = gdiLedger(orvane.trayWindow());
+        const std::optional<ProcessFigures> figures = processFigures(orvane.id());
         EXPECT_TRUE(figures.has_value());
         return figures.value_or(ProcessFigures{});
     }
@@ -144,8 +114,6 @@ protected:
     std::string quickFolder;
     Screenshot picture;
     std::unique_ptr<PatternWindow> pattern;
-    std::unique_ptr<Process> process;
-    std::unique_ptr<RunningOrvane> orvane;
 };
 
 TEST_F(LongRun, ThreeHundredCapturesAHundredWindowsAndTheirSavesAndCopiesLeaveNothingBehind) {
@@ -156,9 +124,9 @@ TEST_F(LongRun, ThreeHundredCapturesAHundredWindowsAndTheirSavesAndCopiesLeaveNo
     for (int i = 1; i <= cycles; ++i) {
         const RECT rect = cycleRect(i);
         const HWND shot = capture(rect);
-        ASSERT_NE(shot, nullptr) << "cycle " << i << ": no screenshot window";
+        ASSERT_NE(shot, nullptr) << "cycle " << i << ": " << orvane.failure();
         if (i % 10 == 0)
-            ASSERT_TRUE(chooseTrayItem(*orvane, closeAllItem)) << "cycle " << i;
+            ASSERT_TRUE(orvane.chooseTrayItem(closeAllItem)) << "cycle " << i;
         else {
             // A click the moment the window appears can reach what lay under it.
             const POINT centre = centreOf(windowRect(shot));
@@ -186,17 +154,17 @@ TEST_F(LongRun, ThreeHundredCapturesAHundredWindowsAndTheirSavesAndCopiesLeaveNo
         << cacheImageFiles().size() << " cache files for " << grid.size() << " windows";
 
     for (int i = 0; i < quickSaves; ++i) {
-        ASSERT_TRUE(chooseShotItem(grid[std::size_t(i)], quickSaveItem)) << "Quick Save " << i;
+        ASSERT_TRUE(orvane.chooseScreenshotItem(grid[std::size_t(i)], quickSaveItem)) << "Quick Save " << i;
         ASSERT_TRUE(waitUntil([&] { return !IsWindow(grid[std::size_t(i)]); }, 3000))
             << "Quick Save " << i << " did not close its window";
     }
     for (int i = quickSaves; i < quickSaves + copies; ++i) {
         const DWORD sequence = GetClipboardSequenceNumber();
-        ASSERT_TRUE(chooseShotItem(grid[std::size_t(i)], copyItem)) << "Copy " << i;
+        ASSERT_TRUE(orvane.chooseScreenshotItem(grid[std::size_t(i)], copyItem)) << "Copy " << i;
         ASSERT_TRUE(waitUntil([&] { return GetClipboardSequenceNumber() != sequence; }, 3000))
             << "Copy " << i << " changed nothing on the clipboard";
     }
-    ASSERT_TRUE(chooseTrayItem(*orvane, closeAllItem));
+    ASSERT_TRUE(orvane.chooseTrayItem(closeAllItem));
     long lateLedger = 0;
     const ProcessFigures late = settledFigures(lateLedger);
     const double totalS = (nowMs() - started) / 1000;

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <string>
 
-#include "driver.h"
 #include "process_figures.h"
+#include "scenario.h"
 
 using namespace driver;
 
@@ -32,7 +32,7 @@ std::uint64_t settledPrivateBytes(DWORD id) {
         if (i > 0 && (now > last ? now - last : last - now) < 64 * 1024)
             return now;
         last = now;
-        Sleep(200);
+        Sleep(200); // the reading's own interval: steady means steady over time
     }
     return last;
 }
@@ -71,7 +71,9 @@ void report(const char* step, double bytes, double baseline, double pixels) {
                                     std::to_string(overhead / (1024.0 * 1024.0)));
 }
 
-TEST(Memory, BeyondTheBaselineAndItsPixelsOrvaneUsesAtMostSixteenMegabytes) {
+using Memory = OrvaneScenario;
+
+TEST_F(Memory, BeyondTheBaselineAndItsPixelsOrvaneUsesAtMostSixteenMegabytes) {
     const double bareBaseline = double(baselinePrivateBytes(false));
     ASSERT_GT(bareBaseline, 0) << "the baseline program did not run";
     // A capture needs DXGI to learn which monitors are HDR; what that costs
@@ -83,14 +85,8 @@ TEST(Memory, BeyondTheBaselineAndItsPixelsOrvaneUsesAtMostSixteenMegabytes) {
     RecordProperty("baselineMB", std::to_string(bareBaseline / (1024.0 * 1024.0)));
     RecordProperty("dxgiBaselineMB", std::to_string(baseline / (1024.0 * 1024.0)));
 
-    resetProfile();
-    const std::vector<HWND> icons = trayIcons();
-    Process process;
-    ASSERT_TRUE(process.started());
-    RunningOrvane orvane{process};
-    ASSERT_TRUE(waitForStartUp(process, icons, orvane));
-    process.waitUntilIdle(5000);
-    const double atStart = double(settledPrivateBytes(process.id()));
+    ASSERT_NO_FATAL_FAILURE(start());
+    const double atStart = double(settledPrivateBytes(orvane.id()));
     // Start-up makes the DXGI factory and describes the outputs, ready for the first capture.
     report("after start-up", atStart, baseline, 0);
     EXPECT_LE(atStart - baseline, overheadLimit);
@@ -101,39 +97,26 @@ TEST(Memory, BeyondTheBaselineAndItsPixelsOrvaneUsesAtMostSixteenMegabytes) {
     // Once its cache file is written a screenshot holds one copy of its pixels.
     const double shotPixels = double(shotWidth) * shotHeight * 4;
 
-    std::vector<HWND> shots;
     double afterOne = 0;
     for (int i = 0; i < windowsOpen; ++i) {
-        pressKey(VK_SNAPSHOT);
-        HWND overlay = nullptr;
-        ASSERT_TRUE(waitUntil(
-            [&] {
-                const std::vector<HWND> overlays = visibleWindows(process.id(), overlayClass);
-                overlay = overlays.empty() ? nullptr : overlays.front();
-                return overlay != nullptr;
-            },
-            5000))
-            << "capture " << i;
-        ASSERT_TRUE(waitUntilResponsive(overlay, 5000));
         const POINT from{40 + (i % 5) * 60, 40 + (i / 5) * 50};
-        ASSERT_TRUE(dragSelection(process.id(), from, {from.x + shotWidth, from.y + shotHeight}, 2));
-        ASSERT_TRUE(waitUntil(
-            [&] { return visibleWindows(process.id(), screenshotClass).size() == std::size_t(i) + 1; }, 5000));
+        ASSERT_NE(orvane.pin({from.x, from.y, from.x + shotWidth, from.y + shotHeight}, 2), nullptr)
+            << "capture " << i << ": " << orvane.failure();
+        ASSERT_EQ(orvane.screenshots().size(), std::size_t(i) + 1);
         ASSERT_TRUE(waitUntil([&] { return cacheFilesWritten(std::size_t(i) + 1); }, 5000));
         if (i == 0) {
-            afterOne = double(settledPrivateBytes(process.id()));
+            afterOne = double(settledPrivateBytes(orvane.id()));
             report("after one capture", afterOne, baseline, desktopPixels + shotPixels);
         }
     }
-    const double withAll = double(settledPrivateBytes(process.id()));
+    const double withAll = double(settledPrivateBytes(orvane.id()));
     report("with 20 screenshot windows", withAll, baseline, desktopPixels + windowsOpen * shotPixels);
     std::printf("[ memory   ] screen %dx%d, screenshots %dx%d\n", screenWidth, screenHeight, shotWidth, shotHeight);
 
     EXPECT_LE(afterOne - baseline - desktopPixels - shotPixels, overheadLimit);
     EXPECT_LE(withAll - baseline - desktopPixels - windowsOpen * shotPixels, overheadLimit);
 
-    ASSERT_TRUE(chooseTrayItem(orvane, exitItem));
-    EXPECT_EQ(process.waitForExit(10000), 0u);
+    EXPECT_EQ(orvane.stop(10000), 0u) << orvane.failure();
 }
 
 } // namespace

@@ -10,13 +10,12 @@
 #include <functional>
 #include <memory>
 
-#include "driver.h"
+#include "scenario.h"
 
 using namespace driver;
 
 namespace {
 
-constexpr const char* optionsClass = "Screen Capture Options Menu";
 constexpr COLORREF grey = RGB(60, 60, 60);
 constexpr COLORREF yellow = RGB(255, 255, 0);
 constexpr COLORREF white = RGB(255, 255, 255);
@@ -32,57 +31,29 @@ enum Child : std::size_t {
     pathBox = 18,
 };
 
-std::string prefsFile() { return settingsFolder() + "prefs.txt"; }
+std::string prefsFile() { return prefsPath(); }
 
-std::string boxText(HWND box) {
-    // The edit control keeps its text itself: ask it (the system carries WM_GETTEXT across processes).
-    char text[1024] = {};
-    SendMessageA(box, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text));
-    return text;
-}
+// The edit control keeps its text itself: ask it.
+std::string boxText(HWND box) { return controlText(box); }
 
 bool tick(COLORREF c) { return GetRValue(c) > 200 && GetGValue(c) > 200 && GetBValue(c) > 200; }
 
 // One orvane.exe with its options window.
-class OptionsProgram : public ::testing::Test {
+class OptionsProgram : public OrvaneScenario {
 protected:
-    void SetUp() override { resetProfile(); }
-    void TearDown() override { stop(); }
-
-    void start(const std::string& exe = orvanePath()) {
-        process_ = std::make_unique<Process>(exe);
-        ASSERT_TRUE(process_->started());
-        orvane_ = std::make_unique<RunningOrvane>(RunningOrvane{*process_});
-        ASSERT_TRUE(waitForStartUp(*process_, trayIcons(), *orvane_)) << "no tray window or icon";
-    }
-    void stop() {
-        if (!process_ || !process_->running())
-            return;
-        EXPECT_TRUE(chooseTrayItem(*orvane_, exitItem));
-        EXPECT_EQ(process_->waitForExit(5000), 0u);
-    }
-    void restart() {
-        stop();
-        start();
-    }
+    void stop() { EXPECT_EQ(orvane.stop(), 0u) << orvane.failure(); }
 
     HWND openOptions() {
-        EXPECT_TRUE(chooseTrayItem(*orvane_, optionsItem));
-        window_ = waitForWindow(process_->id(), optionsClass, 3000);
-        // Painted once every child has painted itself.
-        if (window_)
-            process_->waitUntilIdle(2000);
-        Sleep(200);
+        window_ = orvane.openOptions();
+        EXPECT_NE(window_, nullptr) << orvane.failure();
         return window_;
     }
-    HWND child(std::size_t index) const {
-        const std::vector<HWND> children = childWindows(window_);
-        return index < children.size() ? children[index] : nullptr;
-    }
+    HWND child(std::size_t index) const { return orvane.optionsChild(index); }
     POINT centreOfChild(std::size_t index) const { return centreOf(windowRect(child(index))); }
+    // A click on a control, taken once the window's thread has handled it.
     void clickChild(std::size_t index) {
         click(centreOfChild(index));
-        Sleep(150);
+        inputTaken(window_);
     }
     // The pixel at (x, y) of the client area, in a fresh picture of the screen.
     COLORREF pixel(int x, int y) const { return clientPicture().pixel(x, y); }
@@ -96,54 +67,35 @@ protected:
     bool showsTick(int x, int y, bool on) const {
         return showsWithin(x, y, [on](COLORREF seen) { return tick(seen) == on; });
     }
+    // The client area once the window's thread has painted what it was asked to.
     Screenshot clientPicture() const {
-        Sleep(100);
+        painted(window_);
         RECT client{};
         GetClientRect(window_, &client);
         MapWindowPoints(window_, HWND_DESKTOP, reinterpret_cast<POINT*>(&client), 2);
         return grabScreen(client);
     }
-    // Closes the window with its caption's close button, as a user would.
-    bool closeOptions() {
-        const auto button = closeButtonOf(window_);
-        if (!button)
-            return false;
-        click(*button);
-        return waitUntil([&] { return !IsWindow(window_); }, 3000);
-    }
+    bool closeOptions() { return orvane.closeOptions(); }
     void typeIntoBox(const std::string& text) {
-        clickChild(pathBox);
-        // Wine's edit box knows no Ctrl+A: select from the start to the end.
-        pressKey(VK_HOME);
-        pressChord(VK_SHIFT, VK_END);
-        pressKey(VK_DELETE);
-        typeText(text);
-        Sleep(150);
+        ASSERT_TRUE(typeInto(child(pathBox), text)) << boxText(child(pathBox));
     }
     // PrintScreen, then the left button pressed at one corner of `rect` and
     // moved to the other, held there.
     bool beginSelection(const RECT& rect) {
-        pressKey(VK_SNAPSHOT);
-        if (!waitUntil([&] { return !visibleWindows(process_->id(), overlayClass).empty(); }, 5000))
+        if (!orvane.startCapture() || !orvane.pressInOverlay({rect.left, rect.top}))
             return false;
-        moveMouse({rect.left, rect.top});
-        Sleep(40);
-        buttonDown();
-        Sleep(40);
         moveMouse({rect.right, rect.bottom});
-        Sleep(40);
+        inputTaken(POINT{rect.right, rect.bottom});
         // The selection rectangle follows one move behind.
-        moveMouse({rect.right, rect.bottom});
+        nudgeMouse({rect.right, rect.bottom});
         return true;
     }
     HWND waitForFolderDialog() {
-        return waitUntil([&] { return !windowsOfClass(process_->id(), "#32770").empty(); }, 3000)
-                   ? windowsOfClass(process_->id(), "#32770").front()
+        return waitUntil([&] { return !orvane.windows(dialogClass).empty(); }, 3000)
+                   ? orvane.windows(dialogClass).front()
                    : nullptr;
     }
 
-    std::unique_ptr<Process> process_;
-    std::unique_ptr<RunningOrvane> orvane_;
     HWND window_ = nullptr;
 };
 
@@ -155,7 +107,7 @@ struct Row {
 };
 
 TEST_F(OptionsProgram, OptionsOpensTheWindowAtOneHundredPercentWithItsGridInOrder) {
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     const HWND window = openOptions();
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(windowTitle(window), "Lumagrab Options");
@@ -210,28 +162,28 @@ TEST_F(OptionsProgram, OptionsOpensTheWindowAtOneHundredPercentWithItsGridInOrde
     }
 
     // A second "Options" opens no second window.
-    ASSERT_TRUE(chooseTrayItem(*orvane_, optionsItem));
-    Sleep(300);
-    EXPECT_EQ(windowsOfClass(process_->id(), optionsClass), std::vector<HWND>{window});
+    ASSERT_TRUE(orvane.chooseTrayItem(optionsItem)) << orvane.failure();
+    orvane.settle(); // a second window would be made by now
+    EXPECT_EQ(orvane.windows(optionsClass), std::vector<HWND>{window});
     EXPECT_EQ(windowRect(window).left, 300);
 }
 
 TEST_F(OptionsProgram, TheWindowShowsTheSettingsInItsFixedColours) {
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     const HWND window = openOptions();
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(shows(164, 39, yellow));
     const Screenshot p = clientPicture();
     EXPECT_EQ(p.pixel(300, 200), grey); // the window's own background
     EXPECT_EQ(p.pixel(3, 3), grey);     // a label's
-    const COLORREF painted[] = {RGB(0, 0, 0),   RGB(96, 96, 96), RGB(200, 200, 200),
-                                RGB(128, 0, 0), RGB(0, 128, 0),  RGB(0, 0, 128)};
+    const COLORREF fills[] = {RGB(0, 0, 0),   RGB(96, 96, 96), RGB(200, 200, 200),
+                              RGB(128, 0, 0), RGB(0, 128, 0),  RGB(0, 0, 128)};
     for (int i = 0; i < 6; ++i) {
         const int x = 140 + 24 * i;
-        EXPECT_EQ(p.pixel(x + 10, 49), painted[i]) << "swatch " << i;
+        EXPECT_EQ(p.pixel(x + 10, 49), fills[i]) << "swatch " << i;
         // Swatch 1, the stored selection colour by default, has the yellow outline.
-        EXPECT_EQ(p.pixel(x, 39), i == 1 ? yellow : painted[i]) << "swatch " << i;
-        EXPECT_EQ(p.pixel(x + 19, 58), i == 1 ? yellow : painted[i]) << "swatch " << i;
+        EXPECT_EQ(p.pixel(x, 39), i == 1 ? yellow : fills[i]) << "swatch " << i;
+        EXPECT_EQ(p.pixel(x + 19, 58), i == 1 ? yellow : fills[i]) << "swatch " << i;
     }
     EXPECT_EQ(p.pixel(180, 99), yellow); // PNG, the default format
     EXPECT_EQ(p.pixel(140, 99), grey);
@@ -250,7 +202,7 @@ TEST_F(OptionsProgram, TheWindowShowsTheSettingsInItsFixedColours) {
 
 TEST_F(OptionsProgram, StoredSettingsAreShownSelectedWhenTheWindowOpens) {
     writeFile(prefsFile(), "0:4:2:D:/Shots/\r\nresizeScreenshotWindows=1\r\n");
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     ASSERT_NE(openOptions(), nullptr);
     ASSERT_TRUE(shows(236, 39, yellow)); // swatch 4
     const Screenshot p = clientPicture();
@@ -263,7 +215,7 @@ TEST_F(OptionsProgram, StoredSettingsAreShownSelectedWhenTheWindowOpens) {
 }
 
 TEST_F(OptionsProgram, PressesDoNothingAndReleasesAct) {
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     ASSERT_NE(openOptions(), nullptr);
     pressLeft(centreOfChild(firstSwatch + 3));
     EXPECT_EQ(pixel(164, 39), yellow) << "a press moved the outline";
@@ -290,7 +242,7 @@ TEST_F(OptionsProgram, PressesDoNothingAndReleasesAct) {
 }
 
 TEST_F(OptionsProgram, TogglesAlternateBetweenOutlineAndCheckMark) {
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     ASSERT_NE(openOptions(), nullptr);
     for (const bool on : {false, true, false}) {
         clickChild(closeToggle);
@@ -309,7 +261,7 @@ TEST_F(OptionsProgram, WithoutTheCheckMarkFileAnOnToggleShowsItsFrameAlone) {
     const std::string folder = scratchFolder("no-checkmark");
     for (const char* file : {"orvane.exe", "cursor.cur", "icon.ico"})
         std::filesystem::copy_file(driverFolder() + file, folder + file);
-    start(folder + "orvane.exe");
+    ASSERT_NO_FATAL_FAILURE(start(folder + "orvane.exe"));
     ASSERT_NE(openOptions(), nullptr);
     ASSERT_TRUE(shows(164, 39, yellow));
     const Screenshot p = clientPicture();
@@ -322,7 +274,7 @@ TEST_F(OptionsProgram, WithoutTheCheckMarkFileAnOnToggleShowsItsFrameAlone) {
 }
 
 TEST_F(OptionsProgram, BrowsingPutsTheChosenFolderInTheBoxWithOneBackslash) {
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     ASSERT_NE(openOptions(), nullptr);
     clickChild(browseButton);
     HWND dialog = waitForFolderDialog();
@@ -352,7 +304,7 @@ TEST_F(OptionsProgram, BrowsingPutsTheChosenFolderInTheBoxWithOneBackslash) {
 }
 
 TEST_F(OptionsProgram, CancellingTheFolderDialogChangesNothing) {
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     ASSERT_NE(openOptions(), nullptr);
     const std::string before = boxText(child(pathBox));
     clickChild(browseButton);
@@ -361,14 +313,14 @@ TEST_F(OptionsProgram, CancellingTheFolderDialogChangesNothing) {
     ASSERT_TRUE(selectFolderInDialog(dialog, {"Desktop", "My Computer", "(C:)", "windows"}));
     clickDialogButton(dialog, IDCANCEL);
     ASSERT_TRUE(waitUntil([&] { return !IsWindow(dialog); }, 3000));
-    Sleep(200);
+    inputTaken(window_); // back from the dialog: the box would be filled by now
     EXPECT_EQ(boxText(child(pathBox)), before);
     ASSERT_TRUE(closeOptions());
     EXPECT_EQ(readFile(prefsFile()), "1:1:1:C:/Users/($User)/Desktop/\r\nresizeScreenshotWindows=0\r\n");
 }
 
 TEST_F(OptionsProgram, ATypedFolderGetsItsSeparatorAndARestartReadsItBack) {
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     ASSERT_NE(openOptions(), nullptr);
     typeIntoBox("C:/Shots");
     EXPECT_EQ(boxText(child(pathBox)), "C:/Shots");
@@ -382,7 +334,7 @@ TEST_F(OptionsProgram, ATypedFolderGetsItsSeparatorAndARestartReadsItBack) {
     ASSERT_TRUE(closeOptions());
     EXPECT_EQ(readFile(prefsFile()), "1:5:0:C:/Shots/\r\nresizeScreenshotWindows=0\r\n");
 
-    restart();
+    ASSERT_NO_FATAL_FAILURE(restart());
     ASSERT_NE(openOptions(), nullptr);
     EXPECT_EQ(boxText(child(pathBox)), "C:/Shots/");
     EXPECT_TRUE(shows(260, 39, yellow));
@@ -390,7 +342,7 @@ TEST_F(OptionsProgram, ATypedFolderGetsItsSeparatorAndARestartReadsItBack) {
 }
 
 TEST_F(OptionsProgram, TheUsersOwnFolderIsStoredWithThePlaceholder) {
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     ASSERT_NE(openOptions(), nullptr);
     const std::string pictures = "C:\\Users\\" + userName() + "\\Pictures";
     typeIntoBox(pictures);
@@ -399,13 +351,13 @@ TEST_F(OptionsProgram, TheUsersOwnFolderIsStoredWithThePlaceholder) {
     ASSERT_NE(openOptions(), nullptr);
     EXPECT_EQ(boxText(child(pathBox)), pictures + "\\"); // more "\" than "/"
     ASSERT_TRUE(closeOptions());
-    restart();
+    ASSERT_NO_FATAL_FAILURE(restart());
     ASSERT_NE(openOptions(), nullptr);
     EXPECT_EQ(boxText(child(pathBox)), "C:/Users/" + userName() + "/Pictures/");
 }
 
 TEST_F(OptionsProgram, AReopenedWindowsControlsAct) {
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     ASSERT_NE(openOptions(), nullptr);
     clickChild(firstSwatch + 2);
     ASSERT_TRUE(closeOptions());
@@ -427,13 +379,13 @@ TEST_F(OptionsProgram, AReopenedWindowsControlsAct) {
 }
 
 TEST_F(OptionsProgram, ExitWithTheWindowOpenWritesNothing) {
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     ASSERT_NE(openOptions(), nullptr);
     clickChild(bmpChoice);
     typeIntoBox("D:/Elsewhere");
     stop();
     EXPECT_FALSE(fileExists(prefsFile()));
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     ASSERT_NE(openOptions(), nullptr);
     EXPECT_TRUE(shows(180, 99, yellow)); // PNG again
     EXPECT_EQ(boxText(child(pathBox)), "C:/Users/" + userName() + "/Desktop/");
@@ -452,18 +404,18 @@ struct SwatchCase {
 class SwatchTint : public OptionsProgram, public ::testing::WithParamInterface<SwatchCase> {};
 
 TEST_P(SwatchTint, TheNextSelectionIsTintedInTheClickedColour) {
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     ASSERT_NE(openOptions(), nullptr);
     clickChild(firstSwatch + GetParam().swatch);
     ASSERT_TRUE(shows(140 + 24 * static_cast<int>(GetParam().swatch), 39, yellow));
     const POINT centre = centreOf(overTheWindow);
     ASSERT_NE(screenPixel(centre), GetParam().tint);
 
-    ASSERT_TRUE(beginSelection(overTheWindow));
+    ASSERT_TRUE(beginSelection(overTheWindow)) << orvane.failure();
     // One selection window ("Screen Capture2"), following the pointer over the selection.
     EXPECT_TRUE(waitUntil(
         [&] {
-            const std::vector<HWND> selections = visibleWindows(process_->id(), selectionClass);
+            const std::vector<HWND> selections = orvane.windows(selectionClass);
             if (selections.size() != 1)
                 return false;
             const RECT shown = windowRect(selections.front());
@@ -473,6 +425,7 @@ TEST_P(SwatchTint, TheNextSelectionIsTintedInTheClickedColour) {
     EXPECT_TRUE(waitUntil([&] { return screenPixel(centre) == GetParam().tint; }, 3000))
         << std::hex << screenPixel(centre);
     buttonUp();
+    EXPECT_TRUE(orvane.captureEnded());
 }
 
 INSTANTIATE_TEST_SUITE_P(Swatches, SwatchTint,
@@ -492,14 +445,14 @@ struct FormatClickCase {
 class FormatClick : public OptionsProgram, public ::testing::WithParamInterface<FormatClickCase> {};
 
 TEST_P(FormatClick, TheNextCacheFileHasTheClickedFormat) {
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     ASSERT_NE(openOptions(), nullptr);
     for (std::size_t choice : GetParam().clicks)
         clickChild(choice);
     ASSERT_TRUE(shows(140 + 40 * static_cast<int>(GetParam().clicks.back() - jpgChoice), 99, yellow));
     ASSERT_TRUE(cacheImageFiles().empty());
 
-    ASSERT_TRUE(beginSelection(overTheWindow));
+    ASSERT_TRUE(beginSelection(overTheWindow)) << orvane.failure();
     buttonUp();
     ASSERT_TRUE(waitUntil([&] { return cacheImageFiles().size() == 1; }, 1500));
     const std::string name = cacheImageFiles().front();

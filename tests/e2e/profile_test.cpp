@@ -1,46 +1,26 @@
-// Start-up with the files a user's profile and the program folder may hold:
-// the cache clean-up, a missing cache folder, missing asset files.
+// Start-up with files missing from the program folder.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "driver.h"
+#include "scenario.h"
 
 using namespace driver;
 
 namespace {
 
-// Starts orvane.exe from `exe`, checks that it gets through start-up, and
-// ends it through its menu.
-void expectStartsAndExits(const std::string& exe = orvanePath()) {
-    Process process(exe);
-    ASSERT_TRUE(process.started());
-    RunningOrvane orvane{process};
-    const std::vector<HWND> before = trayIcons();
-    ASSERT_TRUE(waitForStartUp(process, before, orvane));
-    ASSERT_TRUE(chooseTrayItem(orvane, exitItem));
-    EXPECT_EQ(process.waitForExit(3000), 0u);
-}
+// Starts orvane.exe from `exe` and ends it through its menu, with code 0.
+class ProfileStart : public OrvaneScenario {
+protected:
+    void expectStartsAndExits(const std::string& exe = orvanePath()) {
+        ASSERT_NO_FATAL_FAILURE(start(exe));
+        EXPECT_EQ(orvane.stop(3000), 0u) << orvane.failure();
+    }
+};
 
-TEST(CacheCleanup, StartUpDeletesCachedImagesAndKeepsOtherFiles) {
-    resetProfile();
-    for (const char* name : {"1700000000_1.jpg", "1700000001_2.png", "1700000002_3.bmp", "notes.txt"})
-        writeFile(cacheFolder() + name, "old");
-    expectStartsAndExits();
-    EXPECT_EQ(fileNamesIn(cacheFolder()), std::vector<std::string>{"notes.txt"});
-}
-
-TEST(CacheCleanup, NoCacheFolderIsFine) {
-    resetProfile();
-    expectStartsAndExits();
-    EXPECT_FALSE(fileExists(cacheFolder()));
-    EXPECT_TRUE(fileExists(settingsFolder())) << "the settings folder is made at start-up";
-}
-
-class MissingAsset : public ::testing::TestWithParam<std::vector<const char*>> {};
+class MissingAsset : public ProfileStart, public ::testing::WithParamInterface<std::vector<const char*>> {};
 
 TEST_P(MissingAsset, StartUpGoesOn) {
-    resetProfile();
     const std::string folder = scratchFolder("missing-asset");
     std::filesystem::copy_file(orvanePath(), folder + "orvane.exe");
     for (const char* asset : {"cursor.cur", "icon.ico", "checkmark.bmp"}) {

@@ -9,7 +9,7 @@
 #include <cctype>
 #include <set>
 
-#include "driver.h"
+#include "scenario.h"
 
 using namespace driver;
 
@@ -35,43 +35,35 @@ bool moduleLoaded(DWORD process, std::string name) {
     return found;
 }
 
-class TrayProgram : public ::testing::Test {
+class TrayProgram : public OrvaneScenario {
 protected:
     void SetUp() override {
-        resetProfile();
+        OrvaneScenario::SetUp();
         iconsBefore = trayIcons();
-        ASSERT_TRUE(process.started());
-        ASSERT_TRUE(waitForStartUp(process, iconsBefore, orvane)) << "no tray window or icon";
-    }
-
-    // Ends the program through its menu, as a user would.
-    void TearDown() override {
-        if (!process.running())
-            return;
-        EXPECT_TRUE(chooseTrayItem(orvane, exitItem));
-        EXPECT_EQ(process.waitForExit(5000), 0u);
+        ASSERT_NO_FATAL_FAILURE(start());
     }
 
     std::vector<HWND> iconsBefore;
-    Process process;
-    RunningOrvane orvane{process};
 };
 
 TEST_F(TrayProgram, StartUpShowsNoWindowAndAddsOneIcon) {
     EXPECT_EQ(trayIcons().size(), iconsBefore.size() + 1);
     const std::set<std::string> programClasses = {"Screen Capture",  "Screen Capture2", "Capped",
                                                   "QV_DefaultWProc", "OLabel",          "Screen Capture Options Menu"};
-    for (HWND window : topLevelWindows(process.id())) {
+    for (HWND window : topLevelWindows(orvane.id())) {
         EXPECT_FALSE(IsWindowVisible(window)) << className(window) << " is visible";
         EXPECT_EQ(programClasses.count(className(window)), 0u) << className(window);
     }
-    EXPECT_FALSE(IsWindowVisible(orvane.trayWindow));
-    EXPECT_EQ(windowTitle(orvane.trayWindow), ".");
+    EXPECT_FALSE(IsWindowVisible(orvane.trayWindow()));
+    EXPECT_EQ(windowTitle(orvane.trayWindow()), ".");
+    // The fresh profile gets its settings folder; the cache folder waits for the first screenshot.
+    EXPECT_TRUE(fileExists(settingsFolder()));
+    EXPECT_FALSE(fileExists(cacheFolder()));
 }
 
 // Catches a first capture that still has to load dxgi.dll and make the DXGI factory itself.
 TEST_F(TrayProgram, DesktopDuplicationIsMadeReadyWithoutACapture) {
-    EXPECT_TRUE(waitUntil([&] { return moduleLoaded(process.id(), "dxgi.dll"); }, 5000))
+    EXPECT_TRUE(waitUntil([&] { return moduleLoaded(orvane.id(), "dxgi.dll"); }, 5000))
         << "dxgi.dll was not loaded after start-up";
 }
 
@@ -79,24 +71,23 @@ TEST_F(TrayProgram, ASecondCopyEndsAtOnceWithCodeZeroAndAddsNothing) {
     Process second;
     ASSERT_TRUE(second.started());
     EXPECT_EQ(second.waitForExit(3000), 0u);
-    Sleep(200);
-    EXPECT_EQ(trayIcons().size(), iconsBefore.size() + 1);
+    EXPECT_EQ(trayIcons().size(), iconsBefore.size() + 1); // what it added, it added before it ended
     std::size_t trayWindows = 0;
     for (HWND window : topLevelWindows())
         trayWindows += className(window) == trayWindowClass;
     EXPECT_EQ(trayWindows, 1u);
-    EXPECT_TRUE(process.running());
+    EXPECT_TRUE(orvane.running());
     // The first copy goes on undisturbed: its menu still opens.
-    ASSERT_NE(openTrayMenu(orvane), nullptr);
+    ASSERT_NE(orvane.openTrayMenu(), nullptr);
     pressKey(VK_ESCAPE);
-    EXPECT_TRUE(waitUntil([&] { return !popupMenuOpen(process.id()); }, 3000));
+    EXPECT_TRUE(waitUntil([&] { return !popupMenuOpen(orvane.id()); }, 3000));
 }
 
 class TrayMenuButton : public TrayProgram, public ::testing::WithParamInterface<Button> {};
 
 TEST_P(TrayMenuButton, AReleaseOverTheIconOpensTheMenuAtTheCursor) {
-    const POINT at = centreOf(windowRect(orvane.icon));
-    const HWND menu = openTrayMenu(orvane, GetParam());
+    const POINT at = centreOf(windowRect(orvane.icon()));
+    const HWND menu = orvane.openTrayMenu(GetParam());
     ASSERT_NE(menu, nullptr);
     const RECT rect = windowRect(menu);
     // The system may move a menu that would leave the screen, never far from the cursor.
@@ -104,8 +95,8 @@ TEST_P(TrayMenuButton, AReleaseOverTheIconOpensTheMenuAtTheCursor) {
     EXPECT_LE(std::abs(rect.top - at.y), rect.bottom - rect.top);
     EXPECT_GT(rect.bottom - rect.top, 4 * 8); // four items
     pressKey(VK_ESCAPE);
-    EXPECT_TRUE(waitUntil([&] { return !popupMenuOpen(process.id()); }, 3000));
-    EXPECT_TRUE(process.running());
+    EXPECT_TRUE(waitUntil([&] { return !popupMenuOpen(orvane.id()); }, 3000));
+    EXPECT_TRUE(orvane.running());
 }
 
 INSTANTIATE_TEST_SUITE_P(Buttons, TrayMenuButton, ::testing::Values(Button::left, Button::right),
@@ -113,22 +104,22 @@ INSTANTIATE_TEST_SUITE_P(Buttons, TrayMenuButton, ::testing::Values(Button::left
 
 TEST_F(TrayProgram, APressOrAMoveOverTheIconOpensNothing) {
     for (LPARAM mouse : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_LBUTTONDBLCLK, WM_MBUTTONUP})
-        PostMessageA(orvane.trayWindow, WM_USER + 1, 1, mouse);
-    Sleep(400);
-    EXPECT_FALSE(popupMenuOpen(process.id()));
+        PostMessageA(orvane.trayWindow(), WM_USER + 1, 1, mouse);
+    orvane.settle();
+    EXPECT_FALSE(popupMenuOpen(orvane.id()));
     // The callback the icon sends for a release does open it.
-    PostMessageA(orvane.trayWindow, WM_USER + 1, 1, WM_RBUTTONUP);
-    EXPECT_NE(waitForPopupMenu(process.id(), 3000), nullptr);
+    PostMessageA(orvane.trayWindow(), WM_USER + 1, 1, WM_RBUTTONUP);
+    EXPECT_NE(waitForPopupMenu(orvane.id(), 3000), nullptr);
     pressKey(VK_ESCAPE);
-    EXPECT_TRUE(waitUntil([&] { return !popupMenuOpen(process.id()); }, 3000));
+    EXPECT_TRUE(waitUntil([&] { return !popupMenuOpen(orvane.id()); }, 3000));
 }
 
 TEST_F(TrayProgram, ExitEndsTheProgramWithinASecondAndRemovesTheIcon) {
-    const HWND menu = openTrayMenu(orvane);
+    const HWND menu = orvane.openTrayMenu();
     ASSERT_NE(menu, nullptr);
     clickMenuItem(menu, exitItem, trayItemCount);
     const ULONGLONG chosen = GetTickCount64();
-    EXPECT_EQ(process.waitForExit(1000), 0u);
+    EXPECT_EQ(orvane.process().waitForExit(1000), 0u);
     EXPECT_LE(GetTickCount64() - chosen, 1000u);
     EXPECT_TRUE(waitUntil([&] { return trayIcons().size() == iconsBefore.size(); }, 2000));
 }
@@ -136,9 +127,9 @@ TEST_F(TrayProgram, ExitEndsTheProgramWithinASecondAndRemovesTheIcon) {
 TEST_F(TrayProgram, DismissingTheMenuOrChoosingAStubLeavesTheProgramRunning) {
     // "Begin Capture" has scenarios of its own (capture_test.cpp).
     for (TrayItem item : {optionsItem, closeAllItem}) {
-        ASSERT_TRUE(chooseTrayItem(orvane, item)) << item;
-        Sleep(400);
-        EXPECT_TRUE(process.running()) << item;
+        ASSERT_TRUE(orvane.chooseTrayItem(item)) << item;
+        orvane.settle(); // the choice is handled: an exit would be under way
+        EXPECT_TRUE(orvane.running()) << item;
     }
 }
 
@@ -146,13 +137,13 @@ TEST_F(TrayProgram, TheIconComesBackWhenExplorerRestarts) {
     // What Explorer's restart does to the program: its icon is gone...
     NOTIFYICONDATAA icon{};
     icon.cbSize = sizeof(icon);
-    icon.hWnd = orvane.trayWindow;
+    icon.hWnd = orvane.trayWindow();
     icon.uID = 1;
     ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &icon));
     ASSERT_TRUE(waitUntil([&] { return trayIcons().size() == iconsBefore.size(); }, 3000));
     // ...and every top-level window hears "TaskbarCreated".
-    PostMessageA(orvane.trayWindow, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
-    ASSERT_TRUE(waitForStartUp(process, iconsBefore, orvane, 3000)) << "the icon did not come back";
+    PostMessageA(orvane.trayWindow(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    ASSERT_TRUE(orvane.waitForIcon(iconsBefore, 3000)) << "the icon did not come back";
     EXPECT_EQ(trayIcons().size(), iconsBefore.size() + 1);
     // The new icon works like the old one; TearDown chooses Exit through it.
 }

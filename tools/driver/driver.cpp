@@ -292,17 +292,78 @@ void moveMouse(POINT screenPoint) {
     sendMouse(MOUSEEVENTF_MOVE); // a real move event, so that hover tracking sees it
 }
 
-void click(POINT screenPoint, Button button) {
+bool inputTaken(HWND window, DWORD timeoutMs) {
+    // A sent message is handled before queued input: the first round trip may
+    // overtake the input, the second comes back only once the thread has
+    // asked for its next message, the input handled.
+    return window && waitUntilResponsive(window, timeoutMs) && waitUntilResponsive(window, timeoutMs);
+}
+
+bool inputTaken(POINT screenPoint, DWORD timeoutMs) { return inputTaken(WindowFromPoint(screenPoint), timeoutMs); }
+
+bool painted(HWND window, DWORD timeoutMs) {
+    if (!inputTaken(window, timeoutMs))
+        return false;
+    // WM_PAINT comes once the queue is empty, for one window at a time: wait
+    // until nothing of the window and its children is left to paint.
+    std::vector<HWND> windows{window};
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM into) {
+            reinterpret_cast<std::vector<HWND>*>(into)->push_back(child);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&windows));
+    const auto nothingLeft = [&] {
+        return std::none_of(windows.begin(), windows.end(),
+                            [](HWND each) { return GetUpdateRect(each, nullptr, FALSE); });
+    };
+    // Then twice more through the loop: the paint under way ends, and the
+    // thread waits, which is when Wine puts what it painted on the screen.
+    return waitUntil(nothingLeft, timeoutMs) && inputTaken(window, timeoutMs);
+}
+
+bool keysTaken(DWORD timeoutMs) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    if (!GetGUIThreadInfo(0, &info))
+        return false;
+    return inputTaken(info.hwndFocus ? info.hwndFocus : info.hwndActive, timeoutMs);
+}
+
+bool pointAt(POINT screenPoint, HWND taker) {
+    return waitUntil(
+        [&] {
+            moveMouse(screenPoint);
+            inputTaken(taker ? taker : WindowFromPoint(screenPoint));
+            POINT now{};
+            return GetCursorPos(&now) && now.x == screenPoint.x && now.y == screenPoint.y;
+        },
+        3000);
+}
+
+void nudgeMouse(POINT screenPoint) {
     moveMouse(screenPoint);
-    Sleep(30);
+    HWND target = WindowFromPoint(screenPoint);
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(target, nullptr), &info) && info.hwndCapture)
+        target = info.hwndCapture;
+    POINT inside = screenPoint;
+    ScreenToClient(target, &inside);
+    const WPARAM keys = (GetAsyncKeyState(VK_LBUTTON) & 0x8000) ? MK_LBUTTON : 0;
+    PostMessageA(target, WM_MOUSEMOVE, keys, MAKELPARAM(inside.x, inside.y));
+}
+
+void click(POINT screenPoint, Button button) {
+    pointAt(screenPoint);
     sendMouse(button == Button::left ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_RIGHTDOWN);
-    Sleep(30);
+    inputTaken(screenPoint);
     sendMouse(button == Button::left ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_RIGHTUP);
 }
 
 void pressLeft(POINT screenPoint) {
-    moveMouse(screenPoint);
-    Sleep(30);
+    pointAt(screenPoint);
     sendMouse(MOUSEEVENTF_LEFTDOWN);
 }
 
@@ -330,7 +391,7 @@ void typeText(const std::string& text) {
         inputs[1] = inputs[0];
         inputs[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
         SendInput(2, inputs, sizeof(INPUT));
-        Sleep(5);
+        keysTaken();
     }
 }
 
@@ -381,6 +442,19 @@ Screenshot grabScreen() {
         RECT{left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN), top + GetSystemMetrics(SM_CYVIRTUALSCREEN)});
 }
 
+Screenshot settledScreen(DWORD timeoutMs) {
+    Screenshot last = grabScreen();
+    waitUntil(
+        [&] {
+            Screenshot next = grabScreen();
+            const bool same = next.sameColours(last);
+            last = std::move(next);
+            return same;
+        },
+        timeoutMs);
+    return last;
+}
+
 Screenshot grabScreen(const RECT& area) {
     Screenshot shot;
     const int left = area.left;
@@ -417,44 +491,6 @@ Screenshot grabScreen(const RECT& area) {
     if (shot.bgra.empty())
         return {};
     return shot;
-}
-
-} // namespace driver
-
-namespace driver {
-
-bool waitForStartUp(Process& process, const std::vector<HWND>& iconsBefore, RunningOrvane& out, DWORD timeoutMs) {
-    out.trayWindow = waitForWindow(process.id(), trayWindowClass, timeoutMs);
-    if (!out.trayWindow)
-        return false;
-    const bool iconShown = waitUntil(
-        [&] {
-            for (HWND icon : trayIcons())
-                if (std::find(iconsBefore.begin(), iconsBefore.end(), icon) == iconsBefore.end()) {
-                    out.icon = icon;
-                    return true;
-                }
-            return false;
-        },
-        timeoutMs);
-    // The keyboard hook comes after the icon: start-up is over once the
-    // program waits for messages in its loop.
-    return iconShown && process.waitUntilIdle(timeoutMs);
-}
-
-HWND openTrayMenu(const RunningOrvane& orvane, Button button) {
-    if (!orvane.icon)
-        return nullptr;
-    click(centreOf(windowRect(orvane.icon)), button);
-    return waitForPopupMenu(orvane.process.id(), 3000);
-}
-
-bool chooseTrayItem(const RunningOrvane& orvane, TrayItem item) {
-    const HWND menu = openTrayMenu(orvane);
-    if (!menu)
-        return false;
-    clickMenuItem(menu, item, trayItemCount);
-    return waitUntil([&] { return !popupMenuOpen(orvane.process.id()); }, 3000);
 }
 
 } // namespace driver
@@ -504,11 +540,11 @@ void keyUp(WORD virtualKey) { sendKey(virtualKey, KEYEVENTF_KEYUP); }
 void pressChord(const std::vector<WORD>& keys) {
     for (WORD key : keys) {
         keyDown(key);
-        Sleep(20);
+        keysTaken();
     }
     for (auto key = keys.rbegin(); key != keys.rend(); ++key) {
         keyUp(*key);
-        Sleep(20);
+        keysTaken();
     }
 }
 
@@ -516,17 +552,16 @@ void buttonDown(Button button) { sendMouse(button == Button::left ? MOUSEEVENTF_
 void buttonUp(Button button) { sendMouse(button == Button::left ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_RIGHTUP); }
 
 void drag(POINT from, POINT to, int steps) {
-    moveMouse(from);
-    Sleep(40);
+    pointAt(from);
     buttonDown();
-    Sleep(40);
+    inputTaken(from);
     for (int i = 1; i <= steps; ++i) {
-        moveMouse({from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps});
-        Sleep(15);
+        const POINT at{from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps};
+        moveMouse(at);
+        inputTaken(at);
     }
-    Sleep(40);
     moveMouse(to);
-    Sleep(80);
+    inputTaken(to);
     buttonUp();
 }
 

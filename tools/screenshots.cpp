@@ -156,25 +156,6 @@ struct Outcome {
     int skipped = 0;
 };
 
-Screenshot crop(const Screenshot& whole, RECT rect) {
-    rect.left = std::max(rect.left, 0L);
-    rect.top = std::max(rect.top, 0L);
-    rect.right = std::min(rect.right, static_cast<LONG>(whole.width));
-    rect.bottom = std::min(rect.bottom, static_cast<LONG>(whole.height));
-    Screenshot part;
-    if (rect.right <= rect.left || rect.bottom <= rect.top)
-        return part;
-    part.width = rect.right - rect.left;
-    part.height = rect.bottom - rect.top;
-    for (int y = rect.top; y < rect.bottom; ++y) {
-        const auto* row = &whole.bgra[(static_cast<std::size_t>(y) * static_cast<std::size_t>(whole.width) +
-                                       static_cast<std::size_t>(rect.left)) *
-                                      4];
-        part.bgra.insert(part.bgra.end(), row, row + static_cast<std::size_t>(part.width) * 4);
-    }
-    return part;
-}
-
 RECT around(RECT a, const RECT& b, int margin) {
     a.left = std::min(a.left, b.left) - margin;
     a.top = std::min(a.top, b.top) - margin;
@@ -187,11 +168,13 @@ class Pictures {
 public:
     explicit Pictures(std::string folder) : folder_(std::move(folder)) {}
 
-    // Grabs the screen (or `area` of it) as `name`.png.
-    bool take(const std::string& name, const RECT* area = nullptr) {
-        Sleep(300); // let what just opened paint
-        const Screenshot whole = grabScreen();
-        const Screenshot picture = area ? crop(whole, *area) : whole;
+    // Grabs the screen (or `area` of it) as `name`.png, once `shown` (when
+    // given) has painted and the screen has stopped changing.
+    bool take(const std::string& name, HWND shown = nullptr, const RECT* area = nullptr) {
+        if (shown)
+            painted(shown);
+        const Screenshot whole = settledScreen();
+        const Screenshot picture = area ? whole.crop(*area) : whole;
         const std::string path = folder_ + name + ".png";
         if (picture.bgra.empty() || !picture.savePng(path)) {
             std::printf("FAILED   %s.png: could not grab or write %s\n", name.c_str(), path.c_str());
@@ -213,31 +196,23 @@ private:
     std::string folder_;
 };
 
-void sendButton(DWORD flags) {
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = flags;
-    SendInput(1, &input, sizeof(input));
-}
-
-// Moves the pointer with the left button held, in steps as a hand does.
+// Moves the pointer with the left button held, in steps as a hand does,
+// each taken by the window under the pointer.
 void dragTo(POINT from, POINT to, bool release) {
-    moveMouse(from);
-    Sleep(50);
-    sendButton(MOUSEEVENTF_LEFTDOWN);
-    Sleep(50);
+    pointAt(from);
+    buttonDown();
+    inputTaken(from);
     constexpr int steps = 12;
     for (int i = 1; i <= steps; ++i) {
-        moveMouse({from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps});
-        Sleep(20);
+        const POINT at{from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps};
+        moveMouse(at);
+        inputTaken(at);
     }
     // The selection rectangle follows one move behind: the last spot once more.
-    Sleep(40);
-    moveMouse(to);
-    if (release) {
-        Sleep(50);
-        sendButton(MOUSEEVENTF_LEFTUP);
-    }
+    nudgeMouse(to);
+    inputTaken(to);
+    if (release)
+        buttonUp();
 }
 
 // The selection window is the default colour, dark grey RGB(96, 96, 96), at
@@ -308,25 +283,23 @@ int main(int argc, char** argv) {
         return 1;
     }
     resetProfile();
-    const std::vector<HWND> before = trayIcons();
-    Process process;
-    RunningOrvane orvane{process};
-    if (!process.started() || !waitForStartUp(process, before, orvane)) {
-        std::printf("FAILED   orvane.exe did not show its tray icon within 10 s\n");
+    Session orvane;
+    if (!orvane.start()) {
+        std::printf("FAILED   start-up: %s\n", orvane.failure().c_str());
         return 1;
     }
-    const DWORD id = process.id();
+    const DWORD id = orvane.id();
 
     // 1. The tray menu, with the tray it belongs to.
-    const HWND trayMenu = openTrayMenu(orvane);
+    const HWND trayMenu = orvane.openTrayMenu();
     if (!trayMenu) {
         std::printf("FAILED   the tray menu did not open\n");
         return 1;
     }
-    const HWND tray = GetParent(orvane.icon) ? GetParent(orvane.icon) : orvane.icon;
+    const HWND tray = GetParent(orvane.icon()) ? GetParent(orvane.icon()) : orvane.icon();
     RECT trayArea = around(windowRect(tray), windowRect(trayMenu), 0);
     trayArea = {0, 0, trayArea.right + 60, trayArea.bottom + 40};
-    if (!pictures.take("tray-menu", &trayArea))
+    if (!pictures.take("tray-menu", trayMenu, &trayArea))
         return 1;
 
     // 2. A selection being dragged: "Begin Capture" freezes the screen.
@@ -334,11 +307,11 @@ int main(int argc, char** argv) {
     const POINT selectionStart{240, 150};
     const POINT selectionEnd{760, 510};
     bool pinned = false, tintFailed = false;
-    if (!visibleWindow(id, "Screen Capture", 3000)) {
+    if (const HWND overlay = visibleWindow(id, "Screen Capture", 3000); !overlay) {
         pictures.skip("selection", "no capture overlay (\"Screen Capture\") appeared: capturing is not in this build");
     } else {
-        Sleep(300); // the frozen desktop painted
-        const Screenshot frozen = grabScreen();
+        painted(overlay); // the frozen desktop shown, and taking input
+        const Screenshot frozen = settledScreen();
         dragTo(selectionStart, selectionEnd, false);
         if (!visibleWindow(id, "Screen Capture2", 2000)) {
             pictures.skip("selection", "no selection rectangle (\"Screen Capture2\") followed the drag");
@@ -358,7 +331,7 @@ int main(int argc, char** argv) {
                 tintFailed = true;
             }
         }
-        sendButton(MOUSEEVENTF_LEFTUP);
+        buttonUp();
         pinned = visibleWindow(id, "Capped", 3000) != nullptr;
     }
 
@@ -370,7 +343,7 @@ int main(int argc, char** argv) {
     } else {
         const POINT grab = centreOf(windowRect(shot));
         dragTo(grab, {grab.x + 150, grab.y + 90}, true);
-        pictures.take("screenshot");
+        pictures.take("screenshot", shot);
 
         // 4. Its menu.
         click(centreOf(windowRect(shot)), Button::right);
@@ -379,25 +352,25 @@ int main(int argc, char** argv) {
             pictures.skip("screenshot-menu", "the right button opened no menu on the screenshot");
         } else {
             const RECT area = around(windowRect(shot), windowRect(shotMenu), 30);
-            pictures.take("screenshot-menu", &area);
+            pictures.take("screenshot-menu", shotMenu, &area);
             pressKey(VK_ESCAPE);
             waitUntil([&] { return !popupMenuOpen(id); }, 2000);
         }
-        chooseTrayItem(orvane, closeAllItem);
+        orvane.chooseTrayItem(closeAllItem);
     }
 
     // 5. The options window.
-    if (!chooseTrayItem(orvane, optionsItem)) {
+    if (!orvane.chooseTrayItem(optionsItem)) {
         pictures.skip("options", "the tray menu did not open for \"Options\"");
     } else if (const HWND options = visibleWindow(id, "Screen Capture Options Menu", 3000); !options) {
         pictures.skip("options", "no options window (\"Screen Capture Options Menu\") opened: it is not in this build");
     } else {
         const RECT area = around(windowRect(options), windowRect(options), 24);
-        pictures.take("options", &area);
+        pictures.take("options", options, &area);
         PostMessageA(options, WM_CLOSE, 0, 0);
     }
 
-    const bool ended = chooseTrayItem(orvane, exitItem) && process.waitForExit(5000) == 0u;
+    const bool ended = orvane.stop() == 0u;
     std::printf("%d made, %d skipped%s\n", pictures.outcome.made, pictures.outcome.skipped,
                 ended ? "" : "; Orvane did not end through Exit");
     return ended && !tintFailed ? 0 : 1;

@@ -1,8 +1,8 @@
 // A small framework that uses orvane.exe as a person would: it starts the
 // program with a fresh profile, finds its windows by class, clicks and types
 // through SendInput, reads files and screen pixels, and waits for exit codes.
-// Scenarios (the *_test.cpp files here) and the `make run` demonstration
-// build on it. Under Wine the notification area is Wine's own standalone
+// The scenarios (tests/e2e), the `make run` demonstration and `make
+// screenshots` build on it. Under Wine the notification area is Wine's own standalone
 // tray window; its icons are child windows that relay real mouse clicks.
 #pragma once
 
@@ -80,6 +80,16 @@ std::vector<HWND> topLevelWindows(DWORD process = 0);
 // Waits until the thread of `window` has handled a message sent to it, that
 // is, until it is back in its message loop.
 bool waitUntilResponsive(HWND window, DWORD timeoutMs);
+// Waits until the thread of `window` (or of the window under `screenPoint`)
+// has handled the input sent before the call. Every input primitive below
+// waits so for its target, instead of for a fixed time.
+bool inputTaken(HWND window, DWORD timeoutMs = 2000);
+bool inputTaken(POINT screenPoint, DWORD timeoutMs = 2000);
+// The same for the thread that has the keyboard focus.
+bool keysTaken(DWORD timeoutMs = 2000);
+// Waits until the thread of `window` has taken the input sent before and
+// painted what that invalidated (WM_PAINT comes once its queue is empty).
+bool painted(HWND window, DWORD timeoutMs = 2000);
 // The first top-level window of `process` with this class, waiting for it.
 HWND waitForWindow(DWORD process, const std::string& windowClass, DWORD timeoutMs);
 // Every visible top-level window of `process` with this class.
@@ -108,6 +118,17 @@ bool popupMenuOpen(DWORD process);
 enum class Button { left, right };
 POINT centreOf(const RECT& rect);
 void moveMouse(POINT screenPoint);
+// Moves the pointer to `screenPoint` and waits until the thread of `taker`
+// (by default the window there) has taken the move and the cursor stayed:
+// a pointer event that thread had not read yet (Wine's echo from the X
+// server of an earlier move) puts the cursor back when it is read.
+bool pointAt(POINT screenPoint, HWND taker = nullptr);
+// The pointer at `screenPoint`, and one more move message there to the window
+// that takes the pointer (its thread's capture, or the window there), as the
+// system sends when the pointer moves: for a program that reads the cursor
+// when it takes a move. A move to where the pointer already is makes no
+// message, and moves queued before the program takes them merge.
+void nudgeMouse(POINT screenPoint);
 void click(POINT screenPoint, Button button = Button::left);
 // The two halves of a left click, for what happens in between.
 void pressLeft(POINT screenPoint);
@@ -146,6 +167,9 @@ struct Screenshot {
 Screenshot grabScreen();
 // Only the rectangle `area` of the screen (`pixel` then takes coordinates in it).
 Screenshot grabScreen(const RECT& area);
+// The screen once two grabs in a row agree: nothing is still being drawn
+// (Wine shows a window's pixels a moment after it painted them).
+Screenshot settledScreen(DWORD timeoutMs = 3000);
 
 // --- the system's folder dialog -----------------------------------------------------------------
 
@@ -229,55 +253,127 @@ namespace driver {
 
 enum TrayItem { beginCaptureItem = 0, optionsItem = 1, closeAllItem = 2, exitItem = 3 };
 constexpr int trayItemCount = 4;
+// A screenshot window's menu, by position.
+enum ShotItem { saveAsItem = 0, quickSaveItem = 1, copyItem = 2, closeAllShotsItem = 3 };
+constexpr int shotMenuItems = 4;
+
 constexpr const char* trayWindowClass = "ScreenCaptureSysTray";
-
-// A started orvane.exe that got as far as its notification icon.
-struct RunningOrvane {
-    Process& process;
-    HWND trayWindow = nullptr;
-    HWND icon = nullptr; // its icon in the notification area
-};
-
-// Starts nothing; waits for `process` to show its tray window and a new
-// notification icon (one not in `iconsBefore`). False on time-out.
-bool waitForStartUp(Process& process, const std::vector<HWND>& iconsBefore, RunningOrvane& out,
-                    DWORD timeoutMs = 10000);
-// Opens the tray menu by clicking the icon; the menu window, or null.
-HWND openTrayMenu(const RunningOrvane& orvane, Button button = Button::left);
-// Opens the tray menu and picks `item`.
-bool chooseTrayItem(const RunningOrvane& orvane, TrayItem item);
-
 constexpr const char* overlayClass = "Screen Capture";
 constexpr const char* selectionClass = "Screen Capture2";
 constexpr const char* screenshotClass = "Capped";
-// A screenshot window's menu: Save As, Quick Save, Copy, Close All.
-constexpr int shotMenuItems = 4;
+constexpr const char* optionsClass = "Screen Capture Options Menu";
+constexpr const char* dialogClass = "#32770"; // message boxes and the system's dialogs
+constexpr std::size_t optionsChildCount = 19;
 
-// A left press in an overlay at `at`, and the selection window up: Orvane
-// reads the cursor when it handles the press, so the pointer stays put until then.
-bool pressInOverlay(DWORD process, POINT at);
-// A selection dragged from `from` to `to` in `steps` moves and released once
-// the selection window spans exactly that rectangle (it trails the pointer by
-// one move, so the pointer moves once more at `to`).
-bool dragSelection(DWORD process, POINT from, POINT to, int steps = 8);
-// The selection window of `process`, or null.
-HWND selectionWindowOf(DWORD process);
-// The first visible screenshot window of `process` not among `before`,
-// waiting for it; null when none came.
-HWND waitForNewScreenshot(DWORD process, const std::vector<HWND>& before, DWORD timeoutMs);
-// PrintScreen once `process` waits for input, a drag over `rect` once the
-// overlays take input, and the new screenshot window; null with the reason in
-// `failure` when a step did not happen.
-HWND pinScreenshot(const Process& process, const RECT& rect, std::string& failure);
-// Entry `item` of a screenshot window's menu, opened by a right click; true
-// once the menu has gone.
-bool chooseScreenshotItem(DWORD process, HWND shot, int item);
+// One orvane.exe as its user has it, from the start to Exit: the one way
+// scenarios and tools start, use and stop the program. Each step waits until
+// the program has taken it; a step that did not happen returns false or null,
+// and failure() says which.
+class Session {
+public:
+    Session() = default;
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // Starts `exe` and waits until its notification icon is up and it waits
+    // in its message loop (the keyboard hook comes after the icon).
+    bool start(const std::string& exe = orvanePath(), const std::string& workingFolder = {});
+    // Exit from the tray menu, once any message box still open is dismissed;
+    // the exit code, or nothing when the program did not end within `timeoutMs`.
+    std::optional<DWORD> stop(DWORD timeoutMs = 5000);
+    bool running() const { return process_ && process_->running(); }
+    const std::string& failure() const { return failure_; }
+    Process& process() { return *process_; }
+    DWORD id() const { return process_ ? process_->id() : 0; }
+    HWND trayWindow() const { return trayWindow_; }
+    HWND icon() const { return icon_; } // its icon in the notification area
+    // Waits for an icon of the program not among `iconsBefore` (after Explorer restarted).
+    bool waitForIcon(const std::vector<HWND>& iconsBefore, DWORD timeoutMs);
+    // Waits until the GUI thread has handled what was queued for it before
+    // the call, a key the hook passed on included.
+    bool settle(DWORD timeoutMs = 5000) const;
+
+    // The tray menu, opened by a click on the icon; the menu window, or null.
+    HWND openTrayMenu(Button button = Button::left);
+    // Opens the tray menu and picks `item`; true once the menu has gone.
+    bool chooseTrayItem(TrayItem item);
+
+    // The program's visible top-level windows of a class.
+    std::vector<HWND> windows(const std::string& windowClass) const;
+    std::vector<HWND> overlays() const { return windows(overlayClass); }
+    std::vector<HWND> screenshots() const { return windows(screenshotClass); }
+    HWND selectionWindow() const;
+    // The keys (PrintScreen by default), and the overlays up and taking input.
+    bool startCapture(const std::vector<WORD>& keys = {VK_SNAPSHOT});
+    // The overlays and the selection window gone.
+    bool captureEnded(DWORD timeoutMs = 3000) const;
+    // A left press in an overlay at `at`, and the selection window up: the
+    // program reads the cursor when it handles the press.
+    bool pressInOverlay(POINT at);
+    // A selection dragged from `from` to `to` and released once the selection
+    // window spans exactly that rectangle (it trails the pointer by one move).
+    bool dragSelection(POINT from, POINT to, int steps = 8);
+    // The first visible screenshot window not among `before`, waiting for it.
+    HWND waitForNewScreenshot(const std::vector<HWND>& before, DWORD timeoutMs = 3000);
+    // PrintScreen, a drag over `rect`, and the new screenshot window; null when a step did not happen.
+    HWND pin(const RECT& rect, int steps = 8);
+    // Entry `item` of a screenshot window's menu, opened by a right click; true once the menu has gone.
+    bool chooseScreenshotItem(HWND shot, int item);
+
+    // "Options" from the tray menu, and the window shown with its controls,
+    // answering; null when it did not open.
+    HWND openOptions();
+    HWND options() const { return options_; }
+    // Control `index` of the options window, in creation order.
+    HWND optionsChild(std::size_t index) const;
+    // Closes the options window with its caption's close button, as a user would.
+    bool closeOptions();
+
+    // The visible top-level window titled `title` (a message box's caption), waiting for it.
+    HWND waitForWindowTitled(const std::string& title, DWORD timeoutMs = 3000);
+    // OK on every message box still open.
+    void dismissMessages();
+
+private:
+    bool fail(const std::string& why);
+    // Whether the menu went after a click on `item`; clicked once more when it stayed.
+    bool menuClosed(HWND menu, int item, int itemCount);
+
+    std::unique_ptr<Process> process_;
+    HWND trayWindow_ = nullptr;
+    HWND icon_ = nullptr;
+    HWND options_ = nullptr;
+    std::string failure_;
+};
+
+// The text a control holds, asked of the control itself (GetWindowText does
+// not ask another process's windows).
+std::string controlText(HWND control);
+// A message box's text: that of its first static control with any.
+std::string messageText(HWND box);
+// OK on a message box, and the box gone.
+bool acknowledge(HWND box, DWORD timeoutMs = 3000);
+// Clicks `control` until its thread says it has the keyboard focus: a click
+// on a window that has only just opened may be taken for its activation.
+bool focus(HWND control);
+// Focuses an edit control, replaces its text by typing `text`, and waits until it shows it.
+bool typeInto(HWND edit, const std::string& text);
 
 // The visible top-level windows of `process` with this class.
 std::vector<HWND> visibleWindows(DWORD process, const std::string& windowClass);
-// prefs.txt in the (fresh) settings folder: close after Quick Save on, the
-// selection colour index and default format given, the default Quick Save folder.
-void writePreferences(int selectionColor, int defaultFormat);
+// The settings as prefs.txt stores them; the defaults are the program's.
+struct Prefs {
+    bool closeOnSave = true;
+    int selectionColor = 1;
+    int defaultFormat = 1;
+    std::string folder = "C:/Users/($User)/Desktop/";
+    bool resize = false;
+};
+std::string prefsPath(); // prefs.txt in the settings folder
+// prefs.txt as the program writes it (CR LF line ends).
+std::string prefsText(const Prefs& prefs);
+// prefs.txt in the settings folder, made when missing.
+void writePreferences(const Prefs& prefs);
 // Names (without folder) of the .jpg, .png and .bmp files in the cache folder.
 std::vector<std::string> cacheImageFiles();
 // The frame a screenshot window draws around `cut`: 255 minus the average of

@@ -75,8 +75,7 @@ std::string describeShot(const Screenshot& shot) {
 }
 
 // PrintScreen, a drag, the pinned window and its cache file, on a known desktop.
-int demonstrateCapture(Log& log, const std::string& out, const RunningOrvane& orvane) {
-    const DWORD pid = orvane.process.id();
+int demonstrateCapture(Log& log, const std::string& out, Session& orvane) {
     const Screenshot screen = grabScreen();
     std::string source;
     const Screenshot desktop = knownDesktop(screen.width, screen.height, source);
@@ -91,25 +90,28 @@ int demonstrateCapture(Log& log, const std::string& out, const RunningOrvane& or
             3000))
         return fail(log, "the known desktop did not appear");
     // Wine's tray window in front of it again, as a desktop would have it.
-    if (const HWND tray = FindWindowA("__winex11_standalone_tray", nullptr))
+    if (const HWND tray = FindWindowA("__winex11_standalone_tray", nullptr)) {
         SetWindowPos(tray, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    Sleep(300);
-    const Screenshot before = grabScreen();
+        painted(tray);
+    }
+    const Screenshot before = settledScreen();
 
     log("pressing and releasing PrintScreen");
+    orvane.settle();
     pressKey(VK_SNAPSHOT);
     const double pressed = nowMs();
-    const auto frozen = msUntil([&] { return !visibleWindows(pid, overlayClass).empty(); }, pressed, 5000);
+    const auto frozen = msUntil([&] { return !orvane.overlays().empty(); }, pressed, 5000);
     if (!frozen)
         return fail(log, "no overlay after PrintScreen");
-    const std::vector<HWND> overlays = visibleWindows(pid, overlayClass);
+    const std::vector<HWND> overlays = orvane.overlays();
+    waitUntilResponsive(overlays.front(), 5000); // taking input
     log("screen frozen after " + std::to_string(static_cast<int>(*frozen)) + " ms: " + std::to_string(overlays.size()) +
         " \"" + std::string(overlayClass) + "\" overlay(s) at " + describe(windowRect(overlays.front())));
 
     // The live desktop changes under the overlays; the frozen picture stays.
     wallpaper.show(dimmed(desktop, 35));
-    Sleep(300);
-    const bool stillFrozen = grabScreen().sameColours(before);
+    painted(wallpaper.window());
+    const bool stillFrozen = settledScreen().sameColours(before);
     log(std::string("desktop dimmed underneath; the overlay still shows the old screen pixel for pixel: ") +
         (stillFrozen ? "yes" : "NO"));
 
@@ -117,45 +119,39 @@ int demonstrateCapture(Log& log, const std::string& out, const RunningOrvane& or
                     screen.height * 64 / 100};
     log("dragging from (" + std::to_string(rect.left) + ", " + std::to_string(rect.top) + ") to (" +
         std::to_string(rect.right) + ", " + std::to_string(rect.bottom) + ")");
-    if (!pressInOverlay(pid, {rect.left, rect.top}))
+    if (!orvane.pressInOverlay({rect.left, rect.top}))
         return fail(log, "no selection window after the press");
     for (int i = 1; i <= 10; ++i) {
-        moveMouse({rect.left + (rect.right - rect.left) * i / 10, rect.top + (rect.bottom - rect.top) * i / 10});
-        Sleep(20);
+        const POINT at{rect.left + (rect.right - rect.left) * i / 10, rect.top + (rect.bottom - rect.top) * i / 10};
+        moveMouse(at);
+        inputTaken(at);
     }
-    moveMouse({rect.right, rect.bottom});
-    Sleep(300);
-    const std::vector<HWND> selection = visibleWindows(pid, selectionClass);
-    if (!selection.empty())
-        log("selection window \"" + std::string(selectionClass) + "\" over " + describe(windowRect(selection.front())) +
-            " (layered, alpha 50: a tint where a compositing manager runs, as scripts/run starts)");
-    // A compositing manager under load paints the tint in parts: the picture
-    // once two grabs a tenth of a second apart agree.
-    Screenshot selecting = grabScreen();
+    const RECT spanned = rect;
     waitUntil(
         [&] {
-            Sleep(100);
-            Screenshot again = grabScreen();
-            const bool settled = again.sameColours(selecting);
-            selecting = std::move(again);
-            return settled;
+            nudgeMouse({rect.right, rect.bottom}); // the selection trails the pointer by one move
+            const RECT at = windowRect(orvane.selectionWindow());
+            return EqualRect(&at, &spanned) != FALSE;
         },
         3000);
+    if (const HWND selection = orvane.selectionWindow())
+        log("selection window \"" + std::string(selectionClass) + "\" over " + describe(windowRect(selection)) +
+            " (layered, alpha 50: a tint where a compositing manager runs, as scripts/run starts)");
+    const Screenshot selecting = settledScreen();
     selecting.savePng(out + "selecting.png");
     log("picture while dragging: " + out + "selecting.png");
 
     buttonUp();
     const double released = nowMs();
-    const auto pinned = msUntil([&] { return !visibleWindows(pid, screenshotClass).empty(); }, released, 5000);
+    const auto pinned = msUntil([&] { return !orvane.screenshots().empty(); }, released, 5000);
     if (!pinned)
         return fail(log, "no screenshot window after the release");
-    const HWND shot = visibleWindows(pid, screenshotClass).front();
+    const HWND shot = orvane.screenshots().front();
     log("pinned window \"" + std::string(screenshotClass) + "\" after " + std::to_string(static_cast<int>(*pinned)) +
-        " ms at " + describe(windowRect(shot)) +
-        "; overlays left: " + std::to_string(visibleWindows(pid, overlayClass).size()));
-    Sleep(400);
-    const Screenshot after = grabScreen();
+        " ms at " + describe(windowRect(shot)) + "; overlays left: " + std::to_string(orvane.overlays().size()));
     const RECT inner{rect.left + 1, rect.top + 1, rect.right - 1, rect.bottom - 1};
+    waitUntil([&] { return grabScreen().crop(inner).sameColours(before.crop(inner)); }, 3000);
+    const Screenshot after = settledScreen();
     const bool exact = after.crop(inner).sameColours(before.crop(inner));
     const COLORREF frame = expectedFrameColor(before.crop(rect));
     char frameText[64];
@@ -169,8 +165,8 @@ int demonstrateCapture(Log& log, const std::string& out, const RunningOrvane& or
         return fail(log, "no cache file within 2 s");
     const std::string name = cacheImageFiles().front();
     const DWORD attributes = GetFileAttributesA(cacheFolder().c_str());
-    Sleep(200);
-    const Screenshot saved = decodeImageFile(cacheFolder() + name);
+    Screenshot saved;
+    waitUntil([&] { return (saved = decodeImageFile(cacheFolder() + name)).width > 0; }, 2000);
     log("cache file " + cacheFolder() + name + " (" + describeShot(saved) +
         "), folder hidden: " + ((attributes & FILE_ATTRIBUTE_HIDDEN) ? "yes" : "no") +
         ", same pixels as the selection: " + (saved.sameColours(before.crop(rect)) ? "yes" : "NO"));
@@ -199,16 +195,13 @@ int main(int argc, char** argv) {
 
     const std::vector<HWND> before = trayIcons();
     log("starting " + orvanePath());
-    Process process;
-    if (!process.started())
-        return fail(log, "orvane.exe did not start");
-    RunningOrvane orvane{process};
-    if (!waitForStartUp(process, before, orvane))
-        return fail(log, "no tray window or notification icon within 10 s");
-    log("started: process " + std::to_string(process.id()) + ", hidden tray window \"" + className(orvane.trayWindow) +
-        "\", notification icon at " + describe(windowRect(orvane.icon)));
+    Session orvane;
+    if (!orvane.start())
+        return fail(log, "start-up: " + orvane.failure());
+    log("started: process " + std::to_string(orvane.id()) + ", hidden tray window \"" + className(orvane.trayWindow()) +
+        "\", notification icon at " + describe(windowRect(orvane.icon())));
     int visible = 0;
-    for (HWND window : topLevelWindows(process.id()))
+    for (HWND window : topLevelWindows(orvane.id()))
         visible += IsWindowVisible(window) ? 1 : 0;
     log("visible windows of Orvane: " + std::to_string(visible));
     std::string kept;
@@ -222,30 +215,30 @@ int main(int argc, char** argv) {
         "; icons in the tray: " + std::to_string(trayIcons().size()));
 
     log("clicking the notification icon");
-    const HWND menu = openTrayMenu(orvane);
+    const HWND menu = orvane.openTrayMenu();
     if (!menu)
         return fail(log, "the tray menu did not open");
     log("tray menu open at " + describe(windowRect(menu)) + ": Begin Capture, Options, Close All, Exit");
-    Sleep(300); // let the menu paint
-    const Screenshot desktop = grabScreen();
+    painted(menu);
+    const Screenshot desktop = settledScreen();
     if (!desktop.savePng(out + "desktop.png"))
         return fail(log, "could not write desktop.png");
     log("desktop picture: " + out + "desktop.png (" + std::to_string(desktop.width) + "x" +
         std::to_string(desktop.height) + ")");
 
     pressKey(VK_ESCAPE);
-    waitUntil([&] { return !popupMenuOpen(process.id()); }, 3000);
+    waitUntil([&] { return !popupMenuOpen(orvane.id()); }, 3000);
     const int captured = demonstrateCapture(log, out, orvane);
     if (captured != 0)
         log("the capture demonstration did not go as it should");
 
     log("choosing Exit");
-    const HWND exitMenu = openTrayMenu(orvane);
+    const HWND exitMenu = orvane.openTrayMenu();
     if (!exitMenu)
         return fail(log, "the tray menu did not open for Exit");
     clickMenuItem(exitMenu, exitItem, trayItemCount);
     const ULONGLONG chosen = GetTickCount64();
-    const auto code = process.waitForExit(5000);
+    const auto code = orvane.process().waitForExit(5000);
     if (!code)
         return fail(log, "Orvane did not end within 5 s");
     log("Orvane ended with code " + std::to_string(*code) + " after " + std::to_string(GetTickCount64() - chosen) +
