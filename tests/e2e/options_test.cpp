@@ -99,14 +99,7 @@ protected:
     HWND window_ = nullptr;
 };
 
-struct Row {
-    const char* className;
-    const char* title;
-    DWORD style;
-    RECT rect; // left, top, width, height
-};
-
-TEST_F(OptionsProgram, OptionsOpensTheWindowAtOneHundredPercentWithItsGridInOrder) {
+TEST_F(OptionsProgram, OptionsOpensTheWindowAtOneHundredPercentWithItsNineteenControls) {
     ASSERT_NO_FATAL_FAILURE(start());
     const HWND window = openOptions();
     ASSERT_NE(window, nullptr);
@@ -120,46 +113,10 @@ TEST_F(OptionsProgram, OptionsOpensTheWindowAtOneHundredPercentWithItsGridInOrde
     // Caption, system menu, sizing frame, minimise box; the system adds the visible and sibling bits.
     EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)) & ~(WS_VISIBLE | WS_CLIPSIBLINGS), 0x00CE0000u);
 
-    const std::string folder = "C:/Users/" + userName() + "/Desktop/";
-    const Row grid[] = {
-        {"OLabel", "Lbl5", 0x50010000, {0, 0, 200, 30}},
-        {"OLabel", "Lbl1", 0x50010000, {0, 30, 130, 30}},
-        {"OLabel", "Lbl2", 0x50010000, {0, 60, 140, 30}},
-        {"OLabel", "Lbl3", 0x50010000, {0, 90, 100, 30}},
-        {"OLabel", "Lbl4", 0x50010000, {0, 120, 200, 30}},
-        {"OButton", "", 0x50010001, {140, 39, 20, 20}},
-        {"OButton", "", 0x50010001, {164, 39, 20, 20}},
-        {"OButton", "", 0x50010001, {188, 39, 20, 20}},
-        {"OButton", "", 0x50010001, {212, 39, 20, 20}},
-        {"OButton", "", 0x50010001, {236, 39, 20, 20}},
-        {"OButton", "", 0x50010001, {260, 39, 20, 20}},
-        {"OOpen", "...", 0x50010001, {340, 69, 26, 20}},
-        {"ORadio", "JPG", 0x50010000, {140, 99, 36, 26}},
-        {"ORadio", "PNG", 0x50010000, {180, 99, 40, 26}},
-        {"ORadio", "BMP", 0x50010000, {220, 99, 40, 26}},
-        {"OToggle", "", 0x50010000, {220, 129, 20, 20}},
-        {"OLabel", "", 0x50000000, {0, 150, 220, 30}},
-        {"OToggle", "", 0x50010000, {220, 159, 20, 20}},
-        {"Edit", folder.c_str(), 0x50800080, {140, 69, 200, 20}},
-    };
-    const std::vector<HWND> children = childWindows(window);
-    ASSERT_EQ(children.size(), 19u);
-    for (std::size_t i = 0; i < 19; ++i) {
-        const HWND c = children[i];
-        const Row& row = grid[i];
-        EXPECT_EQ(className(c), row.className) << i;
-        EXPECT_EQ(i == pathBox ? boxText(c) : windowTitle(c), row.title) << i;
-        DWORD style = static_cast<DWORD>(GetWindowLongA(c, GWL_STYLE));
-        // The edit control takes WS_BORDER over and draws its one-pixel border itself.
-        if (i == pathBox)
-            style |= WS_BORDER;
-        EXPECT_EQ(style, row.style) << i;
-        const RECT r = rectInParent(c);
-        EXPECT_EQ(r.left, row.rect.left) << i;
-        EXPECT_EQ(r.top, row.rect.top) << i;
-        EXPECT_EQ(r.right - r.left, row.rect.right) << i;
-        EXPECT_EQ(r.bottom - r.top, row.rect.bottom) << i;
-    }
+    // Each child's class, style and place is the layout table's, checked in-process
+    // by OptionsWindowAtScale; here only that the program builds them all.
+    EXPECT_EQ(childWindows(window).size(), 19u);
+    EXPECT_EQ(boxText(childWindows(window).at(pathBox)), "C:/Users/" + userName() + "/Desktop/");
 
     // A second "Options" opens no second window.
     ASSERT_TRUE(orvane.chooseTrayItem(optionsItem)) << orvane.failure();
