@@ -11,6 +11,7 @@ struct FrozenDesktop;
 bool captureDesktop();
 // The alpha fill of the DIB section and the pixel copy that selections are
 // cut from: nothing on the screen needs them, so they follow the first paint.
+// Once per capture; later calls do nothing.
 void keepFrozenPixels();
 // Frees whatever the frozen desktop holds: memory DC, DIB section, pixel copy.
 void releaseFrozenDesktop(FrozenDesktop& desktop);

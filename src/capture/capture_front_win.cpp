@@ -63,10 +63,11 @@ bool makeSurface(HDC screen, std::int32_t width, std::int32_t height, CaptureSur
 
 void keepFrozenPixels() {
     FrozenDesktop& desktop = app.frozenDesktop;
-    if (!desktop.valid || !desktop.bits || !desktop.pixels)
+    if (!desktop.valid || desktop.pixelsKept || !desktop.bits || !desktop.pixels)
         return;
     copyOpaque(desktop.bits, desktop.pixels.get(),
                std::size_t(static_cast<std::uint32_t>(desktop.width)) * static_cast<std::uint32_t>(desktop.height));
+    desktop.pixelsKept = true;
 }
 
 void releaseFrozenDesktop(FrozenDesktop& desktop) {
@@ -82,6 +83,7 @@ void releaseFrozenDesktop(FrozenDesktop& desktop) {
     desktop.bitmap = nullptr;
     desktop.previousBitmap = nullptr;
     desktop.bits = nullptr;
+    desktop.pixelsKept = false;
     desktop.valid = false;
 }
 
@@ -90,6 +92,7 @@ void releaseDuplicationCache() { duplicationCache.clear(); }
 bool captureDesktop() {
     FrozenDesktop& desktop = app.frozenDesktop;
     desktop.valid = false;
+    desktop.pixelsKept = false;
     const std::int32_t width = GetSystemMetrics(SM_CXVIRTUALSCREEN), height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
     // A new 33 MB DIB section and pixel block at 4K cost their page faults on
     // every capture: the last capture's are kept while the size stays.

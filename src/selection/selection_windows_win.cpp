@@ -15,6 +15,7 @@ namespace {
 
 constexpr BYTE selectionAlpha = 50;
 constexpr const char* overlayTitle = "Screen Capture Window";
+constexpr UINT_PTR keepPixelsTimer = 1; // on the first overlay
 
 ScreenPoint toScreenPoint(const POINT& point) { return {point.x, point.y}; }
 
@@ -124,7 +125,11 @@ CaptureOutcome beginCapture() {
     // The frozen picture is painted before anything the user does not need yet.
     for (std::uint32_t i = 0; i < app.monitorCount && i < app.overlayWindows.size(); ++i)
         UpdateWindow(app.overlayWindows[i]);
-    keepFrozenPixels();
+    // The system puts painted windows on the screen once this thread waits for
+    // messages, so the pixel copy waits for a timer; a press comes for it sooner.
+    if (app.overlayWindows.empty() || !app.overlayWindows[0] ||
+        !SetTimer(app.overlayWindows[0], keepPixelsTimer, USER_TIMER_MINIMUM, nullptr))
+        keepFrozenPixels();
     return CaptureOutcome::started;
 }
 
@@ -133,6 +138,7 @@ void beginSelection() {
     GetCursorPos(&cursor);
     app.selectionAnchor = cursor;
     app.lastCursorPos = cursor;
+    keepFrozenPixels();
     if (app.captureActive && !app.selectionButtonDown)
         showSelectionWindow();
     app.selectionButtonDown = true;
@@ -152,6 +158,7 @@ void endSelection() {
     app.selectionButtonDown = false;
     if (!app.captureActive)
         return;
+    keepFrozenPixels();
     tearDownSelection();
     // The shell makes the screenshot and looks after the hook: a seam that points up only by message.
     SendMessageA(app.trayWindow, selectionEndedMessage, makesScreenshot(rect) ? 1 : 0, reinterpret_cast<LPARAM>(&rect));
@@ -195,6 +202,12 @@ LRESULT dispatchOverlayMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_LBUTTONUP:
         endSelection();
+        return 0;
+    case WM_TIMER:
+        if (wp != keepPixelsTimer)
+            break;
+        KillTimer(hwnd, keepPixelsTimer);
+        keepFrozenPixels();
         return 0;
     }
     return DefWindowProcA(hwnd, msg, wp, lp);

@@ -23,6 +23,7 @@
 // reuses the DIB section and the block of `pixels`.
 struct FrozenDesktop {
     bool valid = false;
+    bool pixelsKept = false; // `pixels` holds this capture's copy, and `bits` is opaque
     HDC memoryDC = nullptr;
     HBITMAP bitmap = nullptr;
     HGDIOBJ previousBitmap = nullptr;

@@ -117,7 +117,15 @@ TEST_F(CaptureInProcess, TheCaptureRequestFreezesTheScreenWithGdiAloneAndInstall
     EXPECT_EQ(desktop.height, GetSystemMetrics(SM_CYVIRTUALSCREEN));
     EXPECT_TRUE(duplicationCache.empty()) << "Wine's outputs are SDR: no duplication";
 
-    // The pixel copy is the DIB section's picture, bottom-up, opaque.
+    // The pixel copy is the DIB section's picture, bottom-up, opaque, once the
+    // thread has waited for messages (the overlays reach the screen first).
+    for (int i = 0; i < 200 && !desktop.pixelsKept; ++i) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        MSG msg{};
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+    }
+    ASSERT_TRUE(desktop.pixelsKept);
     BITMAP info{};
     ASSERT_EQ(GetObjectA(desktop.bitmap, sizeof(info), &info), static_cast<int>(sizeof(info)));
     EXPECT_EQ(info.bmWidth, desktop.width);
@@ -191,6 +199,8 @@ TEST_F(CaptureInProcess, ASecondCaptureOfTheSameScreenReusesTheBlocksAndCopiesIt
 
     SendMessageA(app.trayWindow, captureRequestMessage, 0, 0);
     ASSERT_TRUE(desktop.valid);
+    // Catches a press before the deferred pixel copy cutting from the last capture's pixels.
+    SendMessageA(app.overlayWindows.at(0), WM_LBUTTONDOWN, MK_LBUTTON, 0);
     EXPECT_EQ(desktop.bitmap, firstBitmap);
     EXPECT_EQ(desktop.pixels.get(), firstBlock);
     BITMAP info{};
