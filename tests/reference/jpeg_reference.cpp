@@ -24,14 +24,14 @@ constexpr int tableK2[64] = {17, 18, 24, 47, 99, 99, 99, 99, 18, 21, 26, 66, 99,
                              99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99};
 
 // A Huffman table as DHT carries it (B.2.4.2): BITS, then HUFFVAL.
-struct HuffmanSpec {
+struct HuffmanTable {
     std::uint8_t bits[16];
     std::vector<std::uint8_t> values;
 };
 
-const HuffmanSpec tableK3{{0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}};
-const HuffmanSpec tableK4{{0, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}};
-const HuffmanSpec tableK5{
+const HuffmanTable tableK3{{0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}};
+const HuffmanTable tableK4{{0, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}};
+const HuffmanTable tableK5{
     {0, 2, 1, 3, 3, 2, 4, 3, 5, 5, 4, 4, 0, 0, 1, 125},
     {0x01, 0x02, 0x03, 0x00, 0x04, 0x11, 0x05, 0x12, 0x21, 0x31, 0x41, 0x06, 0x13, 0x51, 0x61, 0x07, 0x22, 0x71,
      0x14, 0x32, 0x81, 0x91, 0xA1, 0x08, 0x23, 0x42, 0xB1, 0xC1, 0x15, 0x52, 0xD1, 0xF0, 0x24, 0x33, 0x62, 0x72,
@@ -42,7 +42,7 @@ const HuffmanSpec tableK5{
      0xA4, 0xA5, 0xA6, 0xA7, 0xA8, 0xA9, 0xAA, 0xB2, 0xB3, 0xB4, 0xB5, 0xB6, 0xB7, 0xB8, 0xB9, 0xBA, 0xC2, 0xC3,
      0xC4, 0xC5, 0xC6, 0xC7, 0xC8, 0xC9, 0xCA, 0xD2, 0xD3, 0xD4, 0xD5, 0xD6, 0xD7, 0xD8, 0xD9, 0xDA, 0xE1, 0xE2,
      0xE3, 0xE4, 0xE5, 0xE6, 0xE7, 0xE8, 0xE9, 0xEA, 0xF1, 0xF2, 0xF3, 0xF4, 0xF5, 0xF6, 0xF7, 0xF8, 0xF9, 0xFA}};
-const HuffmanSpec tableK6{
+const HuffmanTable tableK6{
     {0, 2, 1, 2, 4, 4, 3, 4, 7, 5, 4, 4, 0, 1, 2, 119},
     {0x00, 0x01, 0x02, 0x03, 0x11, 0x04, 0x05, 0x21, 0x31, 0x06, 0x12, 0x41, 0x51, 0x07, 0x61, 0x71, 0x13, 0x22,
      0x32, 0x81, 0x08, 0x14, 0x42, 0x91, 0xA1, 0xB1, 0xC1, 0x09, 0x23, 0x33, 0x52, 0xF0, 0x15, 0x62, 0x72, 0xD1,
@@ -60,10 +60,10 @@ struct Code {
 };
 
 // EHUFCO and EHUFSI by symbol: Figures C.1 (sizes), C.2 (codes), C.3 (order).
-std::array<Code, 256> codesOf(const HuffmanSpec& spec) {
+std::array<Code, 256> codesOf(const HuffmanTable& table) {
     std::vector<int> huffsize;
     for (int length = 1; length <= 16; ++length)
-        huffsize.insert(huffsize.end(), spec.bits[length - 1], length);
+        huffsize.insert(huffsize.end(), table.bits[length - 1], length);
     huffsize.push_back(0);
     std::vector<unsigned> huffcode;
     unsigned code = 0;
@@ -82,7 +82,7 @@ std::array<Code, 256> codesOf(const HuffmanSpec& spec) {
     }
     std::array<Code, 256> bySymbol{};
     for (std::size_t k = 0; k < huffcode.size(); ++k)
-        bySymbol[spec.values[k]] = {huffcode[k], huffsize[k]};
+        bySymbol[table.values[k]] = {huffcode[k], huffsize[k]};
     return bySymbol;
 }
 
@@ -142,10 +142,10 @@ void segment(std::vector<std::uint8_t>& out, std::uint8_t marker, const std::vec
     out.insert(out.end(), payload.begin(), payload.end());
 }
 
-void appendTable(std::vector<std::uint8_t>& out, std::uint8_t classAndId, const HuffmanSpec& spec) {
+void appendTable(std::vector<std::uint8_t>& out, std::uint8_t classAndId, const HuffmanTable& table) {
     out.push_back(classAndId);
-    out.insert(out.end(), std::begin(spec.bits), std::end(spec.bits));
-    out.insert(out.end(), spec.values.begin(), spec.values.end());
+    out.insert(out.end(), std::begin(table.bits), std::end(table.bits));
+    out.insert(out.end(), table.values.begin(), table.values.end());
 }
 
 // Quality q scales the Annex K tables by 200 - 2q percent, rounded, kept to 1..255.
