@@ -468,18 +468,6 @@ TEST_F(ScreenshotWindowUse, EscapeDuringADragOutCancelsItAndTheReleaseIsIgnored)
 
 // --- Save As, through the system's own save dialog -------------------------------
 
-std::vector<HWND> descendants(HWND parent) {
-    std::vector<HWND> found;
-    EnumChildWindows(
-        parent,
-        [](HWND child, LPARAM into) {
-            reinterpret_cast<std::vector<HWND>*>(into)->push_back(child);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 // The visible "Save Image" dialog of `process`, waiting for it.
 HWND waitForSaveDialog(DWORD process) {
     HWND dialog = nullptr;

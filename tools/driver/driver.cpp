@@ -211,6 +211,18 @@ std::vector<HWND> windowsOfClass(DWORD process, const std::string& windowClass) 
     return found;
 }
 
+std::vector<HWND> descendants(HWND parent) {
+    std::vector<HWND> found;
+    EnumChildWindows(
+        parent,
+        [](HWND child, LPARAM into) {
+            reinterpret_cast<std::vector<HWND>*>(into)->push_back(child);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
 std::vector<HWND> childWindows(HWND parent) {
     std::vector<HWND> children;
     for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
@@ -306,14 +318,8 @@ bool painted(HWND window, DWORD timeoutMs) {
         return false;
     // WM_PAINT comes once the queue is empty, for one window at a time: wait
     // until nothing of the window and its children is left to paint.
-    std::vector<HWND> windows{window};
-    EnumChildWindows(
-        window,
-        [](HWND child, LPARAM into) {
-            reinterpret_cast<std::vector<HWND>*>(into)->push_back(child);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&windows));
+    std::vector<HWND> windows = descendants(window);
+    windows.push_back(window);
     const auto nothingLeft = [&] {
         return std::none_of(windows.begin(), windows.end(),
                             [](HWND each) { return GetUpdateRect(each, nullptr, FALSE); });

@@ -96,6 +96,8 @@ HWND waitForWindow(DWORD process, const std::string& windowClass, DWORD timeoutM
 std::vector<HWND> windowsOfClass(DWORD process, const std::string& windowClass);
 // The direct children of `parent`, in their Z order (first = top).
 std::vector<HWND> childWindows(HWND parent);
+// Every window below `parent`, at any depth.
+std::vector<HWND> descendants(HWND parent);
 // A window's rectangle relative to its parent's client area.
 RECT rectInParent(HWND child);
 // A screen point over the close button of `window`'s caption (asked of the
