@@ -158,7 +158,6 @@ void endSelection() {
     app.selectionButtonDown = false;
     if (!app.captureActive)
         return;
-    keepFrozenPixels();
     tearDownSelection();
     // The shell makes the screenshot and looks after the hook: a seam that points up only by message.
     SendMessageA(app.trayWindow, selectionEndedMessage, makesScreenshot(rect) ? 1 : 0, reinterpret_cast<LPARAM>(&rect));

@@ -10,6 +10,7 @@
 
 #include "state/app_state.h"
 #include "state/gdi_ledger.h"
+#include "capture/capture_front.h"
 #include "output/output.h"
 #include "prefs/prefs.h"
 #include "selection/selection_rules.h"
@@ -28,6 +29,7 @@ DesktopGeometry frozenGeometry() {
 
 ScreenshotOutcome makeScreenshotWindow(SelectionRect rect) {
     const FrozenDesktop& desktop = app.frozenDesktop;
+    keepFrozenPixels(); // a release may come before the capture made its copy
     // The monitors were learnt at start-up, the desktop at this capture: the
     // cut reads only what the capture holds.
     if (!desktop.valid || !desktop.pixels || !clipToDesktop(rect, frozenGeometry()) || !makesScreenshot(rect))
