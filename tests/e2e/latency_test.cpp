@@ -96,16 +96,21 @@ TEST_F(Latency, PrintScreenToOverlaysAndReleaseToScreenshotWindow) {
         orvane.settle(); // the hook has seen the press
         keyUp(VK_SNAPSHOT);
         const double released = nowMs();
-        const auto overlayUp = msUntil(
+        // The live desktop still looks like the frozen one, so the screen cannot
+        // tell a painted overlay from a bare one: up means shown and the
+        // program's thread back at its message loop, past the paint, where a
+        // drag can start. Polled gently: a spinning driver takes a core from
+        // the capture it times.
+        return msUntil(
             [&] {
                 const std::vector<HWND> overlays = orvane.overlays();
-                return !overlays.empty() && screenPixel(probe) == frozenProbe;
+                if (overlays.empty()) {
+                    Sleep(1);
+                    return false;
+                }
+                return waitUntilResponsive(overlays.front(), 5000);
             },
             released, 10000);
-        // The drag starts once the capture has returned to the message loop.
-        if (!overlayUp || !waitUntilResponsive(orvane.overlays().front(), 5000))
-            return std::nullopt;
-        return overlayUp;
     };
     for (int i = 0; i < captures; ++i) {
         COLORREF frozenProbe = 0;
