@@ -147,6 +147,7 @@ LRESULT dispatchTrayMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return onSelectionEnded(wp != 0, *reinterpret_cast<const SelectionRect*>(lp));
     case prepareCaptureMessage:
         prepareDuplication();
+        startScreenReaders();
         return 0;
     case quickSaveWrittenMessage:
         onQuickSaveWritten(wp, lp != 0);

@@ -1,12 +1,15 @@
-// The capture front: captureDesktop freezes the whole virtual screen with one
-// GDI BitBlt into a bottom-up 32-bit DIB section and lets desktop duplication
-// overwrite the HDR outputs; keepFrozenPixels, once the overlays are painted,
-// makes the picture opaque and keeps its pixel copy for cutting. GUI thread.
+// The capture front: the frozen virtual screen is held in bottom-up 32-bit
+// DIB sections, one per band of rows, all read by GDI at once (on the screen
+// readers) and then overwritten by desktop duplication on the HDR outputs;
+// keepFrozenPixels, once the overlays are painted, makes the picture opaque
+// and keeps its pixel copy for cutting. GUI thread.
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <utility>
+#include <vector>
 
 #include "state/app_state.h"
 #include "state/gdi_ledger.h"
@@ -14,48 +17,43 @@
 #include "capture/capture.h"
 #include "capture/capture_front.h"
 #include "capture/duplication.h"
+#include "capture/screen_readers.h"
 
 namespace {
 
-// The memory DC and DIB section of a capture in progress; released unless
-// handed over to the frozen desktop.
-struct CaptureSurface {
-    HDC memoryDC = nullptr;
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ previousBitmap = nullptr;
-    std::uint8_t* bits = nullptr;
-
-    CaptureSurface() = default;
-    CaptureSurface(const CaptureSurface&) = delete;
-    CaptureSurface& operator=(const CaptureSurface&) = delete;
-    ~CaptureSurface() {
-        if (memoryDC && previousBitmap)
-            SelectObject(memoryDC, previousBitmap);
-        if (memoryDC)
-            gdiDeleteDC(memoryDC);
-        if (bitmap)
-            gdiDeleteObject(bitmap);
+void releaseBand(FrozenBand& band) {
+    if (band.memoryDC) {
+        if (band.previousBitmap)
+            SelectObject(band.memoryDC, band.previousBitmap);
+        gdiDeleteDC(band.memoryDC);
     }
-};
+    if (band.bitmap)
+        gdiDeleteObject(band.bitmap);
+    band = FrozenBand{};
+}
 
-bool makeSurface(HDC screen, std::int32_t width, std::int32_t height, CaptureSurface& surface) {
-    surface.memoryDC = gdiMade(CreateCompatibleDC(screen));
+// A band of `rows.height` rows; on failure whatever was made is released.
+bool makeBand(HDC screen, std::int32_t width, BandRows rows, FrozenBand& band) {
+    band.top = rows.top;
+    band.height = rows.height;
+    band.memoryDC = gdiMade(CreateCompatibleDC(screen));
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height; // positive: bottom-up
+    info.bmiHeader.biHeight = rows.height; // positive: bottom-up
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    surface.bitmap = gdiMade(CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    surface.bits = static_cast<std::uint8_t*>(bits);
-    if (!surface.memoryDC || !surface.bitmap || !surface.bits)
+    band.bitmap = gdiMade(CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    band.bits = static_cast<std::uint8_t*>(bits);
+    const HGDIOBJ previous =
+        band.memoryDC && band.bitmap && band.bits ? SelectObject(band.memoryDC, band.bitmap) : nullptr;
+    if (!previous || previous == HGDI_ERROR) {
+        releaseBand(band);
         return false;
-    const HGDIOBJ previous = SelectObject(surface.memoryDC, surface.bitmap);
-    if (!previous || previous == HGDI_ERROR)
-        return false;
-    surface.previousBitmap = previous;
+    }
+    band.previousBitmap = previous;
     return true;
 }
 
@@ -63,40 +61,51 @@ bool makeSurface(HDC screen, std::int32_t width, std::int32_t height, CaptureSur
 
 void keepFrozenPixels() {
     FrozenDesktop& desktop = app.frozenDesktop;
-    if (!desktop.valid || desktop.pixelsKept || !desktop.bits || !desktop.pixels)
+    if (!desktop.valid || desktop.pixelsKept || !desktop.pixels)
         return;
-    copyOpaque(desktop.bits, desktop.pixels.get(),
-               std::size_t(static_cast<std::uint32_t>(desktop.width)) * static_cast<std::uint32_t>(desktop.height));
+    const std::size_t width = static_cast<std::uint32_t>(desktop.width);
+    for (const FrozenBand& band : desktop.bands) {
+        // Bottom-up: the lowest band is the first in the copy.
+        const std::size_t below = static_cast<std::uint32_t>(desktop.height - band.top - band.height);
+        copyOpaque(band.bits, desktop.pixels.get() + below * width * 4,
+                   width * static_cast<std::uint32_t>(band.height));
+    }
     desktop.pixelsKept = true;
 }
 
-void releaseFrozenDesktop(FrozenDesktop& desktop) {
-    if (desktop.memoryDC) {
-        if (desktop.previousBitmap)
-            SelectObject(desktop.memoryDC, desktop.previousBitmap);
-        gdiDeleteDC(desktop.memoryDC);
+void paintFrozenDesktop(HDC dc, const PixelRect& area) {
+    const FrozenDesktop& desktop = app.frozenDesktop;
+    if (!desktop.valid)
+        return;
+    const std::int32_t areaTop = area.y - desktop.originY; // in rows from the top of the frozen screen
+    for (const FrozenBand& band : desktop.bands) {
+        const std::int32_t top = std::max(areaTop, band.top);
+        const std::int32_t bottom = std::min(areaTop + area.height, band.top + band.height);
+        if (top < bottom)
+            BitBlt(dc, 0, top - areaTop, area.width, bottom - top, band.memoryDC, area.x - desktop.originX,
+                   top - band.top, SRCCOPY);
     }
-    if (desktop.bitmap)
-        gdiDeleteObject(desktop.bitmap);
+}
+
+void releaseFrozenDesktop(FrozenDesktop& desktop) {
+    for (FrozenBand& band : desktop.bands)
+        releaseBand(band);
+    desktop.bands.clear();
     desktop.pixels.reset();
-    desktop.memoryDC = nullptr;
-    desktop.bitmap = nullptr;
-    desktop.previousBitmap = nullptr;
-    desktop.bits = nullptr;
     desktop.pixelsKept = false;
     desktop.valid = false;
 }
 
 void releaseDuplicationCache() { duplicationCache.clear(); }
 
-bool captureDesktop() {
+bool beginFreezingDesktop() {
     FrozenDesktop& desktop = app.frozenDesktop;
     desktop.valid = false;
     desktop.pixelsKept = false;
     const std::int32_t width = GetSystemMetrics(SM_CXVIRTUALSCREEN), height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    // A new 33 MB DIB section and pixel block at 4K cost their page faults on
-    // every capture: the last capture's are kept while the size stays.
-    if (!desktop.memoryDC || !desktop.pixels || width != desktop.width || height != desktop.height)
+    // New DIB sections and a new pixel block (33 MB each at 4K) cost their
+    // page faults on every capture: the last capture's are kept while the size stays.
+    if (desktop.bands.empty() || !desktop.pixels || width != desktop.width || height != desktop.height)
         releaseFrozenDesktop(desktop);
     desktop.originX = GetSystemMetrics(SM_XVIRTUALSCREEN);
     desktop.originY = GetSystemMetrics(SM_YVIRTUALSCREEN);
@@ -106,33 +115,35 @@ bool captureDesktop() {
         releaseFrozenDesktop(desktop);
         return false;
     }
-    const std::size_t pixelCount = std::size_t(static_cast<std::uint32_t>(width)) * static_cast<std::uint32_t>(height);
-
-    const DisplayDc screen;
-    if (!screen.get()) {
-        releaseFrozenDesktop(desktop);
-        return false;
-    }
-    if (!desktop.memoryDC) {
-        CaptureSurface surface;
+    if (desktop.bands.empty()) {
+        const DisplayDc screen;
         // Only reserved here; its pages are first touched by the copy after the overlays are up.
-        std::unique_ptr<std::uint8_t[]> pixels(new (std::nothrow) std::uint8_t[pixelCount * 4]);
-        if (!pixels || !makeSurface(screen.get(), width, height, surface))
+        const std::size_t pixelCount =
+            std::size_t(static_cast<std::uint32_t>(width)) * static_cast<std::uint32_t>(height);
+        desktop.pixels.reset(new (std::nothrow) std::uint8_t[pixelCount * 4]);
+        desktop.bands.resize(screenBandCount(height));
+        bool made = screen.get() && desktop.pixels;
+        for (std::uint32_t i = 0; made && i < desktop.bands.size(); ++i)
+            made = makeBand(screen.get(), width, screenBand(height, i), desktop.bands[i]);
+        if (!made) {
+            releaseFrozenDesktop(desktop);
             return false;
-        desktop.pixels = std::move(pixels);
-        desktop.memoryDC = std::exchange(surface.memoryDC, nullptr);
-        desktop.bitmap = std::exchange(surface.bitmap, nullptr);
-        desktop.previousBitmap = std::exchange(surface.previousBitmap, nullptr);
-        desktop.bits = surface.bits;
+        }
     }
-    if (!BitBlt(desktop.memoryDC, 0, 0, width, height, screen.get(), desktop.originX, desktop.originY, SRCCOPY)) {
+    beginReadingBands(desktop);
+    return true;
+}
+
+bool finishFreezingDesktop() {
+    FrozenDesktop& desktop = app.frozenDesktop;
+    if (!finishReadingBands()) {
         releaseFrozenDesktop(desktop);
         return false;
     }
-    GdiFlush();
-
-    const HdrTarget target{desktop.bits, desktop.originX, desktop.originY, width, height};
-    if (!runHdrPass(systemDuplication(), duplicationCache, target)) {
+    std::vector<HdrTarget> targets;
+    for (const FrozenBand& band : desktop.bands)
+        targets.push_back({band.bits, desktop.originX, desktop.originY + band.top, desktop.width, band.height});
+    if (!runHdrPass(systemDuplication(), duplicationCache, targets)) {
         releaseFrozenDesktop(desktop);
         return false;
     }

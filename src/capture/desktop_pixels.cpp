@@ -1,4 +1,5 @@
-// The frozen desktop's pixel pass that runs on every capture.
+// The frozen desktop's bands and the pixel pass that runs on every capture.
+#include <algorithm>
 #include <cstring>
 
 #include "capture/capture.h"
@@ -16,4 +17,16 @@ void copyOpaque(std::uint8_t* bgra, std::uint8_t* copy, std::size_t pixelCount) 
         std::memcpy(bgra + i * 4, &pixel, 4);
         std::memcpy(copy + i * 4, &pixel, 4);
     }
+}
+
+std::uint32_t screenBandCount(std::int32_t height) {
+    return height <= 0 ? 0 : std::min(screenBandLimit, static_cast<std::uint32_t>(height));
+}
+
+BandRows screenBand(std::int32_t height, std::uint32_t index) {
+    const std::int64_t count = screenBandCount(height);
+    if (index >= count)
+        return {};
+    const auto boundary = [&](std::int64_t i) { return static_cast<std::int32_t>(std::int64_t{height} * i / count); };
+    return {boundary(index), boundary(index + 1) - boundary(index)};
 }

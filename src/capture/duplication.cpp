@@ -66,7 +66,7 @@ private:
 };
 
 bool captureOneOutput(DuplicationSystem& system, DuplicationCache& cache, const AdapterLuid& luid,
-                      const OutputDescription& desc, const HdrTarget& target) {
+                      const OutputDescription& desc, HdrTargets targets) {
     auto found =
         std::find_if(cache.begin(), cache.end(), [&](const auto& entry) { return sameOutput(*entry, luid, desc); });
     if (found == cache.end()) {
@@ -78,13 +78,13 @@ bool captureOneOutput(DuplicationSystem& system, DuplicationCache& cache, const 
             return false;
     }
     (*found)->seen = true;
-    HResult result = captureOutput(system, **found, target);
+    HResult result = captureOutput(system, **found, targets);
     if (needsRenewal(result)) {
         // One renewal per output and pass: a fresh entry in the old one's place.
         *found = newEntry(luid, desc);
         if (failed(openDuplication(system, **found)))
             return false;
-        result = captureOutput(system, **found, target);
+        result = captureOutput(system, **found, targets);
     }
     return !failed(result);
 }
@@ -98,7 +98,7 @@ bool isHdrColorSpace(std::uint32_t colorSpace) {
 }
 
 void writeHdrOutput(const HdrToneTable& table, const MappedTexture& frame, const OutputDescription& output,
-                    const HdrTarget& target) {
+                    HdrTargets targets) {
     HdrFrame walk;
     walk.texels = frame.data;
     walk.rowPitch = frame.rowPitch;
@@ -107,7 +107,8 @@ void writeHdrOutput(const HdrToneTable& table, const MappedTexture& frame, const
     walk.right = output.right;
     walk.bottom = output.bottom;
     walk.rotation = output.rotation;
-    convertHdrFrame(table, walk, target);
+    for (const HdrTarget& target : targets)
+        convertHdrFrame(table, walk, target);
 }
 
 HResult acquireFrame(DuplicationEntry& entry) {
@@ -142,7 +143,7 @@ HResult acquireFrame(DuplicationEntry& entry) {
     return entry.hasFrame ? resultOk : dxgiWaitTimeout;
 }
 
-HResult captureOutput(DuplicationSystem& system, DuplicationEntry& entry, const HdrTarget& target) {
+HResult captureOutput(DuplicationSystem& system, DuplicationEntry& entry, HdrTargets targets) {
     if (!entry.session)
         return resultFail;
     float whiteNits = 0;
@@ -168,12 +169,12 @@ HResult captureOutput(DuplicationSystem& system, DuplicationEntry& entry, const 
     const bool readable = mapped.data && textureFits(mapped.width, mapped.height, entry.outputDesc) &&
                           mapped.rowPitch >= std::size_t{mapped.width} * 8;
     if (readable)
-        writeHdrOutput(*entry.toneTable, mapped, entry.outputDesc, target);
+        writeHdrOutput(*entry.toneTable, mapped, entry.outputDesc, targets);
     entry.session->unmapStaging();
     return readable ? resultOk : resultFail;
 }
 
-bool captureHdrOutputs(DuplicationSystem& system, DuplicationCache& cache, const HdrTarget& target) {
+bool captureHdrOutputs(DuplicationSystem& system, DuplicationCache& cache, HdrTargets targets) {
     for (auto& entry : cache)
         entry->seen = false;
     if (failed(system.beginPass())) {
@@ -200,7 +201,7 @@ bool captureHdrOutputs(DuplicationSystem& system, DuplicationCache& cache, const
                 return false;
             if (!described || !desc.attachedToDesktop || !isHdrColorSpace(desc.colorSpace))
                 continue; // SDR and older outputs keep their GDI pixels
-            if (!captureOneOutput(system, cache, luid, desc, target))
+            if (!captureOneOutput(system, cache, luid, desc, targets))
                 return false;
         }
     }
@@ -210,8 +211,8 @@ bool captureHdrOutputs(DuplicationSystem& system, DuplicationCache& cache, const
     return true;
 }
 
-bool runHdrPass(DuplicationSystem& system, DuplicationCache& cache, const HdrTarget& target) {
-    if (captureHdrOutputs(system, cache, target))
+bool runHdrPass(DuplicationSystem& system, DuplicationCache& cache, HdrTargets targets) {
+    if (captureHdrOutputs(system, cache, targets))
         return true;
     cache.clear();
     return false;

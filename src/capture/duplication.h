@@ -118,24 +118,26 @@ struct DuplicationEntry {
 
 using DuplicationCache = std::vector<std::unique_ptr<DuplicationEntry>>;
 
-// The frozen desktop's pixels: BGRA, bottom-up rows of `width` pixels, top-left
-// corner at desktop point (originX, originY).
 // Converts the mapped frame of `output` (its rotation undone) into the part
-// of its rectangle that lies inside the target, through convertHdrPixel.
+// of its rectangle that lies inside each target, through convertHdrPixel.
 void writeHdrOutput(const HdrToneTable& table, const MappedTexture& frame, const OutputDescription& output,
-                    const HdrTarget& target);
+                    HdrTargets targets);
 
 // Up to four AcquireNextFrame calls (250 ms each for an entry without a frame,
 // else 0); a new half-float image of the output's size goes into staging.
 HResult acquireFrame(DuplicationEntry& entry);
 // White level, tone table, device check, frame, map, convert, unmap.
-HResult captureOutput(DuplicationSystem& system, DuplicationEntry& entry, const HdrTarget& target);
-// Every HDR output of every adapter into the target. True when each was
+HResult captureOutput(DuplicationSystem& system, DuplicationEntry& entry, HdrTargets targets);
+// Every HDR output of every adapter into the targets. True when each was
 // captured or there was none; entries not met in a successful pass go.
-bool captureHdrOutputs(DuplicationSystem& system, DuplicationCache& cache, const HdrTarget& target);
+bool captureHdrOutputs(DuplicationSystem& system, DuplicationCache& cache, HdrTargets targets);
 // captureHdrOutputs, and on failure the cache emptied so that the next
 // capture starts afresh.
-bool runHdrPass(DuplicationSystem& system, DuplicationCache& cache, const HdrTarget& target);
+bool runHdrPass(DuplicationSystem& system, DuplicationCache& cache, HdrTargets targets);
+// The same for a desktop held in one block.
+inline bool runHdrPass(DuplicationSystem& system, DuplicationCache& cache, const HdrTarget& target) {
+    return runHdrPass(system, cache, HdrTargets(&target, 1));
+}
 
 // The process's duplication cache: made empty, lives to the end of the process.
 extern DuplicationCache duplicationCache;

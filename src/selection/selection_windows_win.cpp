@@ -1,5 +1,5 @@
-// The overlays (made by beginCapture, destroyed by tearDownSelection: their
-// only owner), the selection-rectangle window, and the selection operations
+// The overlays (made by beginCapture while the screen is read, shown once it
+// is, destroyed by tearDownSelection: their only owner), the selection-rectangle window, and the selection operations
 // they share with the screenshot windows and the Escape key. The
 // overlays take no mouse capture: every window under the pointer feeds the
 // one anchor and cursor point, and whichever gets the release ends the capture.
@@ -35,11 +35,8 @@ LRESULT paintOverlay(HWND hwnd) {
     const HDC dc = BeginPaint(hwnd, &paint);
     const auto found = app.overlayMap.find(hwnd);
     // Without its monitor (being created or destroyed) an overlay paints nothing.
-    if (dc && found != app.overlayMap.end() && found->second < app.monitors.size() && app.frozenDesktop.valid) {
-        const MonitorRect& monitor = app.monitors[found->second];
-        BitBlt(dc, 0, 0, monitor.width, monitor.height, app.frozenDesktop.memoryDC,
-               monitor.x - app.frozenDesktop.originX, monitor.y - app.frozenDesktop.originY, SRCCOPY);
-    }
+    if (dc && found != app.overlayMap.end() && found->second < app.monitors.size())
+        paintFrozenDesktop(dc, app.monitors[found->second]);
     EndPaint(hwnd, &paint);
     return 0;
 }
@@ -83,8 +80,8 @@ void showSelectionWindow() {
     app.selectionWindowShown = true;
 }
 
-// One borderless topmost overlay per monitor; false at the first that cannot be made.
-bool showOverlays() {
+// One borderless topmost overlay per monitor, made hidden; false at the first that cannot be made.
+bool makeOverlays() {
     if (app.overlayWindows.size() != app.monitorCount)
         app.overlayWindows.assign(app.monitorCount, nullptr);
     for (std::uint32_t i = 0; i < app.monitorCount && i < app.monitors.size() && i < app.overlayWindows.size(); ++i) {
@@ -100,8 +97,6 @@ bool showOverlays() {
         // The new style takes effect only with SWP_FRAMECHANGED; without it the
         // caption of the creation style stays and the picture sits lower.
         SetWindowPos(overlay, HWND_TOPMOST, monitor.x, monitor.y, monitor.width, monitor.height, SWP_FRAMECHANGED);
-        ShowWindow(overlay, SW_SHOW);
-        app.overlaysShown = true;
     }
     return true;
 }
@@ -112,16 +107,29 @@ CaptureOutcome beginCapture() {
     if (app.captureActive)
         return CaptureOutcome::alreadyRunning;
     app.captureActive = true;
-    if (!captureDesktop()) {
+    if (!beginFreezingDesktop()) {
         app.captureActive = false;
         return CaptureOutcome::desktopUnreadable;
     }
-    if (app.overlaysShown) {
+    // The overlays are made while the screen is read, and shown once it is.
+    const bool shownAlready = app.overlaysShown;
+    const bool made = shownAlready || makeOverlays();
+    if (!finishFreezingDesktop()) {
+        if (!shownAlready)
+            tearDownSelection();
+        app.captureActive = false;
+        return CaptureOutcome::desktopUnreadable;
+    }
+    if (!made)
+        return CaptureOutcome::overlayFailed;
+    if (shownAlready) {
         keepFrozenPixels();
         return CaptureOutcome::started;
     }
-    if (!showOverlays())
-        return CaptureOutcome::overlayFailed;
+    for (std::uint32_t i = 0; i < app.monitorCount && i < app.overlayWindows.size(); ++i) {
+        ShowWindow(app.overlayWindows[i], SW_SHOW);
+        app.overlaysShown = true;
+    }
     // The frozen picture is painted before anything the user does not need yet.
     for (std::uint32_t i = 0; i < app.monitorCount && i < app.overlayWindows.size(); ++i)
         UpdateWindow(app.overlayWindows[i]);

@@ -9,7 +9,6 @@
 #include <new>
 
 #include "state/app_state.h"
-#include "state/gdi_ledger.h"
 #include "capture/capture_front.h"
 #include "output/output.h"
 #include "prefs/prefs.h"
@@ -54,7 +53,6 @@ ScreenshotOutcome makeScreenshotWindow(SelectionRect rect) {
     if (!shot->cachePath.empty())
         queueCacheFile(shot->cachePath, shot->pixels.get(), rect.width, rect.height);
     shot->borderColor = frameColor(sums);
-    shot->bitmap = gdiMade(CreateBitmap(rect.width, rect.height, 1, 32, shot->pixels.get()));
 
     UpdateWindow(hwnd);
     ShowWindow(hwnd, SW_SHOW);
@@ -64,9 +62,6 @@ ScreenshotOutcome makeScreenshotWindow(SelectionRect rect) {
     shot->x = rect.x;
     shot->y = rect.y;
     shot->hwnd = hwnd;
-    shot->memoryDC = gdiMade(CreateCompatibleDC(nullptr));
-    if (shot->memoryDC && shot->bitmap)
-        shot->previousBitmap = SelectObject(shot->memoryDC, shot->bitmap);
     ScreenshotWindow& record = *shot;
     app.screenshots[slot] = std::move(shot);
     app.screenshotCount = slot + 1;

@@ -1,6 +1,5 @@
 // The screenshot table: releasing records and "Close All". Slots below
 // app.screenshotCount hold records; screenshotIndex maps each window to its slot.
-#include "state/gdi_ledger.h"
 #include "shots/cache.h"
 #include "shots/shots.h"
 #include "shots/slot_table.h"
@@ -10,17 +9,6 @@ void releaseScreenshot(std::unique_ptr<ScreenshotWindow>& slot) {
         return;
     ScreenshotWindow& shot = *slot;
     shot.pixels.reset();
-    if (shot.memoryDC) {
-        if (shot.previousBitmap)
-            SelectObject(shot.memoryDC, shot.previousBitmap);
-        shot.previousBitmap = nullptr;
-    }
-    if (shot.bitmap)
-        gdiDeleteObject(shot.bitmap);
-    shot.bitmap = nullptr;
-    if (shot.memoryDC)
-        gdiDeleteDC(shot.memoryDC);
-    shot.memoryDC = nullptr;
     if (!shot.keepFile && !shot.cachePath.empty())
         deleteCacheFile(shot.cachePath);
     shot.cachePath.clear();

@@ -21,8 +21,17 @@ LRESULT paintScreenshot(ScreenshotWindow& shot) {
         GetClientRect(shot.hwnd, &client);
         SetStretchBltMode(dc, HALFTONE);
         SetBrushOrgEx(dc, 0, 0, nullptr); // HALFTONE needs the brush origin reset
-        StretchBlt(dc, 0, 0, client.right, client.bottom, shot.memoryDC, 0, 0, shot.imageWidth, shot.imageHeight,
-                   SRCCOPY);
+        // Straight from the pixels: a bitmap of them would hold the picture twice.
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = shot.imageWidth;
+        info.bmiHeader.biHeight = -shot.imageHeight; // top-down
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        if (shot.pixels)
+            StretchDIBits(dc, 0, 0, client.right, client.bottom, 0, 0, shot.imageWidth, shot.imageHeight,
+                          shot.pixels.get(), &info, DIB_RGB_COLORS, SRCCOPY);
         const SolidBrush frame(shot.borderColor);
         if (frame.get())
             FrameRect(dc, &client, frame.get());

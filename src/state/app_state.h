@@ -17,17 +17,26 @@
 
 #include "state/pixel_rect.h"
 
-// The frozen virtual screen of the last capture. `pixels` is a bottom-up copy
-// of `bitmap` (first row = bottom screen line); `memoryDC` holds `bitmap`,
-// whose pixels are at `bits`. The next capture of a screen of the same size
-// reuses the DIB section and the block of `pixels`.
-struct FrozenDesktop {
-    bool valid = false;
-    bool pixelsKept = false; // `pixels` holds this capture's copy, and `bits` is opaque
+// One band of rows of the frozen virtual screen: a bottom-up DIB section of
+// the screen's width, `height` rows from row `top` down, held by its own
+// memory DC so that each band can be read on a thread of its own.
+struct FrozenBand {
     HDC memoryDC = nullptr;
     HBITMAP bitmap = nullptr;
     HGDIOBJ previousBitmap = nullptr;
     std::uint8_t* bits = nullptr;
+    std::int32_t top = 0;
+    std::int32_t height = 0;
+};
+
+// The frozen virtual screen of the last capture, held in `bands` top to
+// bottom; `pixels` is a bottom-up copy of the whole (first row = bottom
+// screen line). The next capture of a screen of the same size reuses the
+// bands and the block of `pixels`.
+struct FrozenDesktop {
+    bool valid = false;
+    bool pixelsKept = false; // `pixels` holds this capture's copy, and the bands are opaque
+    std::vector<FrozenBand> bands;
     std::unique_ptr<std::uint8_t[]> pixels;
     std::int32_t originX = 0;
     std::int32_t originY = 0;
@@ -35,7 +44,7 @@ struct FrozenDesktop {
     std::int32_t height = 0;
 };
 
-// One pinned screenshot window. Owns `pixels`, the three GDI objects and the
+// One pinned screenshot window. Owns `pixels`, which it paints from, and the
 // cache file at `cachePath` (deleted on release unless `keepFile`).
 struct ScreenshotWindow {
     std::int32_t width = 0;
@@ -57,9 +66,6 @@ struct ScreenshotWindow {
     std::int32_t pressX = 0;
     std::int32_t pressY = 0;
     std::unique_ptr<std::uint8_t[]> pixels; // top-down BGRA
-    HDC memoryDC = nullptr;
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ previousBitmap = nullptr;
     bool moving = false;
     bool mouseCaptured = false;
     COLORREF borderColor = 0;

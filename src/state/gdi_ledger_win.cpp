@@ -1,11 +1,14 @@
-// The GDI ledger's counts; see gdi_ledger.h. GUI thread only, like every GDI call here.
+// The GDI ledger's counts; see gdi_ledger.h. The screen reads of a capture
+// make and delete their DCs on threads of their own.
 #include "state/gdi_ledger.h"
+
+#include <atomic>
 
 #ifdef ORVANE_GDI_LEDGER
 
 namespace {
 
-long liveObjects = 0;
+std::atomic<long> liveObjects{0};
 
 } // namespace
 
@@ -24,6 +27,6 @@ UINT gdiLedgerMessage() {
     return message;
 }
 
-LRESULT gdiLedgerReply() { return liveObjects + 1; }
+LRESULT gdiLedgerReply() { return liveObjects.load() + 1; }
 
 #endif

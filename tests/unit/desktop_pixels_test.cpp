@@ -1,5 +1,7 @@
-// The frozen desktop's pixel pass: only the alpha byte changes, at every
-// length (the fill runs in whole vectors with a tail), and the copy is exact.
+// The frozen desktop's bands and pixel pass: the bands cover every row once,
+// only the alpha byte changes, at every length (the fill runs in whole vectors
+// with a tail), and the copy is exact.
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -29,6 +31,24 @@ TEST(DesktopPixels, CopyOpaqueSetsOnlyTheAlphaInBothBlocksAndCopiesEveryPixel) {
             ASSERT_EQ(after[i], alpha ? 255 : before[i]) << "byte " << i << " of " << count << " pixels";
             ASSERT_EQ(copy[i], inside ? after[i] : 0x5A) << "copied byte " << i << " of " << count << " pixels";
         }
+    }
+}
+
+// Catches a row read twice or never, or more bands than rows.
+TEST(DesktopPixels, TheBandsCoverEveryRowOnceTopToBottom) {
+    EXPECT_EQ(screenBandCount(0), 0u);
+    for (std::int32_t height : {1, 2, 3, 4, 5, 7, 1080, 2161}) {
+        const std::uint32_t count = screenBandCount(height);
+        EXPECT_EQ(count, std::min<std::uint32_t>(screenBandLimit, static_cast<std::uint32_t>(height)));
+        std::int32_t next = 0;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const BandRows band = screenBand(height, i);
+            EXPECT_EQ(band.top, next) << height << " rows, band " << i;
+            EXPECT_GE(band.height, height / std::int32_t(count)) << height << " rows, band " << i;
+            next = band.top + band.height;
+        }
+        EXPECT_EQ(next, height);
+        EXPECT_EQ(screenBand(height, count).height, 0);
     }
 }
 

@@ -45,6 +45,92 @@ std::string freshCacheFolder(const std::string& name) {
     return folder.string() + "\\";
 }
 
+void pumpMessagesFor(DWORD ms) {
+    const DWORD start = GetTickCount();
+    do {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        MSG msg{};
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+    } while (GetTickCount() - start < ms);
+}
+
+// The virtual screen in one read, bottom-up and opaque: what a capture must hold.
+std::vector<std::uint8_t> readScreen() {
+    const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN), height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    std::vector<std::uint8_t> picture(std::size_t(width) * std::size_t(height) * 4);
+    const HDC screen = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+    const HDC memory = CreateCompatibleDC(screen);
+    const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    const HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, GetSystemMetrics(SM_XVIRTUALSCREEN),
+           GetSystemMetrics(SM_YVIRTUALSCREEN), SRCCOPY);
+    SelectObject(memory, previous);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(info.bmiHeader), width, height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), picture.data(), &info, DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    DeleteDC(screen);
+    for (std::size_t i = 3; i < picture.size(); i += 4)
+        picture[i] = 255;
+    return picture;
+}
+
+// A topmost window over the whole screen whose every row differs, so that a
+// band read into or painted at the wrong rows shows.
+class RowPattern {
+public:
+    RowPattern() {
+        width_ = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+        height_ = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+        picture_.resize(std::size_t(width_) * std::size_t(height_) * 4);
+        for (int y = 0; y < height_; ++y)
+            for (int x = 0; x < width_; ++x) {
+                std::uint8_t* p = &picture_[(std::size_t(y) * std::size_t(width_) + std::size_t(x)) * 4];
+                p[0] = static_cast<std::uint8_t>(y);
+                p[1] = static_cast<std::uint8_t>(y >> 8) * 16 + static_cast<std::uint8_t>(x >> 8);
+                p[2] = static_cast<std::uint8_t>(x);
+            }
+        WNDCLASSA windowClass{};
+        windowClass.lpfnWndProc = paint;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "OrvaneRowPattern";
+        RegisterClassA(&windowClass);
+        window_ = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "OrvaneRowPattern", "", WS_POPUP,
+                                  GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN), width_,
+                                  height_, nullptr, nullptr, windowClass.hInstance, this);
+        ShowWindow(window_, SW_SHOW);
+        UpdateWindow(window_);
+        pumpMessagesFor(200);
+    }
+    ~RowPattern() { DestroyWindow(window_); }
+    RowPattern(const RowPattern&) = delete;
+    RowPattern& operator=(const RowPattern&) = delete;
+
+private:
+    static LRESULT CALLBACK paint(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+        if (msg == WM_NCCREATE)
+            SetWindowLongPtrA(hwnd, GWLP_USERDATA,
+                              reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams));
+        if (msg != WM_PAINT)
+            return DefWindowProcA(hwnd, msg, wp, lp);
+        const auto* self = reinterpret_cast<const RowPattern*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+        PAINTSTRUCT ps{};
+        const HDC dc = BeginPaint(hwnd, &ps);
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(info.bmiHeader), self->width_, -self->height_, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        SetDIBitsToDevice(dc, 0, 0, self->width_, self->height_, 0, 0, 0, self->height_, self->picture_.data(), &info,
+                          DIB_RGB_COLORS);
+        EndPaint(hwnd, &ps);
+        return 0;
+    }
+
+    int width_ = 0, height_ = 0;
+    std::vector<std::uint8_t> picture_;
+    HWND window_ = nullptr;
+};
+
 // The state start-up leaves behind, for the parts a capture uses.
 class CaptureInProcess : public ::testing::Test {
 protected:
@@ -101,6 +187,8 @@ protected:
 };
 
 TEST_F(CaptureInProcess, TheCaptureRequestFreezesTheScreenWithGdiAloneAndInstallsTheHookAgain) {
+    const RowPattern pattern;
+    const std::vector<std::uint8_t> screen = readScreen();
     ASSERT_TRUE(createTrayWindow());
     installKeyboardHook();
     const HHOOK firstHook = app.keyboardHook;
@@ -117,28 +205,52 @@ TEST_F(CaptureInProcess, TheCaptureRequestFreezesTheScreenWithGdiAloneAndInstall
     EXPECT_EQ(desktop.height, GetSystemMetrics(SM_CYVIRTUALSCREEN));
     EXPECT_TRUE(duplicationCache.empty()) << "Wine's outputs are SDR: no duplication";
 
-    // The pixel copy is the DIB section's picture, bottom-up, opaque, once the
-    // thread has waited for messages (the overlays reach the screen first).
-    for (int i = 0; i < 200 && !desktop.pixelsKept; ++i) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        MSG msg{};
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageA(&msg);
-    }
+    // The pixel copy is the screen as one read sees it, bottom-up and opaque,
+    // once the thread has waited for messages (the overlays reach the screen
+    // first); the bands read side by side hold its rows, and the overlays
+    // paint them back where they were.
+    for (int i = 0; i < 200 && !desktop.pixelsKept; ++i)
+        pumpMessagesFor(0);
     ASSERT_TRUE(desktop.pixelsKept);
-    BITMAP info{};
-    ASSERT_EQ(GetObjectA(desktop.bitmap, sizeof(info), &info), static_cast<int>(sizeof(info)));
-    EXPECT_EQ(info.bmWidth, desktop.width);
-    EXPECT_EQ(info.bmHeight, desktop.height);
-    EXPECT_EQ(info.bmBitsPixel, 32);
     const std::size_t bytes = std::size_t(desktop.width) * std::size_t(desktop.height) * 4;
-    ASSERT_NE(info.bmBits, nullptr);
-    EXPECT_EQ(std::memcmp(info.bmBits, desktop.pixels.get(), bytes), 0);
-    bool opaque = true;
-    for (std::size_t i = 3; i < bytes; i += 4)
-        opaque &= desktop.pixels[i] == 255;
-    EXPECT_TRUE(opaque);
-    EXPECT_EQ(GetCurrentObject(desktop.memoryDC, OBJ_BITMAP), desktop.bitmap);
+    ASSERT_EQ(screen.size(), bytes);
+    EXPECT_EQ(std::memcmp(screen.data(), desktop.pixels.get(), bytes), 0);
+    EXPECT_GT(desktop.bands.size(), 1u);
+    for (const FrozenBand& band : desktop.bands) {
+        const std::size_t rowBytes = std::size_t(desktop.width) * 4;
+        EXPECT_EQ(std::memcmp(band.bits,
+                              &desktop.pixels[std::size_t(desktop.height - band.top - band.height) * rowBytes],
+                              std::size_t(band.height) * rowBytes),
+                  0)
+            << "the band from row " << band.top;
+    }
+    pumpMessagesFor(100);
+    EXPECT_TRUE(readScreen() == screen) << "the overlays show the frozen screen unchanged";
+    {
+        // A monitor that starts and ends inside bands (one below another) gets its own rows.
+        const PixelRect monitor{desktop.originX + 7, desktop.originY + desktop.height / 3 + 5, desktop.width / 2,
+                                desktop.height / 2};
+        const HDC memory = CreateCompatibleDC(nullptr);
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(info.bmiHeader), monitor.width, -monitor.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        void* painted = nullptr;
+        const HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &painted, nullptr, 0);
+        const HGDIOBJ previous = SelectObject(memory, bitmap);
+        paintFrozenDesktop(memory, monitor);
+        GdiFlush();
+        for (int y = 0; y < monitor.height; y += 7)
+            for (int x = 0; x < monitor.width; x += 5) {
+                const std::size_t line = std::size_t(desktop.height - 1 - (monitor.y - desktop.originY + y));
+                const std::uint8_t* want =
+                    &desktop.pixels[(line * std::size_t(desktop.width) + std::size_t(monitor.x - desktop.originX + x)) *
+                                    4];
+                const auto* got = static_cast<const std::uint8_t*>(painted) + (std::size_t(y) * monitor.width + x) * 4;
+                ASSERT_EQ(std::memcmp(got, want, 3), 0) << "monitor pixel " << x << ", " << y;
+            }
+        SelectObject(memory, previous);
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+    }
 
     ASSERT_EQ(app.overlayMap.size(), app.monitorCount);
     for (std::uint32_t i = 0; i < app.monitorCount; ++i) {
@@ -164,10 +276,10 @@ TEST_F(CaptureInProcess, TheCaptureRequestFreezesTheScreenWithGdiAloneAndInstall
 
     // A second request while the overlays are up changes nothing.
     const HWND overlay = app.overlayWindows[0];
-    const HBITMAP bitmap = desktop.bitmap;
+    const HBITMAP bitmap = desktop.bands.at(0).bitmap;
     SendMessageA(app.trayWindow, captureRequestMessage, 0, 0);
     EXPECT_EQ(app.overlayWindows[0], overlay);
-    EXPECT_EQ(desktop.bitmap, bitmap);
+    EXPECT_EQ(desktop.bands.at(0).bitmap, bitmap);
 
     tearDownSelection();
     EXPECT_FALSE(app.captureActive);
@@ -191,7 +303,7 @@ TEST_F(CaptureInProcess, ASecondCaptureOfTheSameScreenReusesTheBlocksAndCopiesIt
     SendMessageA(app.trayWindow, captureRequestMessage, 0, 0);
     FrozenDesktop& desktop = app.frozenDesktop;
     ASSERT_TRUE(desktop.valid);
-    const HBITMAP firstBitmap = desktop.bitmap;
+    const HBITMAP firstBitmap = desktop.bands.at(0).bitmap;
     const std::uint8_t* firstBlock = desktop.pixels.get();
     tearDownSelection();
     const std::size_t bytes = std::size_t(desktop.width) * std::size_t(desktop.height) * 4;
@@ -201,15 +313,9 @@ TEST_F(CaptureInProcess, ASecondCaptureOfTheSameScreenReusesTheBlocksAndCopiesIt
     ASSERT_TRUE(desktop.valid);
     // Catches a press before the deferred pixel copy cutting from the last capture's pixels.
     SendMessageA(app.overlayWindows.at(0), WM_LBUTTONDOWN, MK_LBUTTON, 0);
-    EXPECT_EQ(desktop.bitmap, firstBitmap);
+    EXPECT_EQ(desktop.bands.at(0).bitmap, firstBitmap);
     EXPECT_EQ(desktop.pixels.get(), firstBlock);
-    BITMAP info{};
-    ASSERT_EQ(GetObjectA(desktop.bitmap, sizeof(info), &info), static_cast<int>(sizeof(info)));
-    EXPECT_EQ(std::memcmp(info.bmBits, desktop.pixels.get(), bytes), 0);
-    bool opaque = true;
-    for (std::size_t i = 3; i < bytes; i += 4)
-        opaque &= desktop.pixels[i] == 255;
-    EXPECT_TRUE(opaque);
+    EXPECT_TRUE(readScreen() == std::vector<std::uint8_t>(desktop.pixels.get(), desktop.pixels.get() + bytes));
 
     tearDownSelection();
     DestroyWindow(app.trayWindow);
@@ -243,18 +349,17 @@ TEST_F(CaptureInProcess, AScreenshotShowsTheFrozenPixelsAndQueuesItsCacheFile) {
     EXPECT_EQ(pixel[1], 75);
     EXPECT_EQ(pixel[2], 230);
 
-    // The memory DC holds a bitmap of those pixels.
-    std::vector<std::uint8_t> drawn(60 * 40 * 4);
-    BITMAPINFO header{};
-    header.bmiHeader.biSize = sizeof(header.bmiHeader);
-    header.bmiHeader.biWidth = 60;
-    header.bmiHeader.biHeight = -40;
-    header.bmiHeader.biPlanes = 1;
-    header.bmiHeader.biBitCount = 32;
-    header.bmiHeader.biCompression = BI_RGB;
-    ASSERT_EQ(GetDIBits(shot.memoryDC, shot.bitmap, 0, 40, drawn.data(), &header, DIB_RGB_COLORS), 40);
-    for (std::size_t i = 0; i < drawn.size(); i += 4)
-        ASSERT_EQ(std::memcmp(&drawn[i], &shot.pixels[i], 3), 0) << i / 4;
+    // The window paints those pixels, upright, inside its frame: the part of it on the screen shows them.
+    pumpMessagesFor(100);
+    const std::vector<std::uint8_t> screen = readScreen();
+    const int screenWidth = GetSystemMetrics(SM_CXVIRTUALSCREEN), screenHeight = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    for (int y = 1; y < 29; ++y)
+        for (int x = 1; x < 29; ++x) {
+            const std::uint8_t* shown =
+                &screen[(std::size_t(screenHeight - 1 - y) * std::size_t(screenWidth) + std::size_t(x)) * 4];
+            ASSERT_EQ(std::memcmp(shown, &shot.pixels[((y + 10) * 60 + x + 30) * 4], 3), 0)
+                << "screen " << x << ", " << y;
+        }
 
     // The cache file is queued in the (hidden) cache folder and written by a pass.
     EXPECT_EQ(shot.cachePath.rfind(app.cacheFolder + "ScreenCapture", 0), 0u) << shot.cachePath;
