@@ -19,7 +19,7 @@ using namespace driver;
 
 namespace {
 
-constexpr int captures = 6;
+constexpr int captures = 10;
 constexpr int quickSaves = 3;
 
 double median(std::vector<double> values) {
