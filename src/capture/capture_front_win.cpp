@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "state/app_state.h"
+#include "state/bgra_info.h"
 #include "state/gdi_ledger.h"
 #include "state/handle_guards.h"
 #include "capture/capture.h"
@@ -37,13 +38,7 @@ bool makeBand(HDC screen, std::int32_t width, BandRows rows, FrozenBand& band) {
     band.top = rows.top;
     band.height = rows.height;
     band.memoryDC = gdiMade(CreateCompatibleDC(screen));
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = rows.height; // positive: bottom-up
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO info = bgraInfo(width, rows.height); // bottom-up
     void* bits = nullptr;
     band.bitmap = gdiMade(CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     band.bits = static_cast<std::uint8_t*>(bits);

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "state/app_state.h"
+#include "state/bgra_info.h"
 #include "state/gdi_ledger.h"
 #include "state/handle_guards.h"
 #include "capture/capture.h"
@@ -52,13 +53,7 @@ void warmUp(std::size_t index) {
     if (width <= 0 || rows.height <= 0 || !screen.get())
         return;
     const MemoryDc memory(screen.get());
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = rows.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO info = bgraInfo(width, rows.height);
     void* bits = nullptr;
     const HBITMAP block = gdiMade(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (memory.get() && block) {

@@ -5,6 +5,7 @@
 #include <shellscalingapi.h>
 
 #include "state/handle_guards.h"
+#include "state/bgra_info.h"
 #include "state/state.h"
 #include "prefs/prefs.h"
 #include "selection/selection.h"
@@ -22,13 +23,7 @@ LRESULT paintScreenshot(ScreenshotWindow& shot) {
         SetStretchBltMode(dc, HALFTONE);
         SetBrushOrgEx(dc, 0, 0, nullptr); // HALFTONE needs the brush origin reset
         // Straight from the pixels: a bitmap of them would hold the picture twice.
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = shot.imageWidth;
-        info.bmiHeader.biHeight = -shot.imageHeight; // top-down
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
+        const BITMAPINFO info = bgraInfo(shot.imageWidth, -shot.imageHeight); // top-down
         if (shot.pixels)
             StretchDIBits(dc, 0, 0, client.right, client.bottom, 0, 0, shot.imageWidth, shot.imageHeight,
                           shot.pixels.get(), &info, DIB_RGB_COLORS, SRCCOPY);
