@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <limits>
 
 #include "state/app_state.h"
 #include "state/bgra_info.h"
@@ -19,15 +20,19 @@ namespace {
 const FrozenDesktop* reading = nullptr;
 
 // Under Wine each read passes through a buffer of its size that the reading
-// thread's heap keeps afterwards, so a band is read a few rows at a time:
-// 256 KB reads kept about 3 MB over four readers, whole bands 2.6 times the
-// screen, for the same speed within a few milliseconds.
-constexpr std::int32_t bytesPerRead = 256 * 1024;
+// thread's heap keeps afterwards, so there a band is read a few rows at a
+// time: 256 KB reads kept about 3 MB over four readers, whole bands 2.6 times
+// the screen, for the same speed within a few milliseconds. Windows keeps no
+// such buffer; there a band stays one read, as the whole screen was before.
+std::int32_t bytesPerRead() {
+    static const bool wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+    return wine ? 256 * 1024 : std::numeric_limits<std::int32_t>::max();
+}
 
-// `height` rows of the screen from desktop row `screenTop` on into `memory` from its top row, a few at a time.
+// `height` rows of the screen from desktop row `screenTop` on into `memory` from its top row.
 bool readRows(HDC memory, HDC screen, std::int32_t width, std::int32_t height, std::int32_t screenX,
               std::int32_t screenTop) {
-    const std::int32_t rowsPerRead = std::max<std::int32_t>(1, bytesPerRead / (std::max<std::int32_t>(width, 1) * 4));
+    const std::int32_t rowsPerRead = std::max<std::int32_t>(1, bytesPerRead() / (std::max<std::int32_t>(width, 1) * 4));
     for (std::int32_t row = 0; row < height; row += rowsPerRead)
         if (!BitBlt(memory, 0, row, width, std::min(rowsPerRead, height - row), screen, screenX, screenTop + row,
                     SRCCOPY))
