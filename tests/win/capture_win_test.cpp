@@ -77,59 +77,25 @@ std::vector<std::uint8_t> readScreen() {
     return picture;
 }
 
-// A topmost window over the whole screen whose every row differs, so that a
-// band read into or painted at the wrong rows shows.
-class RowPattern {
-public:
-    RowPattern() {
-        width_ = GetSystemMetrics(SM_CXVIRTUALSCREEN);
-        height_ = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-        picture_.resize(std::size_t(width_) * std::size_t(height_) * 4);
-        for (int y = 0; y < height_; ++y)
-            for (int x = 0; x < width_; ++x) {
-                std::uint8_t* p = &picture_[(std::size_t(y) * std::size_t(width_) + std::size_t(x)) * 4];
-                p[0] = static_cast<std::uint8_t>(y);
-                p[1] = static_cast<std::uint8_t>(y >> 8) * 16 + static_cast<std::uint8_t>(x >> 8);
-                p[2] = static_cast<std::uint8_t>(x);
-            }
-        WNDCLASSA windowClass{};
-        windowClass.lpfnWndProc = paint;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "OrvaneRowPattern";
-        RegisterClassA(&windowClass);
-        window_ = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "OrvaneRowPattern", "", WS_POPUP,
-                                  GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN), width_,
-                                  height_, nullptr, nullptr, windowClass.hInstance, this);
-        ShowWindow(window_, SW_SHOW);
-        UpdateWindow(window_);
-        pumpMessagesFor(200);
+// Paints the whole screen so that every row differs: a band read into or
+// painted at the wrong rows shows.
+void paintRowPattern() {
+    const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN), height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    std::vector<std::uint8_t> picture(std::size_t(width) * std::size_t(height) * 4);
+    for (std::size_t i = 0; i < picture.size(); i += 4) {
+        const std::size_t x = i / 4 % std::size_t(width), y = i / 4 / std::size_t(width);
+        picture[i] = static_cast<std::uint8_t>(y);
+        picture[i + 1] = static_cast<std::uint8_t>((y >> 8) * 16 + (x >> 8));
+        picture[i + 2] = static_cast<std::uint8_t>(x);
     }
-    ~RowPattern() { DestroyWindow(window_); }
-    RowPattern(const RowPattern&) = delete;
-    RowPattern& operator=(const RowPattern&) = delete;
-
-private:
-    static LRESULT CALLBACK paint(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-        if (msg == WM_NCCREATE)
-            SetWindowLongPtrA(hwnd, GWLP_USERDATA,
-                              reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams));
-        if (msg != WM_PAINT)
-            return DefWindowProcA(hwnd, msg, wp, lp);
-        const auto* self = reinterpret_cast<const RowPattern*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-        PAINTSTRUCT ps{};
-        const HDC dc = BeginPaint(hwnd, &ps);
-        BITMAPINFO info{};
-        info.bmiHeader = {sizeof(info.bmiHeader), self->width_, -self->height_, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        SetDIBitsToDevice(dc, 0, 0, self->width_, self->height_, 0, 0, 0, self->height_, self->picture_.data(), &info,
-                          DIB_RGB_COLORS);
-        EndPaint(hwnd, &ps);
-        return 0;
-    }
-
-    int width_ = 0, height_ = 0;
-    std::vector<std::uint8_t> picture_;
-    HWND window_ = nullptr;
-};
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(info.bmiHeader), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    const HDC screen = GetDC(nullptr);
+    SetDIBitsToDevice(screen, GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN), width, height,
+                      0, 0, 0, height, picture.data(), &info, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    pumpMessagesFor(100);
+}
 
 // The state start-up leaves behind, for the parts a capture uses.
 class CaptureInProcess : public ::testing::Test {
@@ -187,7 +153,7 @@ protected:
 };
 
 TEST_F(CaptureInProcess, TheCaptureRequestFreezesTheScreenWithGdiAloneAndInstallsTheHookAgain) {
-    const RowPattern pattern;
+    paintRowPattern();
     const std::vector<std::uint8_t> screen = readScreen();
     ASSERT_TRUE(createTrayWindow());
     installKeyboardHook();
