@@ -6,9 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <memory>
 #include <new>
-#include <utility>
 #include <vector>
 
 #include "state/app_state.h"
@@ -19,8 +17,6 @@
 #include "capture/capture_front.h"
 #include "capture/duplication.h"
 #include "capture/screen_readers.h"
-
-namespace {
 
 void releaseBand(FrozenBand& band) {
     if (band.memoryDC) {
@@ -33,7 +29,6 @@ void releaseBand(FrozenBand& band) {
     band = FrozenBand{};
 }
 
-// A band of `rows.height` rows; on failure whatever was made is released.
 bool makeBand(HDC screen, std::int32_t width, BandRows rows, FrozenBand& band) {
     band.top = rows.top;
     band.height = rows.height;
@@ -51,8 +46,6 @@ bool makeBand(HDC screen, std::int32_t width, BandRows rows, FrozenBand& band) {
     band.previousBitmap = previous;
     return true;
 }
-
-} // namespace
 
 void keepFrozenPixels() {
     FrozenDesktop& desktop = app.frozenDesktop;

@@ -134,10 +134,6 @@ bool captureHdrOutputs(DuplicationSystem& system, DuplicationCache& cache, HdrTa
 // captureHdrOutputs, and on failure the cache emptied so that the next
 // capture starts afresh.
 bool runHdrPass(DuplicationSystem& system, DuplicationCache& cache, HdrTargets targets);
-// The same for a desktop held in one block.
-inline bool runHdrPass(DuplicationSystem& system, DuplicationCache& cache, const HdrTarget& target) {
-    return runHdrPass(system, cache, HdrTargets(&target, 1));
-}
 
 // The process's duplication cache: made empty, lives to the end of the process.
 extern DuplicationCache duplicationCache;

@@ -5,7 +5,17 @@
 // capture needs it, and keeps what they set up.
 #pragma once
 
+#include <windows.h>
+
+#include "capture/capture.h"
+
+struct FrozenBand;
 struct FrozenDesktop;
+
+// A band of `rows.height` rows of a screen `width` pixels wide, with its own
+// memory DC; on failure whatever was made is released.
+bool makeBand(HDC screen, std::int32_t width, BandRows rows, FrozenBand& band);
+void releaseBand(FrozenBand& band);
 
 // Hands every band of `desktop` to its reader and returns at once; the caller
 // goes on with other work until finishReadingBands. `desktop` stays untouched

@@ -6,8 +6,6 @@
 #include <limits>
 
 #include "state/app_state.h"
-#include "state/bgra_info.h"
-#include "state/gdi_ledger.h"
 #include "state/handle_guards.h"
 #include "capture/capture.h"
 #include "capture/capture_front.h"
@@ -55,20 +53,13 @@ void warmUp(std::size_t index) {
     const std::int32_t width = GetSystemMetrics(SM_CXVIRTUALSCREEN), height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
     const BandRows rows = screenBand(height, static_cast<std::uint32_t>(index));
     const DisplayDc screen;
-    if (width <= 0 || rows.height <= 0 || !screen.get())
+    FrozenBand scratch;
+    if (width <= 0 || rows.height <= 0 || !screen.get() || !makeBand(screen.get(), width, rows, scratch))
         return;
-    const MemoryDc memory(screen.get());
-    const BITMAPINFO info = bgraInfo(width, rows.height);
-    void* bits = nullptr;
-    const HBITMAP block = gdiMade(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (memory.get() && block) {
-        const SelectedObject selected(memory.get(), block);
-        for (int read = 0; read < 2; ++read)
-            readRows(memory.get(), screen.get(), width, rows.height, GetSystemMetrics(SM_XVIRTUALSCREEN),
-                     GetSystemMetrics(SM_YVIRTUALSCREEN) + rows.top);
-    }
-    if (block)
-        gdiDeleteObject(block);
+    for (int read = 0; read < 2; ++read)
+        readRows(scratch.memoryDC, screen.get(), width, rows.height, GetSystemMetrics(SM_XVIRTUALSCREEN),
+                 GetSystemMetrics(SM_YVIRTUALSCREEN) + rows.top);
+    releaseBand(scratch);
 }
 
 ReaderPool& readers() {

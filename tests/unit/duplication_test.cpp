@@ -224,7 +224,9 @@ struct Desktop {
             pixels[i] = gdiByte(i);
     }
     static std::uint8_t gdiByte(std::size_t i) { return static_cast<std::uint8_t>((i * 7 + 3) & 0xFF); }
-    HdrTarget target() { return {pixels.data(), originX, originY, width, height}; }
+    HdrTarget whole{pixels.data(), originX, originY, width, height}; // points into this record: no copies
+    Desktop(const Desktop&) = delete;
+    HdrTargets target() const { return {&whole, 1}; }
     // Byte offset of desktop point (x, y): bottom-up rows.
     std::size_t offset(std::int32_t x, std::int32_t y) const {
         return (std::size_t(height - 1 - (y - originY)) * std::size_t(width) + std::size_t(x - originX)) * 4;
