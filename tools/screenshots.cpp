@@ -2,15 +2,16 @@
 // Over a painted backdrop (a stand-in desktop with a document on it) it starts
 // Orvane with a fresh profile and uses it as a person would: the tray menu, a
 // selection being dragged, the pinned screenshot moved aside, its menu, and
-// the options window. A picture whose part of the program is not there yet is
-// skipped with the reason, and the pictures that depend on it with it. The
-// selection must show as a tint over the desktop, as on Windows (under X that
-// takes a compositing manager).
+// the options window, with Wine's own tray window kept out. A picture whose
+// part of the program is not there yet is skipped with the reason, and the
+// pictures that depend on it with it. The selection must show as a tint over
+// the desktop, as on Windows (under X that takes a compositing manager).
 // Usage: orvane_screenshots OUTPUT_FOLDER (writes <name>.png there).
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -151,6 +152,26 @@ private:
 
 // --- pictures ----------------------------------------------------------------------
 
+// Wine shows the notification area as a window of its own, which Windows has
+// not: it leaves the screen while a picture is taken.
+class WineTrayHidden {
+public:
+    explicit WineTrayHidden(HWND tray) : tray_(tray) {
+        if (tray_)
+            ShowWindow(tray_, SW_HIDE);
+        waitUntil([this] { return !tray_ || !IsWindowVisible(tray_); }, 2000);
+    }
+    ~WineTrayHidden() {
+        if (tray_)
+            ShowWindow(tray_, SW_SHOWNOACTIVATE);
+    }
+    WineTrayHidden(const WineTrayHidden&) = delete;
+    WineTrayHidden& operator=(const WineTrayHidden&) = delete;
+
+private:
+    HWND tray_;
+};
+
 struct Outcome {
     int made = 0;
     int skipped = 0;
@@ -283,6 +304,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     resetProfile();
+    // The options window shows the Quick Save folder: none under the test bed's own account.
+    Prefs shown;
+    shown.folder = "D:/Screenshots/";
+    writePreferences(shown);
     Session orvane;
     if (!orvane.start()) {
         std::printf("FAILED   start-up: %s\n", orvane.failure().c_str());
@@ -290,20 +315,27 @@ int main(int argc, char** argv) {
     }
     const DWORD id = orvane.id();
 
-    // 1. The tray menu, with the tray it belongs to.
+    // 1. The tray menu.
     const HWND trayMenu = orvane.openTrayMenu();
     if (!trayMenu) {
         std::printf("FAILED   the tray menu did not open\n");
         return 1;
     }
-    const HWND tray = GetParent(orvane.icon()) ? GetParent(orvane.icon()) : orvane.icon();
-    RECT trayArea = around(windowRect(tray), windowRect(trayMenu), 0);
-    trayArea = {0, 0, trayArea.right + 60, trayArea.bottom + 40};
-    if (!pictures.take("tray-menu", trayMenu, &trayArea))
-        return 1;
+    const HWND wineTray = GetParent(orvane.icon());
+    {
+        const WineTrayHidden hidden(wineTray);
+        const RECT menuArea = around(windowRect(trayMenu), windowRect(trayMenu), 16);
+        if (!pictures.take("tray-menu", trayMenu, &menuArea))
+            return 1;
+    }
 
-    // 2. A selection being dragged: "Begin Capture" freezes the screen.
-    clickMenuItem(trayMenu, beginCaptureItem, trayItemCount);
+    // 2. A selection being dragged: PrintScreen freezes the screen, Wine's
+    // tray window already gone from it.
+    pressKey(VK_ESCAPE);
+    waitUntil([&] { return !popupMenuOpen(id); }, 2000);
+    std::optional<WineTrayHidden> trayHidden;
+    trayHidden.emplace(wineTray);
+    orvane.startCapture();
     const POINT selectionStart{240, 150};
     const POINT selectionEnd{760, 510};
     bool pinned = false, tintFailed = false;
@@ -356,8 +388,10 @@ int main(int argc, char** argv) {
             pressKey(VK_ESCAPE);
             waitUntil([&] { return !popupMenuOpen(id); }, 2000);
         }
+        trayHidden.reset();
         orvane.chooseTrayItem(closeAllItem);
     }
+    trayHidden.reset();
 
     // 5. The options window.
     if (!orvane.chooseTrayItem(optionsItem)) {
@@ -366,6 +400,7 @@ int main(int argc, char** argv) {
         pictures.skip("options", "no options window (\"Screen Capture Options Menu\") opened: it is not in this build");
     } else {
         const RECT area = around(windowRect(options), windowRect(options), 24);
+        const WineTrayHidden hidden(wineTray);
         pictures.take("options", options, &area);
         PostMessageA(options, WM_CLOSE, 0, 0);
     }
