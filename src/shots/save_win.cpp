@@ -1,9 +1,11 @@
 // "Save As" and "Quick Save": both queue a job with a copy of the image at its
-// captured size; the save worker writes it. Save As tells the user, naming the
-// file, when nothing could be written. Quick Save checks its folder, picks a
-// free name and makes the folder; a window that closes after the save is
-// hidden at once and destroyed only once the worker reports the file written;
-// when the folder or the file fails it stays or comes back, with a message.
+// captured size; the save worker writes it. Save As asks before replacing a
+// file whose extension it added, and tells the user, naming the file, when
+// nothing could be written. Quick Save checks its folder, picks a free name
+// (a file that takes it meanwhile is never replaced) and makes the folder; a
+// window that closes after the save is hidden at once and destroyed only once
+// the worker reports the file written; when the folder or the file fails it
+// stays or comes back, with a message.
 #include "shots/shots.h"
 
 #include <commdlg.h>
