@@ -2,7 +2,7 @@
 // Over a painted backdrop (a stand-in desktop with a document on it) it starts
 // Orvane with a fresh profile and uses it as a person would: the tray menu, a
 // selection being dragged, the pinned screenshot moved aside, its menu, and
-// the options window, with Wine's own tray window kept out. A picture whose
+// the options window, Wine's own tray window kept out. A picture whose
 // part of the program is not there yet is skipped with the reason, and the
 // pictures that depend on it with it. The selection must show as a tint over
 // the desktop, as on Windows (under X that takes a compositing manager).
@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <thread>
 
@@ -151,26 +150,6 @@ private:
 };
 
 // --- pictures ----------------------------------------------------------------------
-
-// Wine shows the notification area as a window of its own, which Windows has
-// not: it leaves the screen while a picture is taken.
-class WineTrayHidden {
-public:
-    explicit WineTrayHidden(HWND tray) : tray_(tray) {
-        if (tray_)
-            ShowWindow(tray_, SW_HIDE);
-        waitUntil([this] { return !tray_ || !IsWindowVisible(tray_); }, 2000);
-    }
-    ~WineTrayHidden() {
-        if (tray_)
-            ShowWindow(tray_, SW_SHOWNOACTIVATE);
-    }
-    WineTrayHidden(const WineTrayHidden&) = delete;
-    WineTrayHidden& operator=(const WineTrayHidden&) = delete;
-
-private:
-    HWND tray_;
-};
 
 struct Outcome {
     int made = 0;
@@ -321,21 +300,17 @@ int main(int argc, char** argv) {
         std::printf("FAILED   the tray menu did not open\n");
         return 1;
     }
-    const HWND wineTray = GetParent(orvane.icon());
-    {
-        const WineTrayHidden hidden(wineTray);
-        const RECT menuArea = around(windowRect(trayMenu), windowRect(trayMenu), 16);
-        if (!pictures.take("tray-menu", trayMenu, &menuArea))
-            return 1;
-    }
+    // Wine shows the notification area as a window of its own, which Windows
+    // has not: every picture leaves it out.
+    const HWND wineTray = GetParent(orvane.icon()) ? GetParent(orvane.icon()) : orvane.icon();
+    const RECT belowTray{0, windowRect(wineTray).bottom + 1, GetSystemMetrics(SM_CXSCREEN),
+                         GetSystemMetrics(SM_CYSCREEN)};
+    const RECT menuArea = windowRect(trayMenu);
+    if (!pictures.take("tray-menu", trayMenu, &menuArea))
+        return 1;
 
-    // 2. A selection being dragged: PrintScreen freezes the screen, Wine's
-    // tray window already gone from it.
-    pressKey(VK_ESCAPE);
-    waitUntil([&] { return !popupMenuOpen(id); }, 2000);
-    std::optional<WineTrayHidden> trayHidden;
-    trayHidden.emplace(wineTray);
-    orvane.startCapture();
+    // 2. A selection being dragged: "Begin Capture" freezes the screen.
+    clickMenuItem(trayMenu, beginCaptureItem, trayItemCount);
     const POINT selectionStart{240, 150};
     const POINT selectionEnd{760, 510};
     bool pinned = false, tintFailed = false;
@@ -357,7 +332,7 @@ int main(int argc, char** argv) {
                     return why.empty();
                 },
                 3000);
-            pictures.take("selection");
+            pictures.take("selection", nullptr, &belowTray);
             if (!why.empty()) {
                 std::printf("FAILED   selection.png: %s\n", why.c_str());
                 tintFailed = true;
@@ -375,7 +350,7 @@ int main(int argc, char** argv) {
     } else {
         const POINT grab = centreOf(windowRect(shot));
         dragTo(grab, {grab.x + 150, grab.y + 90}, true);
-        pictures.take("screenshot", shot);
+        pictures.take("screenshot", shot, &belowTray);
 
         // 4. Its menu.
         click(centreOf(windowRect(shot)), Button::right);
@@ -388,10 +363,8 @@ int main(int argc, char** argv) {
             pressKey(VK_ESCAPE);
             waitUntil([&] { return !popupMenuOpen(id); }, 2000);
         }
-        trayHidden.reset();
         orvane.chooseTrayItem(closeAllItem);
     }
-    trayHidden.reset();
 
     // 5. The options window.
     if (!orvane.chooseTrayItem(optionsItem)) {
@@ -399,14 +372,16 @@ int main(int argc, char** argv) {
     } else if (const HWND options = visibleWindow(id, "Screen Capture Options Menu", 3000); !options) {
         pictures.skip("options", "no options window (\"Screen Capture Options Menu\") opened: it is not in this build");
     } else {
+        // Away from the tray, over the document.
+        SetWindowPos(options, nullptr, 300, 150, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        waitUntil([&] { return windowRect(options).left == 300; }, 2000);
         const RECT area = around(windowRect(options), windowRect(options), 24);
-        const WineTrayHidden hidden(wineTray);
         pictures.take("options", options, &area);
         PostMessageA(options, WM_CLOSE, 0, 0);
     }
 
     const bool ended = orvane.stop() == 0u;
     std::printf("%d made, %d skipped%s\n", pictures.outcome.made, pictures.outcome.skipped,
-                ended ? "" : "; Orvane did not end through Exit");
+                ended ? "" : ("; Orvane did not end through Exit: " + orvane.failure()).c_str());
     return ended && !tintFailed ? 0 : 1;
 }
