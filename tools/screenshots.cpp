@@ -2,10 +2,10 @@
 // Over a painted backdrop (a stand-in desktop with a document on it) it starts
 // Orvane with a fresh profile and uses it as a person would: the tray menu, a
 // selection being dragged, the pinned screenshot moved aside, its menu, and
-// the options window. A picture whose part of the program is not there yet is
-// skipped with the reason, and the pictures that depend on it with it. The
-// selection must show as a tint over the desktop, as on Windows (under X that
-// takes a compositing manager).
+// the options window, Wine's own tray window kept out. A picture whose
+// part of the program is not there yet is skipped with the reason, and the
+// pictures that depend on it with it. The selection must show as a tint over
+// the desktop, as on Windows (under X that takes a compositing manager).
 // Usage: orvane_screenshots OUTPUT_FOLDER (writes <name>.png there).
 #include <algorithm>
 #include <cstdio>
@@ -283,6 +283,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     resetProfile();
+    // The options window shows the Quick Save folder: none under the test bed's own account.
+    Prefs shown;
+    shown.folder = "D:/Screenshots/";
+    writePreferences(shown);
     Session orvane;
     if (!orvane.start()) {
         std::printf("FAILED   start-up: %s\n", orvane.failure().c_str());
@@ -290,16 +294,19 @@ int main(int argc, char** argv) {
     }
     const DWORD id = orvane.id();
 
-    // 1. The tray menu, with the tray it belongs to.
+    // 1. The tray menu.
     const HWND trayMenu = orvane.openTrayMenu();
     if (!trayMenu) {
         std::printf("FAILED   the tray menu did not open\n");
         return 1;
     }
-    const HWND tray = GetParent(orvane.icon()) ? GetParent(orvane.icon()) : orvane.icon();
-    RECT trayArea = around(windowRect(tray), windowRect(trayMenu), 0);
-    trayArea = {0, 0, trayArea.right + 60, trayArea.bottom + 40};
-    if (!pictures.take("tray-menu", trayMenu, &trayArea))
+    // Wine shows the notification area as a window of its own, which Windows
+    // has not: every picture leaves it out.
+    const HWND wineTray = GetParent(orvane.icon()) ? GetParent(orvane.icon()) : orvane.icon();
+    const RECT belowTray{0, windowRect(wineTray).bottom + 1, GetSystemMetrics(SM_CXSCREEN),
+                         GetSystemMetrics(SM_CYSCREEN)};
+    const RECT menuArea = windowRect(trayMenu);
+    if (!pictures.take("tray-menu", trayMenu, &menuArea))
         return 1;
 
     // 2. A selection being dragged: "Begin Capture" freezes the screen.
@@ -325,7 +332,7 @@ int main(int argc, char** argv) {
                     return why.empty();
                 },
                 3000);
-            pictures.take("selection");
+            pictures.take("selection", nullptr, &belowTray);
             if (!why.empty()) {
                 std::printf("FAILED   selection.png: %s\n", why.c_str());
                 tintFailed = true;
@@ -343,7 +350,7 @@ int main(int argc, char** argv) {
     } else {
         const POINT grab = centreOf(windowRect(shot));
         dragTo(grab, {grab.x + 150, grab.y + 90}, true);
-        pictures.take("screenshot", shot);
+        pictures.take("screenshot", shot, &belowTray);
 
         // 4. Its menu.
         click(centreOf(windowRect(shot)), Button::right);
@@ -365,6 +372,9 @@ int main(int argc, char** argv) {
     } else if (const HWND options = visibleWindow(id, "Screen Capture Options Menu", 3000); !options) {
         pictures.skip("options", "no options window (\"Screen Capture Options Menu\") opened: it is not in this build");
     } else {
+        // Away from the tray, over the document.
+        SetWindowPos(options, nullptr, 300, 150, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        waitUntil([&] { return windowRect(options).left == 300; }, 2000);
         const RECT area = around(windowRect(options), windowRect(options), 24);
         pictures.take("options", options, &area);
         PostMessageA(options, WM_CLOSE, 0, 0);
@@ -372,6 +382,6 @@ int main(int argc, char** argv) {
 
     const bool ended = orvane.stop() == 0u;
     std::printf("%d made, %d skipped%s\n", pictures.outcome.made, pictures.outcome.skipped,
-                ended ? "" : "; Orvane did not end through Exit");
+                ended ? "" : ("; Orvane did not end through Exit: " + orvane.failure()).c_str());
     return ended && !tintFailed ? 0 : 1;
 }

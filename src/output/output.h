@@ -79,8 +79,34 @@ std::FILE* createTemporaryFile(std::string_view target, bool text, std::string& 
 // When `complete`, moves `temporary` over `target` in one step: an existing
 // target is replaced, never deleted first (MoveFileExA with replace and write
 // through on Windows). Otherwise, or when the move fails, `temporary` is
-// removed and `target` stays as it was. True when moved.
+// removed and `target` stays as it was. True when moved. While a
+// KeepExistingFiles lives on the calling thread, an existing target is never
+// replaced: the file takes the first free name of nextCopyName's row instead.
 bool commitTemporaryFile(const std::string& temporary, const std::string& target, bool complete);
+
+// The platform's one-step move: with `replace`, over an existing target;
+// without it, an existing target stays and the answer is `taken`.
+enum class MoveOutcome { moved, taken, failed };
+MoveOutcome moveTemporaryFile(const std::string& temporary, const std::string& target, bool replace);
+
+// For names the program made up: another program or computer may take the
+// name between the check that found it free and the move.
+class KeepExistingFiles {
+public:
+    KeepExistingFiles();
+    ~KeepExistingFiles();
+    KeepExistingFiles(const KeepExistingFiles&) = delete;
+    KeepExistingFiles& operator=(const KeepExistingFiles&) = delete;
+
+private:
+    bool outer_;
+};
+
+// The name after `name` in the row "a.png", "a (2).png", "a (3).png" ...: the
+// number goes before the extension of the last segment.
+std::string nextCopyName(std::string_view name);
+// How many names of that row a move tries before it gives up.
+constexpr int copyNameTries = 1000;
 
 // --- Save dispatch ---------------------------------------------------------
 
@@ -105,6 +131,8 @@ struct SaveJob {
     std::uint32_t height = 0;
     ImageFormat format = pngFormat;
     bool bgra = true;
+    // A name the program made up: an existing file of that name is never replaced.
+    bool keepExisting = false;
     // Called on the thread that wrote it once the job has been tried, with whether
     // the file was written; empty for the saves nobody waits on.
     std::function<void(bool written)> done;
@@ -123,6 +151,9 @@ extern std::atomic<bool> running;
 // save is dropped (and `done` hears false at once).
 void enqueueSave(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height,
                  ImageFormat format, std::function<void(bool written)> done = {});
+// The same for a name the program made up (SaveJob::keepExisting).
+void enqueueSaveAsNewFile(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height,
+                          ImageFormat format, std::function<void(bool written)> done);
 
 // Writes every queued job in order, including jobs queued while it runs, and
 // leaves the queue empty. `write` is the save itself (saveImage by default).

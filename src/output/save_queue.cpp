@@ -9,6 +9,7 @@
 #include <exception>
 #include <limits>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -128,11 +129,15 @@ std::unique_ptr<SaveJob> makeSaveJob(const char* path, const std::uint8_t* pixel
 
 } // namespace
 
-void enqueueSave(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height,
-                 ImageFormat format, std::function<void(bool written)> done) {
+namespace {
+
+void enqueue(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height,
+             ImageFormat format, std::function<void(bool written)> done, bool keepExisting) {
     std::unique_ptr<SaveJob> job;
     if (path && (pixels || width == 0 || height == 0))
         job = makeSaveJob(path, pixels, width, height, format);
+    if (job)
+        job->keepExisting = keepExisting;
     if (!job) {
         // Out of memory or nothing to save: dropped, and whoever waits hears so.
         if (done)
@@ -150,9 +155,24 @@ void enqueueSave(const char* path, const std::uint8_t* pixels, std::uint32_t wid
     }
 }
 
+} // namespace
+
+void enqueueSave(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height,
+                 ImageFormat format, std::function<void(bool written)> done) {
+    enqueue(path, pixels, width, height, format, std::move(done), false);
+}
+
+void enqueueSaveAsNewFile(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height,
+                          ImageFormat format, std::function<void(bool written)> done) {
+    enqueue(path, pixels, width, height, format, std::move(done), true);
+}
+
 void writeSaveJob(const SaveJob& job) {
     bool written = false;
     try {
+        std::optional<KeepExistingFiles> keep;
+        if (job.keepExisting)
+            keep.emplace();
         written = saveImage(job.path.get(), job.pixels.get(), job.width, job.height, job.format, job.bgra);
     } catch (const std::exception&) {
         // Memory ran out inside an encoder: this one file is not written.

@@ -1,4 +1,4 @@
-// The Windows half of replacing a file in one step. The runtime's rename
+// The Windows half of moving a finished file into place. The runtime's rename
 // refuses an existing target, and deleting the target first loses both files
 // when the rename then fails (a viewer holding it, a delete still pending).
 #include <windows.h>
@@ -7,9 +7,10 @@
 
 #include "output/output.h"
 
-bool commitTemporaryFile(const std::string& temporary, const std::string& target, bool complete) {
-    if (complete && MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
-    DeleteFileA(temporary.c_str());
-    return false;
+MoveOutcome moveTemporaryFile(const std::string& temporary, const std::string& target, bool replace) {
+    if (MoveFileExA(temporary.c_str(), target.c_str(), (replace ? MOVEFILE_REPLACE_EXISTING : 0) | MOVEFILE_WRITE_THROUGH))
+        return MoveOutcome::moved;
+    const DWORD error = GetLastError();
+    return !replace && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) ? MoveOutcome::taken
+                                                                                     : MoveOutcome::failed;
 }

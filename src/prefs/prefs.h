@@ -68,11 +68,13 @@ std::string formatPreferences(const Preferences& prefs);
 
 // Maximal runs without "/" or "\", in order.
 std::vector<std::string> splitPath(std::string_view text);
-// Every "($User)" segment becomes the user name; each segment is followed by "/".
-// With an unusable name the placeholder segments stay as they are.
+// Every "($User)" segment becomes the user name; each segment is followed by
+// "/", and a path that starts with two separators (a network folder) starts
+// with "//". With an unusable name the placeholder segments stay as they are.
 std::string expandUserPath(std::string_view tmpl, std::string_view userName);
 // A third segment equal to the user name after a second segment "Users"
-// becomes "($User)"; each segment is followed by "/".
+// becomes "($User)"; separators as in expandUserPath. A stored folder that
+// lost its leading "//" to an older fold is not guessed at: it stays relative.
 std::string foldUserPath(std::string_view folder, std::string_view userName);
 
 // A name that may become one path segment: 1 to 128 characters, no separator,

@@ -1,5 +1,6 @@
 // User path templates and the choice of the settings folder. Paths are lists
-// of segments between "/" or "\"; results always use "/" and end with it.
+// of segments between "/" or "\"; results always use "/", end with it and
+// start with "//" when they name a network folder.
 // Nothing here asks the system: the user name comes in as an argument.
 #include "prefs/prefs.h"
 
@@ -7,8 +8,12 @@ namespace {
 
 bool isSeparator(char c) { return c == '/' || c == '\\'; }
 
-std::string joinSegments(const std::vector<std::string>& segments) {
-    std::string path;
+// A network path keeps its two leading separators, as "//": without them
+// \\server\share would read back as the relative folder server/share/.
+bool isNetworkPath(std::string_view text) { return text.size() >= 2 && isSeparator(text[0]) && isSeparator(text[1]); }
+
+std::string joinSegments(const std::vector<std::string>& segments, bool network) {
+    std::string path = network && !segments.empty() ? "//" : "";
     for (const std::string& segment : segments) {
         path += segment;
         path += '/';
@@ -54,14 +59,14 @@ std::string expandUserPath(std::string_view tmpl, std::string_view userName) {
                 segment = userName;
         }
     }
-    return joinSegments(segments);
+    return joinSegments(segments, isNetworkPath(tmpl));
 }
 
 std::string foldUserPath(std::string_view folder, std::string_view userName) {
     std::vector<std::string> segments = splitPath(folder);
     if (segments.size() >= 3 && segments[1] == "Users" && usableUserName(userName) && segments[2] == userName)
         segments[2] = userPlaceholder;
-    return joinSegments(segments);
+    return joinSegments(segments, isNetworkPath(folder));
 }
 
 std::string folderAbove(std::string_view folder) {

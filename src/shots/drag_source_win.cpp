@@ -1,5 +1,6 @@
 // Ctrl + left press in a screenshot window: the cache file goes out as a
-// one-file CF_HDROP through the platform's modal drag loop.
+// one-file CF_HDROP through the platform's modal drag loop. The window closes
+// only when the file went with the drop.
 #define CINTERFACE
 #define COBJMACROS
 #include "shots/drag_objects.h"
@@ -34,6 +35,25 @@ void setScreenshotsTopmost(bool topmost) {
             SetWindowPos(slot->hwnd, HWND_TOPMOST, slot->x, slot->y, slot->width, slot->height, 0);
         }
     }
+}
+
+// The effect a drop target recorded on the data object after an optimised
+// move or a paste; DROPEFFECT_NONE when it recorded none.
+DWORD performedEffect(IDataObject* data) {
+    const UINT format = RegisterClipboardFormatA("Performed DropEffect");
+    FORMATETC asked{static_cast<CLIPFORMAT>(format), nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium{};
+    if (!format || IDataObject_GetData(data, &asked, &medium) != S_OK)
+        return DROPEFFECT_NONE;
+    DWORD effect = DROPEFFECT_NONE;
+    if (medium.tymed == TYMED_HGLOBAL && GlobalSize(medium.hGlobal) >= sizeof effect) {
+        if (const void* at = GlobalLock(medium.hGlobal)) {
+            std::memcpy(&effect, at, sizeof effect);
+            GlobalUnlock(medium.hGlobal);
+        }
+    }
+    ReleaseStgMedium(&medium);
+    return effect;
 }
 
 } // namespace
@@ -98,7 +118,9 @@ LRESULT startScreenshotDrag(ScreenshotWindow& pressed, HWND hwnd, UINT msg, WPAR
     DWORD effect = DROPEFFECT_NONE;
     const HRESULT result = DoDragDrop(data, source, DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect);
     // The table may have changed during the modal loop: look the window up again.
-    if (result == DRAGDROP_S_DROP && (effect == DROPEFFECT_MOVE || effect == DROPEFFECT_NONE)) {
+    if (result == DRAGDROP_S_DROP &&
+        dragOutMovedFile(effect == DROPEFFECT_MOVE, performedEffect(data) == DROPEFFECT_MOVE,
+                         GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES)) {
         auto found = app.screenshotIndex.find(hwnd);
         if (found != app.screenshotIndex.end())
             closeScreenshot(found->second);

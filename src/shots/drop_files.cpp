@@ -1,3 +1,4 @@
+// The file list a drag-out hands over, and what its outcome means for the window.
 #include "shots/shot_rules.h"
 
 namespace {
@@ -22,4 +23,8 @@ std::vector<std::uint8_t> dropFileBlock(std::u16string_view path, std::int32_t c
         block[headerSize + 2 * i + 1] = static_cast<std::uint8_t>(path[i] >> 8);
     }
     return block;
+}
+
+bool dragOutMovedFile(bool moveEffect, bool targetSaysMoved, bool fileStillThere) {
+    return moveEffect || targetSaysMoved || !fileStillThere;
 }

@@ -1,13 +1,16 @@
 // "Save As" and "Quick Save": both queue a job with a copy of the image at its
-// captured size; the save worker writes it. Save As tells the user, naming the
-// file, when nothing could be written. Quick Save checks its folder, picks a
-// free name and makes the folder; a window that closes after the save is
-// hidden at once and destroyed only once the worker reports the file written;
-// when the folder or the file fails it stays or comes back, with a message.
+// captured size; the save worker writes it. Save As asks before replacing a
+// file whose extension it added, and tells the user, naming the file, when
+// nothing could be written. Quick Save checks its folder, picks a free name
+// (a file that takes it meanwhile is never replaced) and makes the folder; a
+// window that closes after the save is hidden at once and destroyed only once
+// the worker reports the file written; when the folder or the file fails it
+// stays or comes back, with a message.
 #include "shots/shots.h"
 
 #include <commdlg.h>
 
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <map>
@@ -33,6 +36,19 @@ std::unique_ptr<std::uint8_t[]> copyImage(const ScreenshotWindow& shot) {
 }
 
 bool fileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// A file, not a folder: a folder in the way is no file to replace, and the write tells of it.
+bool isFile(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// CommDlgExtendedError's code, with a word on the one a user can act on.
+std::string dialogErrorText(DWORD error) {
+    char code[16];
+    std::snprintf(code, sizeof code, "error 0x%04lX", static_cast<unsigned long>(error));
+    return error == FNERR_BUFFERTOOSMALL ? std::string(code) + ": the name is too long" : std::string(code);
+}
 
 // Creates every missing level of `folder` (ending in a separator) below its
 // drive or share: "\\server" and "\\server\share" are not folders to make.
@@ -127,19 +143,27 @@ void saveScreenshotAs(const ScreenshotWindow& shot) {
     std::unique_ptr<std::uint8_t[]> image = copyImage(shot);
     if (!image)
         return;
-    char name[260] = "New Screen Capture";
+    // Room for the longest path there is, each UTF-16 unit as up to three bytes of UTF-8.
+    std::string name = "New Screen Capture";
+    name.resize(3 * 32768);
     OPENFILENAMEA dialog{};
     dialog.lStructSize = sizeof(dialog);
     dialog.lpstrFilter = saveAsFilter;
     dialog.nFilterIndex = preferences.defaultFormat >= 0 && preferences.defaultFormat <= 2
                               ? static_cast<DWORD>(preferences.defaultFormat + 1)
                               : 2;
-    dialog.lpstrFile = name;
-    dialog.nMaxFile = sizeof(name);
+    dialog.lpstrFile = name.data();
+    dialog.nMaxFile = static_cast<DWORD>(name.size());
     dialog.lpstrTitle = "Save Image";
     dialog.Flags = OFN_OVERWRITEPROMPT | OFN_DONTADDTORECENT;
-    if (!GetSaveFileNameA(&dialog))
+    if (!GetSaveFileNameA(&dialog)) {
+        // Zero when the user cancelled.
+        if (const DWORD error = CommDlgExtendedError())
+            tellSaveAs("The screenshot was not saved: the Save Image dialog failed (" + dialogErrorText(error) +
+                       "). It stays open: save it again, with a shorter name if it was a long one.");
         return;
+    }
+    name.resize(std::strlen(name.c_str()));
     const auto format = static_cast<ImageFormat>(dialog.nFilterIndex) - 1;
     const std::string target = savedImageName(name, format);
     if (target.empty()) {
@@ -148,13 +172,22 @@ void saveScreenshotAs(const ScreenshotWindow& shot) {
                    "again with one of these extensions or another file type.");
         return;
     }
+    // The dialog asked about the name as typed; the extension added here is
+    // asked about now.
+    if (target != name && isFile(target) &&
+        MessageBoxA(nullptr,
+                    (shownFolder(target) + " already exists.\n\nReplace it? With No, nothing is saved and the "
+                                           "screenshot stays open.")
+                        .c_str(),
+                    saveAsCaption, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES)
+        return;
     // The window stays either way; a failed write is told once the worker
     // has tried it, naming the file it was written as.
     const WPARAM serial = ++lastSaveAs;
     pendingSaveAs[serial] = PendingSaveAs{shot.hwnd, target};
     const HWND reportTo = app.trayWindow;
     enqueueSave(
-        name, image.get(), static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), format,
+        target.c_str(), image.get(), static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), format,
         [reportTo, serial](bool written) { PostMessageA(reportTo, saveAsWrittenMessage, serial, written ? 1 : 0); });
 }
 
@@ -202,7 +235,7 @@ void quickSaveScreenshot(const ScreenshotWindow& shot) {
         ShowWindow(shot.hwnd, SW_HIDE);
     const HWND reportTo = app.trayWindow;
     // The job takes its own copy of the pixels, straight from the record.
-    enqueueSave(
+    enqueueSaveAsNewFile(
         name.c_str(), shot.pixels.get(), static_cast<std::uint32_t>(shot.imageWidth),
         static_cast<std::uint32_t>(shot.imageHeight), preferences.defaultFormat,
         [reportTo, serial](bool written) { PostMessageA(reportTo, quickSaveWrittenMessage, serial, written ? 1 : 0); });

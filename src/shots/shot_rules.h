@@ -19,6 +19,12 @@
 // target reads a narrow list in its own legacy code page, not in UTF-8.
 std::vector<std::uint8_t> dropFileBlock(std::u16string_view path, std::int32_t cursorX, std::int32_t cursorY);
 
+// Whether a drag-out that ended in a drop took the screenshot's file away, so
+// that its window closes as after a move. A drop with no effect is what a
+// window that takes no files gives too: only a file gone from its path or a
+// target that says it moved it ("Performed DropEffect") counts then.
+bool dragOutMovedFile(bool moveEffect, bool targetSaysMoved, bool fileStillThere);
+
 // --- DPI rescale -----------------------------------------------------------
 
 // imageLength x newDpi / creationDpi, rounded half up, clamped to 1..INT32_MAX;

@@ -296,6 +296,14 @@ TEST_F(OptionsProgram, ATypedFolderGetsItsSeparatorAndARestartReadsItBack) {
     EXPECT_EQ(boxText(child(pathBox)), "C:/Shots/");
     EXPECT_TRUE(shows(260, 39, yellow));
     EXPECT_TRUE(shows(140, 99, yellow));
+
+    // Catches a network folder stored without its leading separators, which the next start refused as relative.
+    typeIntoBox("\\\\server\\share\\shots");
+    ASSERT_TRUE(closeOptions());
+    EXPECT_EQ(readFile(prefsFile()), "1:5:0://server/share/shots/\r\nresizeScreenshotWindows=0\r\n");
+    ASSERT_NO_FATAL_FAILURE(restart());
+    ASSERT_NE(openOptions(), nullptr);
+    EXPECT_EQ(boxText(child(pathBox)), "//server/share/shots/");
 }
 
 TEST_F(OptionsProgram, TheUsersOwnFolderIsStoredWithThePlaceholder) {

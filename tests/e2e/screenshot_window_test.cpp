@@ -247,9 +247,10 @@ public:
         return files_;
     }
     // Ready for a new drag from `process`, answered with `effect`.
-    void reset(DWORD process, DWORD effect) {
+    void reset(DWORD process, DWORD effect, bool movesFile = false) {
         process_ = process;
         effect_ = effect;
+        movesFile_ = movesFile;
         entered_ = dropped_ = sawTopmost_ = false;
         dragOvers_ = 0;
         std::lock_guard<std::mutex> hold(lock_);
@@ -299,6 +300,10 @@ public:
             }
             ReleaseStgMedium(&medium);
         }
+        // An optimised move: the target moves the file itself and reports no effect.
+        if (movesFile_)
+            for (const std::string& file : files())
+                MoveFileA(file.c_str(), (file + "-moved.png").c_str());
         *effect = effect_;
         dropped_ = true;
         return S_OK;
@@ -334,7 +339,7 @@ private:
     std::atomic<DWORD> effect_{DROPEFFECT_COPY};
     std::atomic<DWORD> process_{0};
     std::atomic<ULONG> refs_{1};
-    std::atomic<bool> registered_{false}, entered_{false}, dropped_{false}, sawTopmost_{false};
+    std::atomic<bool> registered_{false}, entered_{false}, dropped_{false}, sawTopmost_{false}, movesFile_{false};
     std::atomic<int> dragOvers_{0};
     mutable std::mutex lock_;
     std::vector<std::string> files_;
@@ -388,11 +393,12 @@ struct DropCase {
     const char* name;
     DWORD effect;
     bool closes;
+    bool targetMovesFile;
 };
 
 class ScreenshotDragOut : public ScreenshotWindowUse, public ::testing::WithParamInterface<DropCase> {};
 
-TEST_P(ScreenshotDragOut, HandsOutTheCacheFileAndClosesOnlyAfterAMoveOrAnEffectlessDrop) {
+TEST_P(ScreenshotDragOut, HandsOutTheCacheFileAndClosesOnlyWhenTheFileWasMoved) {
     const Screenshot before = grabScreen();
     const HWND shot = pin(area);
     ASSERT_NE(shot, nullptr);
@@ -401,7 +407,7 @@ TEST_P(ScreenshotDragOut, HandsOutTheCacheFileAndClosesOnlyAfterAMoveOrAnEffectl
     // One window for the whole run: OLE is started once on its thread.
     static DropTarget target(dropPlace);
     ASSERT_TRUE(target.registered());
-    target.reset(orvane.id(), GetParam().effect);
+    target.reset(orvane.id(), GetParam().effect, GetParam().targetMovesFile);
     // A window not yet on the screen is no target a drag can find.
     ASSERT_TRUE(waitUntil([&] { return WindowFromPoint(centreOf(dropPlace)) == target.window(); }, 3000));
 
@@ -415,30 +421,43 @@ TEST_P(ScreenshotDragOut, HandsOutTheCacheFileAndClosesOnlyAfterAMoveOrAnEffectl
     const std::vector<std::string> files = target.files();
     ASSERT_EQ(files.size(), 1u);
     const std::vector<std::string> cache = cacheImageFiles();
-    EXPECT_TRUE(fileExists(files.front())) << files.front();
+    const std::string kept = files.front() + (GetParam().targetMovesFile ? "-moved.png" : "");
+    EXPECT_TRUE(fileExists(kept)) << kept;
     EXPECT_TRUE(std::any_of(cache.begin(), cache.end(),
-                            [&](const std::string& name) { return samePath(files.front(), cacheFolder() + name); }))
+                            [&](const std::string& name) { return samePath(kept, cacheFolder() + name); }))
         << files.front() << " is not a cache file";
-    EXPECT_TRUE(decodeImageFile(files.front()).sameColours(before.crop(area)))
-        << "the dropped file is not the screenshot";
+    EXPECT_TRUE(decodeImageFile(kept).sameColours(before.crop(area))) << "the dropped file is not the screenshot";
 
     if (GetParam().closes)
         EXPECT_TRUE(waitUntil([&] { return !IsWindow(shot); }, 3000)) << "the window stayed";
     else {
         orvane.settle(); // back from the drag in its message loop: a close would be done
-        EXPECT_TRUE(IsWindow(shot)) << "a copy drop closed the window";
+        EXPECT_TRUE(IsWindow(shot)) << "a drop that left the file in place closed the window";
     }
-    EXPECT_TRUE(fileExists(files.front())) << "the dropped file was deleted";
+    EXPECT_TRUE(fileExists(kept)) << "the dropped file was deleted";
     EXPECT_TRUE(waitUntil([&] { return allShotsTopmost(orvane.id()); }, 3000))
         << "the screenshot windows are not topmost again";
     EXPECT_TRUE(IsWindow(other));
 }
 
 INSTANTIATE_TEST_SUITE_P(Effects, ScreenshotDragOut,
-                         ::testing::Values(DropCase{"Copy", DROPEFFECT_COPY, false},
-                                           DropCase{"Move", DROPEFFECT_MOVE, true},
-                                           DropCase{"None", DROPEFFECT_NONE, true}),
+                         ::testing::Values(DropCase{"Copy", DROPEFFECT_COPY, false, false},
+                                           DropCase{"Move", DROPEFFECT_MOVE, true, false},
+                                           // Catches a drop that took nothing closing the window of the only copy.
+                                           DropCase{"None", DROPEFFECT_NONE, false, false},
+                                           DropCase{"MovedByTheTarget", DROPEFFECT_NONE, true, true}),
                          [](const ::testing::TestParamInfo<DropCase>& each) { return std::string(each.param.name); });
+
+// Catches a drag released over a window that takes no files closing the screenshot, its only copy.
+TEST_F(ScreenshotWindowUse, ADragOutReleasedOverAPlainWindowKeepsTheScreenshot) {
+    const HWND shot = pin(area);
+    ASSERT_NE(shot, nullptr);
+    const POINT plain{560, 420}; // the pattern window, beside the screenshot
+    ctrlDrag(centreOf(windowRect(shot)), plain, [] { buttonUp(); });
+    orvane.settle();
+    EXPECT_TRUE(IsWindow(shot)) << "the screenshot closed";
+    EXPECT_TRUE(waitUntil([&] { return allShotsTopmost(orvane.id()); }, 3000));
+}
 
 TEST_F(ScreenshotWindowUse, EscapeDuringADragOutCancelsItAndTheReleaseIsIgnored) {
     const HWND shot = pin(area);
@@ -513,9 +532,17 @@ HWND fileNameField(HWND dialog, const std::string& name) {
     return nullptr;
 }
 
-// Fills in `path`, picks file type `type` (0-based) and accepts.
+// The driver runs in the legacy code page; names beyond ASCII go through the wide calls.
+std::wstring wide(const std::string& utf8) {
+    std::wstring text(utf8.size() + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, text.data(), static_cast<int>(text.size())) - 1));
+    return text;
+}
+
+// Fills in `path` (UTF-8), picks file type `type` (0-based) and accepts.
 void acceptSaveDialog(HWND dialog, HWND nameField, const std::string& path, int type) {
-    SendMessageA(nameField, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    SendMessageW(nameField, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide(path).c_str()));
     const HWND types = fileTypeList(dialog);
     SendMessageA(types, CB_SETCURSEL, static_cast<WPARAM>(type), 0);
     // What a pick from the list tells its dialog.
@@ -552,12 +579,22 @@ TEST_F(ScreenshotWindowUse, SaveAsWritesTheChosenNameInTheFormatOfItsExtensionAn
         std::string name;
         int type;
         const char* told; // the file a "Save As" message must name, or null
+        WPARAM reply = IDOK;
     };
     // "Any File" without an extension is told at once and writes nothing; a
     // folder named like the file makes the write itself fail.
     CreateDirectoryA((folder + "taken.png").c_str(), nullptr);
+    CreateDirectoryA((folder + "long").c_str(), nullptr);
+    writeFile(folder + "report.png", "theirs");
+    std::string longName = "long\\";
+    for (int i = 0; i < 120; ++i)
+        longName += "\xC3\xA9"; // e acute: 240 bytes of UTF-8, 120 UTF-16 units
     const Step steps[] = {{"no extension", 3, "no extension"},
                           {"taken", 1, "taken.png"},
+                          // Catches the extension added after the dialog's question: report.png replaced unasked.
+                          {"report", 1, "report.png", IDNO},
+                          // Catches a path past 260 bytes of UTF-8 that saved nothing and said nothing.
+                          {longName, 1, nullptr},
                           {"picture.bmp", 0, nullptr},
                           {"New Screen Capture", 1, nullptr}};
     for (const Step& step : steps) {
@@ -580,13 +617,16 @@ TEST_F(ScreenshotWindowUse, SaveAsWritesTheChosenNameInTheFormatOfItsExtensionAn
         const HWND message = waitForSaveAsMessage(orvane.id(), text);
         ASSERT_NE(message, nullptr) << "nothing told the user that " << step.told << " was not written";
         EXPECT_NE(text.find(folder + step.told), std::string::npos) << "the message does not name the file: " << text;
-        PostMessageA(message, WM_COMMAND, IDOK, 0);
+        PostMessageA(message, WM_COMMAND, step.reply, 0);
         EXPECT_TRUE(waitUntil([&] { return !IsWindow(message); }, 3000));
     }
 
     // Written under another name and renamed when whole; the saves before it are done too (one queue).
     ASSERT_TRUE(waitUntil([&] { return fileExists(folder + "New Screen Capture.png"); }, 5000));
-    EXPECT_EQ(fileNamesIn(folder), (std::vector<std::string>{"New Screen Capture.png", "picture.bmp", "taken.png"}));
+    EXPECT_EQ(fileNamesIn(folder),
+              (std::vector<std::string>{"New Screen Capture.png", "long", "picture.bmp", "report.png", "taken.png"}));
+    EXPECT_EQ(readFile(folder + "report.png"), "theirs");
+    EXPECT_NE(GetFileAttributesW(wide(folder + longName + ".png").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(fileNamesIn(folder + "taken.png").empty()) << "the folder in the way was written into";
     EXPECT_EQ(readFile(folder + "New Screen Capture.png").substr(0, 4), "\x89PNG");
     EXPECT_TRUE(decodeImageFile(folder + "New Screen Capture.png").sameColours(before.crop(area)));

@@ -225,7 +225,10 @@ INSTANTIATE_TEST_SUITE_P(Templates, ExpandUserPath,
                                            PathCase{"D:/Shots/x($User)y/", "D:/Shots/x($User)y/"},
                                            PathCase{"D:\\Shots\\($User)", "D:/Shots/Bob/"},
                                            PathCase{"C:/Users/($user)/", "C:/Users/($user)/"},
-                                           PathCase{"//($User)//", "Bob/"}, PathCase{"", ""}, PathCase{"///\\\\", ""}));
+                                           PathCase{"//($User)//", "//Bob/"}, PathCase{"", ""}, PathCase{"///\\\\", ""},
+                                           // Catches a network folder read back as a relative one.
+                                           PathCase{"//server/share/shots/", "//server/share/shots/"},
+                                           PathCase{"server/share/shots/", "server/share/shots/"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Folders, FoldUserPath,
@@ -235,7 +238,7 @@ INSTANTIATE_TEST_SUITE_P(
                       PathCase{"C:/Users/Alice/Desktop", "C:/Users/Alice/Desktop/"},
                       PathCase{"C:/Users/Bobby/Desktop", "C:/Users/Bobby/Desktop/"},
                       PathCase{"D:/Data/Users/Bob", "D:/Data/Users/Bob/"}, PathCase{"C:/Users", "C:/Users/"},
-                      PathCase{"/Users/Bob/x", "Users/Bob/x/"}, PathCase{"\\\\server\\share\\dir", "server/share/dir/"},
+                      PathCase{"/Users/Bob/x", "Users/Bob/x/"}, PathCase{"\\\\server\\share\\dir", "//server/share/dir/"},
                       PathCase{"C://Users//Bob", "C:/Users/($User)/"},
                       PathCase{"C:/Users/Bob/Bob/", "C:/Users/($User)/Bob/"}, PathCase{"", ""}));
 

@@ -268,6 +268,28 @@ TEST_F(SaveQueue, EachJobReportsWhetherItsFileWasWritten) {
     EXPECT_TRUE(fs::exists(dir_.path() / "d.jpg"));
 }
 
+// Catches a generated name that replaces a file another program saved under it after the name was picked.
+TEST_F(SaveQueue, AMadeUpNameTakenMeanwhileGoesToTheNextCopyName) {
+    const auto pixels = makeFPictureBgra(4, 4);
+    Outcomes outcomes;
+    enqueueSaveAsNewFile(dir_.file("s.png").c_str(), pixels.data(), 4, 4, 1, outcomes.recorder());
+    enqueueSaveAsNewFile(dir_.file("s.png").c_str(), pixels.data(), 4, 4, 1, outcomes.recorder());
+    enqueueSave(dir_.file("u.png").c_str(), pixels.data(), 4, 4, 1, outcomes.recorder());
+    const std::vector<std::uint8_t> theirs = {'t', 'h', 'e', 'i', 'r', 's'};
+    for (const char* name : {"s.png", "s (2).png", "u.png"})
+        writeFileBytes(dir_.path() / name, theirs);
+    runSavePass();
+    EXPECT_EQ(outcomes.written, (std::vector<bool>{true, true, true}));
+    EXPECT_EQ(readFileBytes(dir_.path() / "s.png"), theirs);
+    EXPECT_EQ(readFileBytes(dir_.path() / "s (2).png"), theirs);
+    EXPECT_EQ(readFileBytes(dir_.path() / "s (3).png").at(1), 'P');
+    EXPECT_EQ(readFileBytes(dir_.path() / "s (4).png").at(1), 'P');
+    EXPECT_NE(readFileBytes(dir_.path() / "u.png"), theirs) << "a name the user chose is replaced";
+    EXPECT_EQ(nextCopyName("C:/a.b/c"), "C:/a.b/c (2)");
+    EXPECT_EQ(nextCopyName("x (9).png"), "x (10).png");
+    EXPECT_EQ(nextCopyName("x (09).png"), "x (09) (2).png");
+}
+
 TEST_F(SaveQueue, AnAbandonedJobReportsThatItWasNotWritten) {
     const std::uint8_t pixel[4] = {};
     Outcomes outcomes;
