@@ -153,7 +153,8 @@ void enqueueSave(const char* path, const std::uint8_t* pixels, std::uint32_t wid
 void writeSaveJob(const SaveJob& job) {
     bool written = false;
     try {
-        written = saveImage(job.path.get(), job.pixels.get(), job.width, job.height, job.format, job.bgra);
+        // The job's pixels are its own and freed once it is written.
+        written = saveImageConsuming(job.path.get(), job.pixels.get(), job.width, job.height, job.format, job.bgra);
     } catch (const std::exception&) {
         // Memory ran out inside an encoder: this one file is not written.
     }
@@ -283,8 +284,11 @@ void saveWorker() {
             saveWritten.wait(hold, [] { return !expressActive; });
             return;
         }
-        std::unique_lock<std::mutex> hold(saveQueueLock);
-        workerWake.wait_for(hold, saveWorkerInterval, [] { return wakeRequested; });
-        wakeRequested = false;
+        {
+            std::unique_lock<std::mutex> hold(saveQueueLock);
+            workerWake.wait_for(hold, saveWorkerInterval, [] { return wakeRequested; });
+            wakeRequested = false;
+        }
+        givePngMemoryBackIfIdle(std::chrono::steady_clock::now());
     }
 }
