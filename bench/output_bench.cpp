@@ -11,6 +11,10 @@
 #include <thread>
 
 #include <time.h>
+#include <unistd.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include <benchmark/benchmark.h>
 #include <lodepng.h>
@@ -176,34 +180,152 @@ double threadSeconds() {
     return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
 }
 
-// saveImage ".png" and LodePNG's encode in turns within each iteration (the
-// order swapped every time), their CPU times summed apart: the ratio is then
-// not at the mercy of load that comes and goes between repetitions.
+// Gives back what PNG saves keep and what the C library keeps of freed
+// memory: the next encode meets fresh pages, as the first save after an idle
+// while does.
+void forgetWarmMemory() {
+    givePngMemoryBackIfIdle(std::chrono::steady_clock::time_point::max());
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
+
+// LodePNG's encode to a file and the two save paths in turns within each
+// iteration (the order rotated every time), their CPU times summed apart: the
+// ratios are then not at the mercy of load that comes and goes between
+// repetitions. The paths: saveImage ".png" of pixels it may not touch (the
+// RGBA copy into kept memory), and the worker's save of a job, whose own
+// pixels are reordered in place (refilled untimed before each turn, as the
+// GUI thread fills a job). Second argument 1: every turn starts from fresh
+// memory (the first save after an idle while); 0: back to back, as in a burst.
 void BM_pngPair(benchmark::State& state) {
     const Corpus& c = corpus(names[state.range(0)]);
+    const bool fresh = state.range(1) != 0;
     const std::vector<std::uint8_t> rgba = rgbaOf(c);
-    const std::string lodepngPath = scratch("bench-pair-lodepng.png"), savePath = scratch("bench-pair.png");
-    double lodepngSeconds = 0, saveSeconds = 0;
-    bool saveFirst = false;
+    const std::string lodepngPath = scratch("bench-pair-lodepng.png"), savePath = scratch("bench-pair.png"),
+                      jobPath = scratch("bench-pair-job.png");
+    SaveJob job;
+    job.path.reset(new char[jobPath.size() + 1]);
+    std::memcpy(job.path.get(), jobPath.c_str(), jobPath.size() + 1);
+    job.pixels.reset(new std::uint8_t[c.image.bgra.size()]);
+    job.width = c.image.width;
+    job.height = c.image.height;
+    double seconds[3] = {};
+    int first = 0;
     for (auto _ : state) {
-        for (int turn = 0; turn < 2; ++turn) {
+        for (int turn = 0; turn < 3; ++turn) {
+            const int which = (first + turn) % 3;
+            if (which == 2)
+                std::memcpy(job.pixels.get(), c.image.bgra.data(), c.image.bgra.size());
+            if (fresh)
+                forgetWarmMemory();
             const double start = threadSeconds();
-            if ((turn == 0) == saveFirst) {
+            if (which == 0)
+                benchmark::DoNotOptimize(lodepng::encode(lodepngPath, rgba, c.image.width, c.image.height, LCT_RGBA, 8));
+            else if (which == 1)
                 saveImage(savePath.c_str(), c.image.bgra.data(), c.image.width, c.image.height, pngFormat, true);
-                saveSeconds += threadSeconds() - start;
-            } else {
-                benchmark::DoNotOptimize(
-                    lodepng::encode(lodepngPath, rgba, c.image.width, c.image.height, LCT_RGBA, 8));
-                lodepngSeconds += threadSeconds() - start;
-            }
+            else
+                writeSaveJob(job);
+            seconds[which] += threadSeconds() - start;
         }
-        saveFirst = !saveFirst;
+        first = (first + 1) % 3;
     }
     const double n = double(state.iterations());
-    state.counters["saveImage_ms"] = saveSeconds / n * 1e3;
-    state.counters["lodepng_ms"] = lodepngSeconds / n * 1e3;
-    state.counters["ratio"] = saveSeconds / lodepngSeconds;
-    state.SetLabel(std::string(names[state.range(0)]));
+    state.counters["lodepng_ms"] = seconds[0] / n * 1e3;
+    state.counters["saveImage_ms"] = seconds[1] / n * 1e3;
+    state.counters["job_ms"] = seconds[2] / n * 1e3;
+    state.counters["saveImage_ratio"] = seconds[1] / seconds[0];
+    state.counters["job_ratio"] = seconds[2] / seconds[0];
+    state.SetLabel(std::string(names[state.range(0)]) + (fresh ? " fresh" : " warm"));
+}
+
+double residentMegabytes() {
+    long pages = 0, resident = 0;
+    if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(statm);
+    }
+    return double(resident) * double(sysconf(_SC_PAGESIZE)) / 1e6;
+}
+
+// The steps of a PNG save apart, each timed on its own, fresh (second
+// argument 1) or warm: the RGBA copy into kept memory, LodePNG's encode served
+// from it, the same encode with plain allocations (the peer), the copy of the
+// encoded bytes into a vector that the save once made, the temporary file
+// written and moved over its target, and the same bytes written straight to
+// the file as LodePNG's own writer does. kept_MB: what the save keeps;
+// given_back_MB: the resident memory its give-back returns.
+void BM_pngSteps(benchmark::State& state) {
+    const Corpus& c = corpus(names[state.range(0)]);
+    const bool fresh = state.range(1) != 0;
+    const std::vector<std::uint8_t> rgba = rgbaOf(c);
+    const std::string path = scratch("bench-steps.png"), plainPath = scratch("bench-steps-plain.png");
+    const std::size_t pixelCount = std::size_t{c.image.width} * c.image.height;
+    enum Step { convert, encode, plainEncode, copy, temporaryWrite, plainWrite, stepCount };
+    double seconds[stepCount] = {};
+    double kept = 0, givenBack = 0;
+    auto timed = [&](Step step, auto work) {
+        const double start = threadSeconds();
+        work();
+        seconds[step] += threadSeconds() - start;
+    };
+    for (auto _ : state) {
+        if (fresh)
+            forgetWarmMemory();
+        unsigned char* encoded = nullptr;
+        std::size_t size = 0;
+        {
+            const bool held = holdPngMemory();
+            unsigned char* converted = nullptr;
+            timed(convert, [&] {
+                converted = static_cast<unsigned char*>(lodepng_malloc(pixelCount * 4));
+                swapRedAndBlue(c.image.bgra.data(), converted, pixelCount);
+            });
+            timed(encode, [&] {
+                lodepng_encode_memory(&encoded, &size, converted, c.image.width, c.image.height, LCT_RGBA, 8);
+            });
+            timed(temporaryWrite, [&] {
+                std::string temporary;
+                std::FILE* out = createTemporaryFile(path, false, temporary);
+                const bool written = out && std::fwrite(encoded, 1, size, out) == size && std::fflush(out) == 0;
+                commitTemporaryFile(temporary, path, out && std::fclose(out) == 0 && written);
+            });
+            lodepng_free(encoded);
+            lodepng_free(converted);
+            if (held)
+                letGoPngMemory();
+        }
+        kept += double(keptPngMemory()) / 1e6;
+        if (fresh) {
+            const double before = residentMegabytes();
+            forgetWarmMemory();
+            givenBack += before - residentMegabytes();
+        }
+        timed(plainEncode, [&] {
+            lodepng_encode_memory(&encoded, &size, rgba.data(), c.image.width, c.image.height, LCT_RGBA, 8);
+        });
+        timed(copy, [&] {
+            std::vector<unsigned char> bytes;
+            bytes.insert(bytes.end(), encoded, encoded + size);
+            benchmark::DoNotOptimize(bytes.data());
+        });
+        timed(plainWrite, [&] {
+            if (std::FILE* out = std::fopen(plainPath.c_str(), "wb")) {
+                std::fwrite(encoded, 1, size, out);
+                std::fclose(out);
+            }
+        });
+        lodepng_free(encoded);
+    }
+    const double n = double(state.iterations());
+    const char* const labels[] = {"convert_ms", "encode_ms", "lodepng_ms", "copy_ms", "temp_write_ms", "plain_write_ms"};
+    for (int step = 0; step < stepCount; ++step)
+        state.counters[labels[step]] = seconds[step] / n * 1e3;
+    state.counters["kept_MB"] = kept / n;
+    if (fresh)
+        state.counters["given_back_MB"] = givenBack / n;
+    state.SetLabel(std::string(names[state.range(0)]) + (fresh ? " fresh" : " warm"));
 }
 
 void BM_saveImage(benchmark::State& state, const char* file) {
@@ -336,7 +458,9 @@ BENCHMARK(BM_writeBmp)->Apply(corpusArgs);
 BENCHMARK(BM_lodepngEncode)->Apply(corpusArgs)->MinTime(2.5);
 BENCHMARK_CAPTURE(BM_saveImage, jpg, "bench.jpg")->Apply(corpusArgs);
 BENCHMARK_CAPTURE(BM_saveImage, png, "bench.png")->Apply(corpusArgs)->MinTime(2.5);
-BENCHMARK(BM_pngPair)->Apply(corpusArgs)->MinTime(5);
+// The 4K desktop and photo, fresh and warm.
+BENCHMARK(BM_pngPair)->ArgsProduct({{0, 4}, {0, 1}})->Unit(benchmark::kMillisecond)->MinTime(5);
+BENCHMARK(BM_pngSteps)->ArgsProduct({{0, 4}, {0, 1}})->Unit(benchmark::kMillisecond)->MinTime(5);
 BENCHMARK_CAPTURE(BM_saveImage, bmp, "bench.bmp")->Apply(corpusArgs);
 BENCHMARK(BM_pngConversion)->Apply(corpusArgs);
 BENCHMARK(BM_memcpyBgra)->Apply(corpusArgs);

@@ -7,3 +7,8 @@ endif()
 add_library(lodepng STATIC "${LODEPNG_DIR}/lodepng.cpp")
 target_include_directories(lodepng SYSTEM PUBLIC "${LODEPNG_DIR}")
 set_target_properties(lodepng PROPERTIES CXX_STANDARD 17)
+# Its allocation hooks are ours (src/output/png_memory.cpp): PNG saves serve
+# LodePNG's large blocks from memory kept between them.
+target_compile_definitions(lodepng PRIVATE LODEPNG_NO_COMPILE_ALLOCATORS)
+target_sources(lodepng PRIVATE "${CMAKE_SOURCE_DIR}/src/output/png_memory.cpp")
+target_include_directories(lodepng PRIVATE "${CMAKE_SOURCE_DIR}/src")

@@ -115,11 +115,38 @@ constexpr int copyNameTries = 1000;
 // place; on failure an older file of that name is left as it was.
 bool saveImage(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height,
                ImageFormat format, bool bgra);
+// The same for pixels the caller gives up (a job's own copy, freed right
+// after), which it may overwrite: a PNG of BGRA pixels is then encoded from
+// them reordered in place instead of from a copy.
+bool saveImageConsuming(const char* path, std::uint8_t* pixels, std::uint32_t width, std::uint32_t height,
+                        ImageFormat format, bool bgra);
 // The name saveImage writes for `path` and `format`: `path` itself when it
 // ends in .jpg, .png or .bmp, else `path` with the format's extension; empty
 // when it writes nothing (no such extension and no format, or a path of fewer
 // than five characters).
 std::string savedImageName(std::string_view path, ImageFormat format);
+
+// --- Memory PNG saves keep ------------------------------------------------
+
+// LodePNG's allocation hooks (its library is built without its own). While a
+// thread holds the kept memory, requests of 1 MB or more are served from
+// blocks kept between saves; everything else is a plain allocation.
+void* lodepng_malloc(std::size_t size);
+void* lodepng_realloc(void* pointer, std::size_t size);
+void lodepng_free(void* pointer);
+
+// Takes the kept memory for this thread; false when another thread has it
+// (its saves then allocate afresh). letGoPngMemory once everything served
+// from it is freed.
+bool holdPngMemory();
+void letGoPngMemory();
+
+// Bytes kept in the blocks, in use or not.
+std::size_t keptPngMemory();
+// Frees every block when no save has held them for pngMemoryIdleTime by
+// `now` (the save worker asks after each pass); nothing while one holds them.
+constexpr std::chrono::seconds pngMemoryIdleTime{3};
+void givePngMemoryBackIfIdle(std::chrono::steady_clock::time_point now);
 
 // --- Save queue and worker -------------------------------------------------
 

@@ -173,7 +173,8 @@ void writeSaveJob(const SaveJob& job) {
         std::optional<KeepExistingFiles> keep;
         if (job.keepExisting)
             keep.emplace();
-        written = saveImage(job.path.get(), job.pixels.get(), job.width, job.height, job.format, job.bgra);
+        // The job's pixels are its own and freed once it is written.
+        written = saveImageConsuming(job.path.get(), job.pixels.get(), job.width, job.height, job.format, job.bgra);
     } catch (const std::exception&) {
         // Memory ran out inside an encoder: this one file is not written.
     }
@@ -303,8 +304,11 @@ void saveWorker() {
             saveWritten.wait(hold, [] { return !expressActive; });
             return;
         }
-        std::unique_lock<std::mutex> hold(saveQueueLock);
-        workerWake.wait_for(hold, saveWorkerInterval, [] { return wakeRequested; });
-        wakeRequested = false;
+        {
+            std::unique_lock<std::mutex> hold(saveQueueLock);
+            workerWake.wait_for(hold, saveWorkerInterval, [] { return wakeRequested; });
+            wakeRequested = false;
+        }
+        givePngMemoryBackIfIdle(std::chrono::steady_clock::now());
     }
 }

@@ -100,6 +100,29 @@ TEST_F(SaveDispatch, PngHoldsTheRgbaPixelsInPlace) {
     }
 }
 
+// Catches: a job's pixels reordered in place, or LodePNG served from kept
+// memory, giving other bytes than LodePNG's own encode; kept memory never given back.
+TEST_F(SaveDispatch, AJobsOwnPixelsGiveTheSameFilesAndKeptMemoryGoesBackWhenIdle) {
+    const Bytes picture = makeFPictureBgra(640, 480); // blocks of 1 MB and more are kept
+    for (const char* name : {"j.jpg", "p.png", "b.bmp"}) {
+        ASSERT_TRUE(saveImage(name, picture.data(), 640, 480, 0, true));
+        const Bytes expected = readFileBytes(name);
+        Bytes own = picture;
+        ASSERT_TRUE(saveImageConsuming(name, own.data(), 640, 480, 0, true));
+        EXPECT_EQ(readFileBytes(name), expected) << name;
+    }
+    std::vector<unsigned char> lodepngOwn;
+    ASSERT_EQ(lodepng::encode(lodepngOwn, expectedRgba(picture, true), 640, 480), 0u);
+    EXPECT_EQ(readFileBytes("p.png"), Bytes(lodepngOwn.begin(), lodepngOwn.end()));
+
+    const auto now = std::chrono::steady_clock::now();
+    EXPECT_GT(keptPngMemory(), 0u);
+    givePngMemoryBackIfIdle(now + pngMemoryIdleTime - std::chrono::seconds(1));
+    EXPECT_GT(keptPngMemory(), 0u);
+    givePngMemoryBackIfIdle(now + pngMemoryIdleTime);
+    EXPECT_EQ(keptPngMemory(), 0u);
+}
+
 TEST_F(SaveDispatch, BmpHoldsTheBgrPixelsBottomUp) {
     for (bool bgra : {true, false}) {
         saveImage("b.bmp", picture_.data(), 13, 7, 1, bgra);
