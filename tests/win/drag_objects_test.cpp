@@ -8,6 +8,8 @@
 #include <shlobj.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -220,6 +222,55 @@ TEST_F(DragObjects, SetDataAppendsAndCopiesUnlessItTakesOwnership) {
     GlobalUnlock(got.hGlobal);
     ReleaseStgMedium(&got);
     EXPECT_EQ(reinterpret_cast<DragDataObject*>(object)->count, 2u);
+    IDataObject_Release(object);
+}
+
+// Catches a data object that keeps any medium: releasing a TYMED_FILE one deletes the file it names.
+TEST_F(DragObjects, SetDataKeepsOnlyGlobalMemoryAndReplacesAFormatStoredAgain) {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(sizeof(temp), temp);
+    const std::string path = std::string(temp) + "orvane-setdata-file.txt";
+    std::ofstream(path) << "keep";
+    const std::wstring widePath(path.begin(), path.end());
+    FORMATETC fileFormat{CF_TEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_FILE};
+    STGMEDIUM file{};
+    file.tymed = TYMED_FILE;
+    const std::size_t nameBytes = (widePath.size() + 1) * sizeof(wchar_t);
+    file.lpszFileName = static_cast<LPOLESTR>(CoTaskMemAlloc(nameBytes));
+    std::memcpy(file.lpszFileName, widePath.c_str(), nameBytes);
+    IDataObject* object = createDragDataObject();
+    const HRESULT refused = IDataObject_SetData(object, &fileFormat, &file, TRUE);
+    IDataObject_Release(object);
+    EXPECT_EQ(refused, DV_E_TYMED);
+    if (FAILED(refused))
+        CoTaskMemFree(file.lpszFileName); // still the caller's
+    EXPECT_TRUE(std::filesystem::exists(path));
+    std::filesystem::remove(path);
+
+    // A format stored again replaces its entry; other formats stop at the cap.
+    object = dataObjectFor("C:\\old.png");
+    IDataObject* again = dataObjectFor("C:\\new.png");
+    STGMEDIUM newer{};
+    FORMATETC format = hdropFormat();
+    ASSERT_EQ(IDataObject_GetData(again, &format, &newer), S_OK);
+    ASSERT_EQ(IDataObject_SetData(object, &format, &newer, TRUE), S_OK);
+    STGMEDIUM got{};
+    ASSERT_EQ(IDataObject_GetData(object, &format, &got), S_OK);
+    EXPECT_EQ(globalBytes(got.hGlobal), asciiDropBlock("C:\\new.png", -120, 45));
+    ReleaseStgMedium(&got);
+    HRESULT last = S_OK;
+    for (CLIPFORMAT extra = CF_PRIVATEFIRST; extra < CF_PRIVATEFIRST + maxDragDataEntries; ++extra) {
+        FORMATETC more{extra, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+        STGMEDIUM block{};
+        block.tymed = TYMED_HGLOBAL;
+        block.hGlobal = globalBlock({1});
+        last = IDataObject_SetData(object, &more, &block, TRUE);
+        if (FAILED(last))
+            ReleaseStgMedium(&block);
+    }
+    EXPECT_EQ(last, E_OUTOFMEMORY);
+    EXPECT_EQ(reinterpret_cast<DragDataObject*>(object)->count, maxDragDataEntries);
+    IDataObject_Release(again);
     IDataObject_Release(object);
 }
 
