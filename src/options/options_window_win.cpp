@@ -160,8 +160,12 @@ void applyOptions() {
     // Without its box the window shows no folder, and none is taken from it.
     if (optionsUi.pathEdit && IsWindow(optionsUi.pathEdit)) {
         const std::string text(typedFolder(pathEditText()));
-        preferences.quickSaveLocation = foldUserPath(text);
-        quickSaveFolder = quickSaveFolderFor(text);
+        // The stored default follows the Desktop wherever the system keeps it:
+        // the folder it showed, left as it was, is no choice of the user's.
+        if (preferences.quickSaveLocation != defaultQuickSaveLocation || text != quickSaveFolder) {
+            preferences.quickSaveLocation = foldUserPath(text);
+            quickSaveFolder = quickSaveFolderFor(text);
+        }
     }
     savePreferences();
     clearOptionsTables();
