@@ -226,52 +226,36 @@ TEST_F(DragObjects, SetDataAppendsAndCopiesUnlessItTakesOwnership) {
 }
 
 // Catches a data object that keeps any medium: releasing a TYMED_FILE one deletes the file it names.
-TEST_F(DragObjects, SetDataKeepsOnlyGlobalMemoryAndReplacesAFormatStoredAgain) {
+TEST_F(DragObjects, SetDataKeepsOnlyGlobalMemoryReplacesAFormatAndStopsAtTheCap) {
     char temp[MAX_PATH] = {};
     GetTempPathA(sizeof(temp), temp);
     const std::string path = std::string(temp) + "orvane-setdata-file.txt";
     std::ofstream(path) << "keep";
-    const std::wstring widePath(path.begin(), path.end());
     FORMATETC fileFormat{CF_TEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_FILE};
     STGMEDIUM file{};
     file.tymed = TYMED_FILE;
-    const std::size_t nameBytes = (widePath.size() + 1) * sizeof(wchar_t);
-    file.lpszFileName = static_cast<LPOLESTR>(CoTaskMemAlloc(nameBytes));
-    std::memcpy(file.lpszFileName, widePath.c_str(), nameBytes);
-    IDataObject* object = createDragDataObject();
+    file.lpszFileName = static_cast<LPOLESTR>(CoTaskMemAlloc(MAX_PATH * sizeof(wchar_t)));
+    MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, file.lpszFileName, MAX_PATH);
+    IDataObject* object = dataObjectFor("C:\\x.png");
     const HRESULT refused = IDataObject_SetData(object, &fileFormat, &file, TRUE);
-    IDataObject_Release(object);
-    EXPECT_EQ(refused, DV_E_TYMED);
     if (FAILED(refused))
         CoTaskMemFree(file.lpszFileName); // still the caller's
-    EXPECT_TRUE(std::filesystem::exists(path));
-    std::filesystem::remove(path);
-
-    // A format stored again replaces its entry; other formats stop at the cap.
-    object = dataObjectFor("C:\\old.png");
-    IDataObject* again = dataObjectFor("C:\\new.png");
-    STGMEDIUM newer{};
-    FORMATETC format = hdropFormat();
-    ASSERT_EQ(IDataObject_GetData(again, &format, &newer), S_OK);
-    ASSERT_EQ(IDataObject_SetData(object, &format, &newer, TRUE), S_OK);
-    STGMEDIUM got{};
-    ASSERT_EQ(IDataObject_GetData(object, &format, &got), S_OK);
-    EXPECT_EQ(globalBytes(got.hGlobal), asciiDropBlock("C:\\new.png", -120, 45));
-    ReleaseStgMedium(&got);
-    HRESULT last = S_OK;
-    for (CLIPFORMAT extra = CF_PRIVATEFIRST; extra < CF_PRIVATEFIRST + maxDragDataEntries; ++extra) {
-        FORMATETC more{extra, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    // CF_HDROP again replaces its entry; then 15 more formats fit, the 16th does not.
+    for (UINT i = 0; i <= maxDragDataEntries; ++i) {
+        FORMATETC format{static_cast<CLIPFORMAT>(i ? CF_PRIVATEFIRST + i : CF_HDROP), nullptr, DVASPECT_CONTENT, -1,
+                         TYMED_HGLOBAL};
         STGMEDIUM block{};
         block.tymed = TYMED_HGLOBAL;
         block.hGlobal = globalBlock({1});
-        last = IDataObject_SetData(object, &more, &block, TRUE);
-        if (FAILED(last))
+        const HRESULT stored = IDataObject_SetData(object, &format, &block, TRUE);
+        EXPECT_EQ(stored, i < maxDragDataEntries ? S_OK : E_OUTOFMEMORY) << i;
+        if (FAILED(stored))
             ReleaseStgMedium(&block);
     }
-    EXPECT_EQ(last, E_OUTOFMEMORY);
     EXPECT_EQ(reinterpret_cast<DragDataObject*>(object)->count, maxDragDataEntries);
-    IDataObject_Release(again);
     IDataObject_Release(object);
+    EXPECT_EQ(refused, DV_E_TYMED);
+    EXPECT_TRUE(std::filesystem::remove(path));
 }
 
 TEST_F(DragObjects, TheFormatEnumeratorWalksSkipsResetsAndClones) {
