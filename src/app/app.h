@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "state/pixel_rect.h"
 #include "state/state.h"
 
 // Tray menu.
