@@ -160,9 +160,7 @@ void applyOptions() {
     // Without its box the window shows no folder, and none is taken from it.
     if (optionsUi.pathEdit && IsWindow(optionsUi.pathEdit)) {
         const std::string text(typedFolder(pathEditText()));
-        // The stored default follows the Desktop wherever the system keeps it:
-        // the folder it showed, left as it was, is no choice of the user's.
-        if (preferences.quickSaveLocation != defaultQuickSaveLocation || text != quickSaveFolder) {
+        if (!keepsDefaultLocation(preferences.quickSaveLocation, text, quickSaveFolderFrom(defaultQuickSaveLocation))) {
             preferences.quickSaveLocation = foldUserPath(text);
             quickSaveFolder = quickSaveFolderFor(text);
         }

@@ -101,6 +101,11 @@ std::string chooseAppDataFolder(std::string_view localFolder);
 // `desktop` (chooseUserFolder's answer) with a separator, empty without one;
 // any other location is expanded with `userName`.
 std::string quickSaveFolderFrom(std::string_view location, std::string_view userName, std::string_view desktop);
+// Whether the options window, closed with `typed` in its box, keeps the stored
+// `location`: the stored default stays while the box holds the folder it
+// stands for (`defaultFolder`), so that it follows the Desktop wherever the
+// system keeps it instead of becoming a folder the user chose.
+bool keepsDefaultLocation(std::string_view location, std::string_view typed, std::string_view defaultFolder);
 
 // --- Win32 half (prefs_win.cpp), Windows build only -----------------------
 

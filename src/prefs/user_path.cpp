@@ -110,3 +110,7 @@ std::string quickSaveFolderFrom(std::string_view location, std::string_view user
     folder += desktop.find('\\') == std::string_view::npos ? '/' : '\\';
     return folder;
 }
+
+bool keepsDefaultLocation(std::string_view location, std::string_view typed, std::string_view defaultFolder) {
+    return location == defaultQuickSaveLocation && !typed.empty() && typed == defaultFolder;
+}

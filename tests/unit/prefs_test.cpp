@@ -312,6 +312,10 @@ TEST(UserFolderChoice, TheSettingsFolderAndTheDefaultQuickSaveFolderFollowTheCho
     EXPECT_EQ(quickSaveFolderFrom(defaultQuickSaveLocation, "Bob", "C:/Users/Bob/Desktop"), "C:/Users/Bob/Desktop/");
     EXPECT_EQ(quickSaveFolderFrom(defaultQuickSaveLocation, "Bob", ""), "");
     EXPECT_EQ(quickSaveFolderFrom("C:/Users/($User)/Pictures/", "Bob", "D:\\Sync\\Desktop"), "C:/Users/Bob/Pictures/");
+    // Catches the moved Desktop stored as a chosen folder by an options close that changed nothing.
+    EXPECT_TRUE(keepsDefaultLocation(defaultQuickSaveLocation, "D:\\Sync\\Desktop\\", "D:\\Sync\\Desktop\\"));
+    EXPECT_FALSE(keepsDefaultLocation(defaultQuickSaveLocation, "D:\\Shots\\", "D:\\Sync\\Desktop\\"));
+    EXPECT_FALSE(keepsDefaultLocation("D:/Sync/Desktop/", "D:\\Sync\\Desktop\\", "D:\\Sync\\Desktop\\"));
 }
 
 TEST(UserFolderChoice, ProfileLocalFolderIsOnDriveC) {
