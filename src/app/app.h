@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "state/pixel_rect.h"
 #include "state/state.h"
 
 // Tray menu.
@@ -24,7 +25,9 @@ constexpr UINT_PTR beginCaptureTimer = 1; // on the tray window, for that delay
 constexpr DWORD sessionEndSaveWaitMs = 30000;
 constexpr const wchar_t* sessionEndBlockReason = L"Saving screenshots";
 
-constexpr const char* instanceMutexName = "Global\\{f9c9ae0b-8381-4da1-bbee-4a7a3d406d55}";
+// One copy per signed-in user: in the session's own namespace, which no other
+// account's session can take first.
+constexpr const char* instanceMutexName = "Local\\{f9c9ae0b-8381-4da1-bbee-4a7a3d406d55}";
 
 // The whole program: returns the process exit code.
 int runOrvane(HINSTANCE instance);
@@ -49,6 +52,8 @@ void shutDown();
 
 // Tray window.
 HMENU createTrayMenu();
+// app.selectionEnded: makes the screenshot, then installs the hook afresh.
+void onSelectionEnded(bool makesShot, const PixelRect& rect);
 LRESULT CALLBACK trayWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
 LRESULT CALLBACK keyboardHookProc(int code, WPARAM wp, LPARAM lp);

@@ -41,9 +41,9 @@ constexpr ShellClass shellClasses[] = {
 bool anotherInstanceRuns(HANDLE& mutex) {
     SetLastError(ERROR_SUCCESS);
     mutex = CreateMutexA(nullptr, FALSE, instanceMutexName);
-    const DWORD error = GetLastError();
-    // Access denied: the mutex exists but belongs to another user's copy.
-    if (error != ERROR_ALREADY_EXISTS && !(mutex == nullptr && error == ERROR_ACCESS_DENIED))
+    // Only a copy of our own counts: a name we may not open (access denied)
+    // is not one, and the program runs without the mutex rather than never.
+    if (GetLastError() != ERROR_ALREADY_EXISTS)
         return false;
     if (mutex)
         CloseHandle(mutex);
@@ -79,7 +79,7 @@ void startUp(HINSTANCE instance) {
     app.screenshots.clear();
     app.screenshots.resize(screenshotSlots);
     app.screenshotCount = 0;
-    quickSaveFolder = expandUserPath(preferences.quickSaveLocation);
+    quickSaveFolder = quickSaveFolderFrom(preferences.quickSaveLocation);
 
     app.exeFolder = moduleFolder();
     app.cacheFolder = cacheFolderFor(appDataFolder());
@@ -89,6 +89,7 @@ void startUp(HINSTANCE instance) {
     prepareDragDropTables();
     app.shotMenu = createShotMenu();
     loadCursorsAndIcon();
+    app.selectionEnded = onSelectionEnded;
     createTrayWindow();
     addTrayIcon();
     if (!registerOptionsClasses(app.appIcon))

@@ -47,7 +47,9 @@ void runCapture() {
     reinstallKeyboardHook();
 }
 
-LRESULT onSelectionEnded(bool makesShot, const SelectionRect& rect) {
+} // namespace
+
+void onSelectionEnded(bool makesShot, const SelectionRect& rect) {
     if (makesShot) {
         switch (createScreenshot(rect.x, rect.y, rect.width, rect.height)) {
         case ScreenshotOutcome::windowFailed:
@@ -62,8 +64,9 @@ LRESULT onSelectionEnded(bool makesShot, const SelectionRect& rect) {
     // The capture ran on this thread; the system may have dropped a hook that
     // waited too long meanwhile.
     reinstallKeyboardHook();
-    return 0;
 }
+
+namespace {
 
 void onTrayCommand(UINT_PTR command) {
     switch (command) {
@@ -143,9 +146,11 @@ LRESULT dispatchTrayMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case captureRequestMessage:
         runCapture();
         return 0;
-    case selectionEndedMessage:
-        return onSelectionEnded(wp != 0, *reinterpret_cast<const SelectionRect*>(lp));
     case prepareCaptureMessage:
+        // Once, as start-up asked; the same number posted by anyone else does nothing.
+        if (app.capturePrepared)
+            return 0;
+        app.capturePrepared = true;
         prepareDuplication();
         startScreenReaders();
         return 0;

@@ -160,8 +160,10 @@ void applyOptions() {
     // Without its box the window shows no folder, and none is taken from it.
     if (optionsUi.pathEdit && IsWindow(optionsUi.pathEdit)) {
         const std::string text(typedFolder(pathEditText()));
-        preferences.quickSaveLocation = foldUserPath(text);
-        quickSaveFolder = quickSaveFolderFor(text);
+        if (!keepsDefaultLocation(preferences.quickSaveLocation, text, quickSaveFolderFrom(defaultQuickSaveLocation))) {
+            preferences.quickSaveLocation = foldUserPath(text);
+            quickSaveFolder = quickSaveFolderFor(text);
+        }
     }
     savePreferences();
     clearOptionsTables();

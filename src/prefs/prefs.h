@@ -14,11 +14,14 @@
 
 #include "output/output.h"
 
+// Stored, it stands for the user's Desktop wherever the system keeps it.
+constexpr std::string_view defaultQuickSaveLocation = "C:/Users/($User)/Desktop/";
+
 struct Preferences {
     bool closeScreenshotOnSave = true;
     std::uint32_t selectionColor = 1; // index into the six selection colours
     ImageFormat defaultFormat = pngFormat;
-    std::string quickSaveLocation = "C:/Users/($User)/Desktop/"; // as stored, may hold "($User)"
+    std::string quickSaveLocation{defaultQuickSaveLocation}; // as stored, may hold "($User)"
     bool resizeScreenshotWindows = false;
 
     bool operator==(const Preferences&) const = default;
@@ -88,20 +91,37 @@ std::string folderAbove(std::string_view folder);
 // "C:/Users/<name>/AppData/Local", the profile's local folder as the program
 // has always assumed it.
 std::string profileLocalFolder(std::string_view userName);
-// The settings folder, ending in "/": "<profile local>/Lumagrab/" when the
-// profile's local folder exists, else "<shellLocalFolder>/Lumagrab/"; empty
-// when the name is unusable or the fallback is unknown (empty).
-std::string chooseAppDataFolder(std::string_view userName, bool profileLocalExists, std::string_view shellLocalFolder);
+// A folder of the user's own: the system's answer `knownFolder` (trailing
+// separators dropped), or `guessedFolder` in its place when that is the very
+// same folder (`sameFolder`, by file identity). Empty without an answer from
+// the system: a guess alone may name a folder that belongs to someone else.
+std::string chooseUserFolder(std::string_view knownFolder, std::string_view guessedFolder, bool sameFolder);
+// The settings folder in the local application-data folder `localFolder`
+// (chooseUserFolder's answer): "<localFolder>/Lumagrab/"; empty without one.
+std::string chooseAppDataFolder(std::string_view localFolder);
+// The Quick Save folder for the stored `location`: the stored default means
+// `desktop` (chooseUserFolder's answer) with a separator, empty without one;
+// any other location is expanded with `userName`.
+std::string quickSaveFolderFrom(std::string_view location, std::string_view userName, std::string_view desktop);
+// Whether the options window, closed with `typed` in its box, keeps the stored
+// `location`: the stored default stays while the box holds the folder it
+// stands for (`defaultFolder`), so that it follows the Desktop wherever the
+// system keeps it instead of becoming a folder the user chose.
+bool keepsDefaultLocation(std::string_view location, std::string_view typed, std::string_view defaultFolder);
 
 // --- Win32 half (prefs_win.cpp), Windows build only -----------------------
 
 // GetUserNameA with a 129-character buffer; false on failure, a name that does
 // not fit, or one that usableUserName rejects.
 bool currentUserName(std::string& name);
-// SHGetFolderPathA(CSIDL_LOCAL_APPDATA) as the system gives it; empty on failure.
-std::string shellLocalAppDataFolder();
-// The settings folder (see chooseAppDataFolder); empty without a usable user
-// name. The cache folder lives under the same parent.
+// The user's local application-data folder and Desktop as chooseUserFolder
+// picks them, from SHGetKnownFolderPath and the guess under C:/Users/<name>.
+std::string localAppDataFolder();
+std::string desktopFolder();
+// Whether the two paths name the same existing folder (volume and file index).
+bool sameFolder(const std::string& first, const std::string& second);
+// The settings folder (see chooseAppDataFolder); empty when the system names
+// no local application-data folder. The cache folder lives under the same parent.
 std::string appDataFolder();
 // The user's legacy ANSI code page, which GetACP no longer gives since the
 // program runs in UTF-8: the user locale's default; 1252 when it has none.
@@ -117,6 +137,8 @@ void loadPreferencesFrom(const std::string& folder);
 // Writes a temporary file beside prefsPath and moves it over prefs.txt in one
 // step, so a failed save leaves the old file whole. Silent.
 void savePreferences();
+// quickSaveFolderFrom with the current user's name and Desktop.
+std::string quickSaveFolderFrom(std::string_view location);
 // The two-argument forms with the current user's name (asked each time).
 std::string expandUserPath(std::string_view tmpl);
 std::string foldUserPath(std::string_view folder);

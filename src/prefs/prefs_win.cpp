@@ -15,11 +15,6 @@ namespace {
 
 constexpr DWORD userNameBufferSize = 129;
 
-bool folderExists(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
 // Closes the runtime stream on every exit.
 struct StdioFile {
     std::FILE* file = nullptr;
@@ -49,6 +44,28 @@ bool writeTemporaryDurably(const std::string& target, const std::string& text, s
     return out.close();
 }
 
+// The system's folder `id` in UTF-8 (the program's code page); empty when it names none.
+std::string knownFolderPath(const KNOWNFOLDERID& id) {
+    PWSTR wide = nullptr;
+    std::string path;
+    if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_DEFAULT, nullptr, &wide)) && wide) {
+        const int length = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+        if (length > 1) {
+            path.resize(static_cast<std::size_t>(length));
+            WideCharToMultiByte(CP_UTF8, 0, wide, -1, path.data(), length, nullptr, nullptr);
+            path.pop_back(); // the terminator
+        }
+    }
+    CoTaskMemFree(wide);
+    return path;
+}
+
+// The system's folder `id`, spelt as `guess` when that is the very same folder.
+std::string userFolder(const KNOWNFOLDERID& id, const std::string& guess) {
+    const std::string known = knownFolderPath(id);
+    return chooseUserFolder(known, guess, !known.empty() && !guess.empty() && sameFolder(known, guess));
+}
+
 } // namespace
 
 bool currentUserName(std::string& name) {
@@ -66,22 +83,45 @@ bool currentUserName(std::string& name) {
     return true;
 }
 
-std::string shellLocalAppDataFolder() {
-    char buffer[MAX_PATH] = {};
-    // S_FALSE (folder missing) counts as no answer.
-    if (SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buffer) != S_OK)
-        return {};
-    buffer[MAX_PATH - 1] = '\0';
-    return buffer;
+bool sameFolder(const std::string& first, const std::string& second) {
+    BY_HANDLE_FILE_INFORMATION identity[2] = {};
+    const std::string* paths[2] = {&first, &second};
+    for (int i = 0; i < 2; ++i) {
+        // No access asked: only the identity is read. Backup semantics open a folder.
+        const HANDLE folder = CreateFileA(paths[i]->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (folder == INVALID_HANDLE_VALUE)
+            return false;
+        const bool known = GetFileInformationByHandle(folder, &identity[i]) != FALSE;
+        CloseHandle(folder);
+        if (!known || !(identity[i].dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            return false;
+    }
+    return identity[0].dwVolumeSerialNumber == identity[1].dwVolumeSerialNumber &&
+           identity[0].nFileIndexHigh == identity[1].nFileIndexHigh &&
+           identity[0].nFileIndexLow == identity[1].nFileIndexLow;
 }
 
-std::string appDataFolder() {
+std::string localAppDataFolder() {
+    std::string name;
+    return userFolder(FOLDERID_LocalAppData, currentUserName(name) ? profileLocalFolder(name) : std::string());
+}
+
+std::string desktopFolder() {
+    std::string name;
+    std::string guess = currentUserName(name) ? expandUserPath(defaultQuickSaveLocation, name) : std::string();
+    if (!guess.empty())
+        guess.pop_back(); // its "/"
+    return userFolder(FOLDERID_Desktop, guess);
+}
+
+std::string appDataFolder() { return chooseAppDataFolder(localAppDataFolder()); }
+
+std::string quickSaveFolderFrom(std::string_view location) {
     std::string name;
     if (!currentUserName(name))
-        return {};
-    if (folderExists(profileLocalFolder(name)))
-        return chooseAppDataFolder(name, true, {});
-    return chooseAppDataFolder(name, false, shellLocalAppDataFolder());
+        name.clear();
+    return quickSaveFolderFrom(location, name, location == defaultQuickSaveLocation ? desktopFolder() : std::string());
 }
 
 unsigned legacyAnsiCodePage() {

@@ -85,25 +85,37 @@ std::string profileLocalFolder(std::string_view userName) {
     return folder;
 }
 
-std::string chooseAppDataFolder(std::string_view userName, bool profileLocalExists, std::string_view shellLocalFolder) {
-    if (!usableUserName(userName))
+std::string chooseUserFolder(std::string_view knownFolder, std::string_view guessedFolder, bool sameFolder) {
+    while (!knownFolder.empty() && isSeparator(knownFolder.back()))
+        knownFolder.remove_suffix(1);
+    if (knownFolder.empty())
         return {};
-    std::string parent;
-    if (profileLocalExists) {
-        parent = profileLocalFolder(userName);
-    } else {
-        // A renamed account or a profile on another drive: the system knows
-        // where the local application data really is.
-        if (shellLocalFolder.empty())
-            return {};
-        parent = shellLocalFolder;
-        while (!parent.empty() && isSeparator(parent.back()))
-            parent.pop_back();
-        if (parent.empty())
-            return {};
-    }
-    parent += '/';
-    parent += settingsFolderName;
-    parent += '/';
-    return parent;
+    // The guess keeps the spelling the program has always used, but only for
+    // the very same folder: another drive, a renamed account or a colliding
+    // name ("bob" beside "bob.CORP") may make it someone else's.
+    return std::string(sameFolder && !guessedFolder.empty() ? guessedFolder : knownFolder);
+}
+
+std::string chooseAppDataFolder(std::string_view localFolder) {
+    if (localFolder.empty())
+        return {};
+    std::string folder(localFolder);
+    folder += '/';
+    folder += settingsFolderName;
+    folder += '/';
+    return folder;
+}
+
+std::string quickSaveFolderFrom(std::string_view location, std::string_view userName, std::string_view desktop) {
+    if (location != defaultQuickSaveLocation)
+        return expandUserPath(location, userName);
+    if (desktop.empty())
+        return {};
+    std::string folder(desktop);
+    folder += desktop.find('\\') == std::string_view::npos ? '/' : '\\';
+    return folder;
+}
+
+bool keepsDefaultLocation(std::string_view location, std::string_view typed, std::string_view defaultFolder) {
+    return location == defaultQuickSaveLocation && !typed.empty() && typed == defaultFolder;
 }

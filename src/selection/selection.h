@@ -26,9 +26,9 @@ void beginSelection();
 // window: the cursor is stored, and the selection window takes the rectangle
 // as it stood before this move.
 void trackSelection();
-// A left release: ends a running capture and sends selectionEndedMessage
-// with the rectangle to the tray window, whose owner makes a rectangle of at
-// least 5 x 5 a screenshot window.
+// A left release: ends a running capture and hands the rectangle to
+// app.selectionEnded, whose owner makes a rectangle of at least 5 x 5 a
+// screenshot window.
 void endSelection();
 // Ends the capture: overlays and selection window destroyed, flags cleared
 // (the button counts as released).

@@ -167,8 +167,9 @@ void endSelection() {
     if (!app.captureActive)
         return;
     tearDownSelection();
-    // The shell makes the screenshot and looks after the hook: a seam that points up only by message.
-    SendMessageA(app.trayWindow, selectionEndedMessage, makesScreenshot(rect) ? 1 : 0, reinterpret_cast<LPARAM>(&rect));
+    // The shell makes the screenshot and looks after the hook: a seam that points up only through app.
+    if (app.selectionEnded)
+        app.selectionEnded(makesScreenshot(rect), rect);
 }
 
 void tearDownSelection() {

@@ -34,24 +34,43 @@ bool cacheNameTaken(const std::string& name) {
     return GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// The path the system resolves `path` to, links followed where the system
-// follows them; empty when it cannot tell.
-std::string finalPathOf(const std::string& path) {
-    const HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return {};
+constexpr DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// The path the system resolves the open `file` to, links followed where the
+// system follows them; empty when it cannot tell.
+std::string finalPathOf(HANDLE file) {
     std::string finalPath(MAX_PATH, '\0');
     DWORD length = GetFinalPathNameByHandleA(file, finalPath.data(), static_cast<DWORD>(finalPath.size()), 0);
     if (length >= finalPath.size()) {
         finalPath.resize(length + 1);
         length = GetFinalPathNameByHandleA(file, finalPath.data(), static_cast<DWORD>(finalPath.size()), 0);
     }
-    CloseHandle(file);
     if (length == 0 || length >= finalPath.size())
         return {};
     finalPath.resize(length);
     return finalPath;
+}
+
+bool isReparsePoint(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// Deletes the entry `name` of the folder whose final path is `folderFinal`
+// when it is a plain file of that folder. Checked and deleted through one
+// handle, so that nothing swapped in between the two is what goes.
+void deleteCheckedEntry(const std::string& folder, const std::string& folderFinal, const char* name) {
+    const HANDLE file = CreateFileA((folder + name).c_str(), DELETE | FILE_READ_ATTRIBUTES, shareAll, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return; // a file that stays is left alone
+    BY_HANDLE_FILE_INFORMATION info{};
+    FILE_DISPOSITION_INFO dispose{TRUE};
+    if (GetFileInformationByHandle(file, &info) &&
+        !(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+        isEntryOfFolder(folderFinal, name, finalPathOf(file)))
+        SetFileInformationByHandle(file, FileDispositionInfo, &dispose, sizeof(dispose));
+    CloseHandle(file);
 }
 
 } // namespace
@@ -59,10 +78,19 @@ std::string finalPathOf(const std::string& path) {
 void cleanCacheFolder(const std::string& folder) {
     if (folder.empty())
         return;
+    // A folder (or the settings folder above it) made a link by someone else
+    // would have us delete their files: no clean-up then.
+    if (isReparsePoint(folder) || isReparsePoint(folderAbove(folder)))
+        return;
     // Only files that are themselves entries of the folder: a link (a reparse
     // point, or a Unix link that Wine shows as its target and deletes the
     // target through) may point anywhere.
-    const std::string folderFinal = finalPathOf(folder);
+    const HANDLE opened = CreateFileA(folder.c_str(), 0, shareAll, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (opened == INVALID_HANDLE_VALUE)
+        return;
+    const std::string folderFinal = finalPathOf(opened);
+    CloseHandle(opened);
     if (folderFinal.empty())
         return;
     std::vector<const char*> patterns(std::begin(cacheCleanupPatterns), std::end(cacheCleanupPatterns));
@@ -75,11 +103,8 @@ void cleanCacheFolder(const std::string& folder) {
         do {
             if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
                 continue;
-            if (!isCacheImageName(found.cFileName) && !isCachePartName(found.cFileName))
-                continue;
-            const std::string path = folder + found.cFileName;
-            if (isEntryOfFolder(folderFinal, found.cFileName, finalPathOf(path)))
-                std::remove(path.c_str()); // a file that stays is left alone
+            if (isCacheImageName(found.cFileName) || isCachePartName(found.cFileName))
+                deleteCheckedEntry(folder, folderFinal, found.cFileName);
         } while (FindNextFileA(search, &found));
         FindClose(search);
     }

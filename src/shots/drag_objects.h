@@ -20,6 +20,8 @@ struct DragDataObject {
     STGMEDIUM** media;   // parallel to formats; entry i holds the data of format i
     UINT count;
 };
+// More than a drag ever needs (it stores one), few enough to bound a target's SetData calls.
+constexpr UINT maxDragDataEntries = 16;
 
 struct FormatEnumerator {
     IEnumFORMATETCVtbl* table;

@@ -181,36 +181,63 @@ HRESULT STDMETHODCALLTYPE dataGetCanonicalFormatEtc(IDataObject*, FORMATETC*, FO
     return out ? DATA_S_SAMEFORMATETC : E_INVALIDARG;
 }
 
+// The entry stored for `format`'s clipboard format and aspect, or count.
+UINT entryFor(const DragDataObject& object, const FORMATETC& format) {
+    for (UINT i = 0; i < object.count; ++i)
+        if (object.formats[i]->cfFormat == format.cfFormat && object.formats[i]->dwAspect == format.dwAspect)
+            return i;
+    return object.count;
+}
+
+// Only global memory is kept: releasing a file medium would delete the file
+// it names, and a stream or storage would keep a target's object alive. A
+// format stored again replaces its entry, and the entries are few, so that a
+// target cannot make the object grow without end.
 HRESULT STDMETHODCALLTYPE dataSetData(IDataObject* self, FORMATETC* format, STGMEDIUM* medium, BOOL release) {
     if (!format || !medium)
         return E_INVALIDARG;
+    if (format->tymed != TYMED_HGLOBAL || medium->tymed != TYMED_HGLOBAL)
+        return DV_E_TYMED;
     DragDataObject* object = asDataObject(self);
+    const UINT entry = entryFor(*object, *format);
+    if (entry == object->count && object->count >= maxDragDataEntries)
+        return E_OUTOFMEMORY;
+    const bool grows = entry == object->count;
     FORMATETC* formatCopy = allocateZeroed<FORMATETC>();
     STGMEDIUM* mediumCopy = allocateZeroed<STGMEDIUM>();
-    FORMATETC** formats = allocateZeroed<FORMATETC*>(object->count + 1);
-    STGMEDIUM** media = allocateZeroed<STGMEDIUM*>(object->count + 1);
+    FORMATETC** formats = grows ? allocateZeroed<FORMATETC*>(object->count + 1) : object->formats;
+    STGMEDIUM** media = grows ? allocateZeroed<STGMEDIUM*>(object->count + 1) : object->media;
     if (!formatCopy || !mediumCopy || !formats || !media) {
         // Nothing stored; the caller keeps the medium.
         freeGlobal(formatCopy);
         freeGlobal(mediumCopy);
-        freeGlobal(formats);
-        freeGlobal(media);
+        if (grows) {
+            freeGlobal(formats);
+            freeGlobal(media);
+        }
         return E_OUTOFMEMORY;
     }
     *formatCopy = *format;
+    formatCopy->ptd = nullptr; // the caller's device record is not ours to keep
     // With release the object now owns the caller's medium as it is.
     *mediumCopy = release ? *medium : duplicateMedium(*medium, *format);
-    for (UINT i = 0; i < object->count; ++i) {
-        formats[i] = object->formats[i];
-        media[i] = object->media[i];
+    if (grows) {
+        for (UINT i = 0; i < object->count; ++i) {
+            formats[i] = object->formats[i];
+            media[i] = object->media[i];
+        }
+        freeGlobal(object->formats);
+        freeGlobal(object->media);
+        object->formats = formats;
+        object->media = media;
+        ++object->count;
+    } else {
+        freeGlobal(formats[entry]);
+        ReleaseStgMedium(media[entry]);
+        freeGlobal(media[entry]);
     }
-    formats[object->count] = formatCopy;
-    media[object->count] = mediumCopy;
-    freeGlobal(object->formats);
-    freeGlobal(object->media);
-    object->formats = formats;
-    object->media = media;
-    ++object->count;
+    formats[entry] = formatCopy;
+    media[entry] = mediumCopy;
     return S_OK;
 }
 

@@ -73,6 +73,11 @@ struct ScreenshotWindow {
 
 constexpr std::size_t screenshotSlots = 100;
 
+// What the shell does when a running capture ended by a release: `makesShot`
+// when the rectangle (screen pixels) makes a screenshot. A call, not a
+// message: any program may post a message, and none may hand us a pointer.
+using SelectionEndedHandler = void (*)(bool makesShot, const PixelRect& rect);
+
 struct AppState {
     HINSTANCE instance = nullptr;
 
@@ -82,6 +87,7 @@ struct AppState {
 
     // Capture and selection in progress.
     bool captureActive = false;
+    bool capturePrepared = false; // the readers and duplication made ready once, after start-up
     bool overlaysShown = false;
     std::vector<HWND> overlayWindows; // monitorCount entries; made and destroyed only by selection/
     std::map<HWND, std::uint32_t> overlayMap;
@@ -90,6 +96,7 @@ struct AppState {
     bool selectionButtonDown = false;
     HWND selectionWindow = nullptr;
     bool selectionWindowShown = false;
+    SelectionEndedHandler selectionEnded = nullptr; // set by the shell at start-up
     FrozenDesktop frozenDesktop;
 
     // Screenshot windows: slots below screenshotCount hold records, in creation order.

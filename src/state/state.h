@@ -17,10 +17,6 @@ constexpr UINT quickSaveWrittenMessage = WM_APP + 2;
 // Posted the same way after a Save As was tried.
 constexpr UINT saveAsWrittenMessage = WM_APP + 3;
 constexpr UINT prepareCaptureMessage = WM_APP + 4; // posted once by start-up
-// Sent (same thread) to the tray window when a running capture ended by a
-// release: wParam 1 when the rectangle makes a screenshot, lParam a pointer to
-// its SelectionRect (screen pixels, a PixelRect), valid during the call.
-constexpr UINT selectionEndedMessage = WM_APP + 5;
 
 constexpr const char* overlayWindowClass = "Screen Capture";
 constexpr const char* selectionWindowClass = "Screen Capture2";

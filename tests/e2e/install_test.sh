@@ -23,8 +23,18 @@ step "making the installer"
 setup=$(echo "$work"/Orvane-*-setup.exe)
 [ -f "$setup" ] || { echo "no installer in $work" >&2; exit 1; }
 
-step "silent install of $(basename "$setup") into a fresh prefix"
-wine_run "$setup" /S
+# Catches an installer that takes any folder: C:\ lets every local account change what is in it.
+for folder in 'C:\Orvane' 'C:\Users\Public\Orvane'; do
+    step "a silent install into $folder is refused"
+    status=0
+    wine_run "$setup" /S "/D=$folder" || status=$?
+    [ "$status" -eq 4 ] || { echo "exit code $status, not 4 (folder refused)" >&2; exit 1; }
+    [ -z "$(find "$ORVANE_WINEPREFIX/drive_c" -iname orvane.exe)" ] \
+        || { echo "the installer wrote into $folder" >&2; exit 1; }
+done
+
+step "silent install of $(basename "$setup") into a fresh prefix, starting with Windows"
+wine_run "$setup" /S /AUTOSTART
 step "what the install left"
 wine_run "$check" --gtest_color=no --gtest_filter='InstalledOrvane.*'
 

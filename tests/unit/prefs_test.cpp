@@ -273,39 +273,55 @@ TEST(UserPathTemplates, UsableNames) {
         EXPECT_FALSE(usableUserName(name)) << name;
 }
 
-// --- the settings folder ---------------------------------------------------
+// --- the user's own folders --------------------------------------------------
 
 struct FolderCase {
     const char* what;
-    const char* user;
-    bool profileLocalExists;
-    const char* shellFolder;
+    const char* known;
+    const char* guess;
+    bool sameFolder;
     const char* expected;
 };
 
 void PrintTo(const FolderCase& c, std::ostream* os) { *os << c.what; }
 
-class AppDataFolderChoice : public ::testing::TestWithParam<FolderCase> {};
+class UserFolderChoice : public ::testing::TestWithParam<FolderCase> {};
 
-TEST_P(AppDataFolderChoice, ProfileFolderFirstThenTheSystemsAnswer) {
+// Catches a guessed C:/Users/<name> folder taken over the system's answer: on
+// another drive, after a rename or beside "bob.CORP" it may be someone else's.
+TEST_P(UserFolderChoice, TheSystemsAnswerSpeltAsTheGuessOnlyWhenItIsThatFolder) {
     const FolderCase& c = GetParam();
-    EXPECT_EQ(chooseAppDataFolder(c.user, c.profileLocalExists, c.shellFolder), c.expected);
+    EXPECT_EQ(chooseUserFolder(c.known, c.guess, c.sameFolder), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, AppDataFolderChoice,
-    ::testing::Values(FolderCase{"profile folder exists", "Bob", true, "", "C:/Users/Bob/AppData/Local/Lumagrab/"},
-                      FolderCase{"profile folder wins over the system", "Bob", true,
-                                 "E:\\Profiles\\bob.corp\\AppData\\Local", "C:/Users/Bob/AppData/Local/Lumagrab/"},
-                      FolderCase{"renamed profile", "Bob", false, "C:\\Users\\bob.corp\\AppData\\Local",
-                                 "C:\\Users\\bob.corp\\AppData\\Local/Lumagrab/"},
-                      FolderCase{"trailing separator not doubled", "Bob", false, "E:\\Local\\", "E:\\Local/Lumagrab/"},
-                      FolderCase{"neither", "Bob", false, "", ""},
-                      FolderCase{"separators only", "Bob", false, "\\\\", ""},
-                      FolderCase{"no user name", "", true, "C:\\Users\\x\\AppData\\Local", ""},
-                      FolderCase{"broken user name", "a/..", true, "C:\\Users\\x\\AppData\\Local", ""}));
+    Cases, UserFolderChoice,
+    ::testing::Values(
+        FolderCase{"same folder", "C:\\Users\\Bob\\AppData\\Local", "C:/Users/Bob/AppData/Local", true,
+                   "C:/Users/Bob/AppData/Local"},
+        FolderCase{"profile on another drive", "E:\\Profiles\\Bob\\AppData\\Local", "C:/Users/Bob/AppData/Local",
+                   false, "E:\\Profiles\\Bob\\AppData\\Local"},
+        FolderCase{"colliding name", "C:\\Users\\bob.CORP\\Desktop\\", "C:/Users/bob/Desktop", false,
+                   "C:\\Users\\bob.CORP\\Desktop"},
+        FolderCase{"no guess", "D:\\Sync\\Desktop", "", true, "D:\\Sync\\Desktop"},
+        FolderCase{"no answer from the system", "", "C:/Users/Bob/AppData/Local", false, ""},
+        FolderCase{"separators only", "\\\\", "C:/Users/Bob/AppData/Local", false, ""}));
 
-TEST(AppDataFolderChoice, ProfileLocalFolderIsOnDriveC) {
+TEST(UserFolderChoice, TheSettingsFolderAndTheDefaultQuickSaveFolderFollowTheChosenFolders) {
+    EXPECT_EQ(chooseAppDataFolder("E:\\Local"), "E:\\Local/Lumagrab/");
+    EXPECT_EQ(chooseAppDataFolder(""), "");
+    // Catches the stored default expanded to C:/Users/<name>/Desktop/ when the Desktop is elsewhere.
+    EXPECT_EQ(quickSaveFolderFrom(defaultQuickSaveLocation, "Bob", "D:\\Sync\\Desktop"), "D:\\Sync\\Desktop\\");
+    EXPECT_EQ(quickSaveFolderFrom(defaultQuickSaveLocation, "Bob", "C:/Users/Bob/Desktop"), "C:/Users/Bob/Desktop/");
+    EXPECT_EQ(quickSaveFolderFrom(defaultQuickSaveLocation, "Bob", ""), "");
+    EXPECT_EQ(quickSaveFolderFrom("C:/Users/($User)/Pictures/", "Bob", "D:\\Sync\\Desktop"), "C:/Users/Bob/Pictures/");
+    // Catches the moved Desktop stored as a chosen folder by an options close that changed nothing.
+    EXPECT_TRUE(keepsDefaultLocation(defaultQuickSaveLocation, "D:\\Sync\\Desktop\\", "D:\\Sync\\Desktop\\"));
+    EXPECT_FALSE(keepsDefaultLocation(defaultQuickSaveLocation, "D:\\Shots\\", "D:\\Sync\\Desktop\\"));
+    EXPECT_FALSE(keepsDefaultLocation("D:/Sync/Desktop/", "D:\\Sync\\Desktop\\", "D:\\Sync\\Desktop\\"));
+}
+
+TEST(UserFolderChoice, ProfileLocalFolderIsOnDriveC) {
     EXPECT_EQ(profileLocalFolder("Bob"), "C:/Users/Bob/AppData/Local");
 }
 

@@ -8,6 +8,8 @@
 #include <shlobj.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -221,6 +223,39 @@ TEST_F(DragObjects, SetDataAppendsAndCopiesUnlessItTakesOwnership) {
     ReleaseStgMedium(&got);
     EXPECT_EQ(reinterpret_cast<DragDataObject*>(object)->count, 2u);
     IDataObject_Release(object);
+}
+
+// Catches a data object that keeps any medium: releasing a TYMED_FILE one deletes the file it names.
+TEST_F(DragObjects, SetDataKeepsOnlyGlobalMemoryReplacesAFormatAndStopsAtTheCap) {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(sizeof(temp), temp);
+    const std::string path = std::string(temp) + "orvane-setdata-file.txt";
+    std::ofstream(path) << "keep";
+    FORMATETC fileFormat{CF_TEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_FILE};
+    STGMEDIUM file{};
+    file.tymed = TYMED_FILE;
+    file.lpszFileName = static_cast<LPOLESTR>(CoTaskMemAlloc(MAX_PATH * sizeof(wchar_t)));
+    MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, file.lpszFileName, MAX_PATH);
+    IDataObject* object = dataObjectFor("C:\\x.png");
+    const HRESULT refused = IDataObject_SetData(object, &fileFormat, &file, TRUE);
+    if (FAILED(refused))
+        CoTaskMemFree(file.lpszFileName); // still the caller's
+    // CF_HDROP again replaces its entry; then 15 more formats fit, the 16th does not.
+    for (UINT i = 0; i <= maxDragDataEntries; ++i) {
+        FORMATETC format{static_cast<CLIPFORMAT>(i ? CF_PRIVATEFIRST + i : CF_HDROP), nullptr, DVASPECT_CONTENT, -1,
+                         TYMED_HGLOBAL};
+        STGMEDIUM block{};
+        block.tymed = TYMED_HGLOBAL;
+        block.hGlobal = globalBlock({1});
+        const HRESULT stored = IDataObject_SetData(object, &format, &block, TRUE);
+        EXPECT_EQ(stored, i < maxDragDataEntries ? S_OK : E_OUTOFMEMORY) << i;
+        if (FAILED(stored))
+            ReleaseStgMedium(&block);
+    }
+    EXPECT_EQ(reinterpret_cast<DragDataObject*>(object)->count, maxDragDataEntries);
+    IDataObject_Release(object);
+    EXPECT_EQ(refused, DV_E_TYMED);
+    EXPECT_TRUE(std::filesystem::remove(path));
 }
 
 TEST_F(DragObjects, TheFormatEnumeratorWalksSkipsResetsAndClones) {

@@ -41,17 +41,6 @@ bool isFolder(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-std::string lowerWithSlashes(std::string path) {
-    for (char& c : path) {
-        if (c == '\\')
-            c = '/';
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    while (!path.empty() && path.back() == '/')
-        path.pop_back();
-    return path;
-}
-
 // A private folder, named with "/" and a trailing "/" as the settings folder is.
 class PrefsFolder : public ::testing::Test {
 protected:
@@ -107,13 +96,11 @@ TEST(PrefsUser, SettingsFolderIsInTheProfile) {
     ASSERT_TRUE(isFolder(profileLocalFolder(name)));
     EXPECT_EQ(appDataFolder(), "C:/Users/" + name + "/AppData/Local/Lumagrab/");
 
-    const std::string shell = shellLocalAppDataFolder();
-    ASSERT_FALSE(shell.empty());
-    EXPECT_TRUE(isFolder(shell));
-    EXPECT_EQ(lowerWithSlashes(shell), lowerWithSlashes(profileLocalFolder(name)));
-    // What the fallback would use is a folder that can be made.
-    const std::string fallback = chooseAppDataFolder(name, false, shell);
-    EXPECT_EQ(lowerWithSlashes(fallback), lowerWithSlashes(profileLocalFolder(name) + "/Lumagrab"));
+    // The guess is the system's folder by identity, and the Desktop follows suit.
+    EXPECT_EQ(localAppDataFolder(), profileLocalFolder(name));
+    EXPECT_EQ(desktopFolder(), "C:/Users/" + name + "/Desktop");
+    EXPECT_FALSE(sameFolder(profileLocalFolder(name), "C:/Users/" + name + "/Desktop"));
+    EXPECT_EQ(quickSaveFolderFrom(defaultQuickSaveLocation), "C:/Users/" + name + "/Desktop/");
 }
 
 TEST_F(PrefsFolder, LoadPreferencesUsesTheProfileFolder) {

@@ -107,6 +107,12 @@ TEST(Menus, TheTrayWindowMakesTheTrayMenuWhenCreated) {
     // A press or a move over the icon opens nothing and returns at once.
     EXPECT_EQ(SendMessageA(app.trayWindow, trayCallbackMessage, trayIconId, WM_LBUTTONDOWN), 0);
     EXPECT_EQ(SendMessageA(app.trayWindow, trayCallbackMessage, trayIconId, WM_MOUSEMOVE), 0);
+    // Catches a pointer taken from lParam: any program may post WM_APP + 5, and 1 was read as a rectangle.
+    PostMessageA(app.trayWindow, WM_APP + 5, 1, 1);
+    MSG msg{};
+    while (PeekMessageA(&msg, app.trayWindow, 0, 0, PM_REMOVE))
+        DispatchMessageA(&msg);
+    EXPECT_TRUE(IsWindow(app.trayWindow));
     DestroyWindow(app.trayWindow);
     DestroyMenu(app.trayMenu);
     app.trayWindow = nullptr;
