@@ -59,6 +59,8 @@ LRESULT onSelectionEnded(bool makesShot, const SelectionRect& rect) {
             break;
         }
     }
+    // Nothing needs the frozen picture until the next capture, and a tray program waits all day.
+    releaseFrozenDesktop(app.frozenDesktop);
     // The capture ran on this thread; the system may have dropped a hook that
     // waited too long meanwhile.
     reinstallKeyboardHook();
@@ -147,7 +149,6 @@ LRESULT dispatchTrayMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return onSelectionEnded(wp != 0, *reinterpret_cast<const SelectionRect*>(lp));
     case prepareCaptureMessage:
         prepareDuplication();
-        startScreenReaders();
         return 0;
     case quickSaveWrittenMessage:
         onQuickSaveWritten(wp, lp != 0);
