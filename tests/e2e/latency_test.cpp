@@ -166,7 +166,7 @@ TEST_F(Latency, PrintScreenToOverlaysAndReleaseToScreenshotWindow) {
 
     // Quick Save of a whole-screen screenshot: from the click on the menu item
     // to the window off the screen, and to the file written and the window closed.
-    const RECT whole{0, 0, screen.width - 1, screen.height - 1};
+    const RECT whole{0, 0, screen.width - 1, screen.height - 1}; // the pointer's last pixels: the whole screen
     std::vector<double> toHidden, toWritten;
     for (int i = 0; i < quickSaves; ++i) {
         COLORREF frozenProbe = 0;
@@ -220,7 +220,7 @@ TEST_F(Latency, PrintScreenToOverlaysAndReleaseToScreenshotWindow) {
                 figures(toScreenshot).c_str(), median(toScreenshot));
     std::printf("[ latency  ] Quick Save of a %dx%d screenshot -> window off the screen (ms):%s; median %.0f"
                 " (target <= 50)\n",
-                int(whole.right - whole.left), int(whole.bottom - whole.top), figures(toHidden).c_str(),
+                int(whole.right + 1 - whole.left), int(whole.bottom + 1 - whole.top), figures(toHidden).c_str(),
                 median(toHidden));
     std::printf("[ latency  ] Quick Save -> file written, window closed (ms):%s; median %.0f\n",
                 figures(toWritten).c_str(), median(toWritten));
