@@ -50,8 +50,8 @@ void keepFrozenPixels() {
 void paintFrozenDesktop(HDC dc, const PixelRect& area) {
     const FrozenDesktop& desktop = app.frozenDesktop;
     if (desktop.valid)
-        BitBlt(dc, 0, 0, area.width, area.height, desktop.memoryDC, area.x - desktop.originX,
-               area.y - desktop.originY, SRCCOPY);
+        BitBlt(dc, 0, 0, area.width, area.height, desktop.memoryDC, area.x - desktop.originX, area.y - desktop.originY,
+               SRCCOPY);
 }
 
 void releaseFrozenDesktop(FrozenDesktop& desktop) {

@@ -49,7 +49,8 @@ TEST(DesktopPixels, WhatNoMonitorCoversTurnsBlackAndNothingElse) {
         for (std::int32_t column = 0; column < shape.width; ++column) {
             const std::int32_t x = shape.originX + column, y = shape.originY + line;
             const bool covered = (x < 0 && y < 0) || (x >= 0 && y >= 0 && y < 5);
-            const std::size_t at = (std::size_t(shape.height - 1 - line) * std::size_t(shape.width) + std::size_t(column)) * 4;
+            const std::size_t at =
+                (std::size_t(shape.height - 1 - line) * std::size_t(shape.width) + std::size_t(column)) * 4;
             for (std::size_t byte = 0; byte < 4; ++byte)
                 ASSERT_EQ(after[at + byte], covered || byte == 3 ? before[at + byte] : 0) << x << ", " << y;
         }

@@ -53,7 +53,7 @@ TEST(ShotRescale, CreationAndMovesFollowTheMonitorUnderThePointer) {
     EXPECT_EQ(pointerMonitor(desk, 1901, 500), 0u);
     EXPECT_EQ(pointerMonitor(desk, 1920, 500), 1u);
     EXPECT_EQ(pointerMonitor(desk, -1, -1), 2u);
-    EXPECT_EQ(pointerMonitor(desk, 0, -1), 0u); // on none, one pixel from the first and the third: the first
+    EXPECT_EQ(pointerMonitor(desk, 0, -1), 0u);      // on none, one pixel from the first and the third: the first
     EXPECT_EQ(pointerMonitor(desk, 1000, 1500), 0u); // on none: the nearest
     EXPECT_EQ(pointerMonitor({}, 5, 5), 0u);
 }
