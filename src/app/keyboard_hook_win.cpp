@@ -5,6 +5,7 @@
 #include "app/app.h"
 #include "state/app_state.h"
 #include "app/decisions.h"
+#include "capture/capture_front.h"
 #include "selection/selection.h"
 
 namespace {
@@ -16,6 +17,7 @@ void onHookKey(int code, WPARAM wp, LPARAM lp) {
     switch (classifyHookKey(code, wp, virtualKey, app.captureActive)) {
     case HookKey::cancelCapture:
         tearDownSelection();
+        releaseFrozenDesktop(app.frozenDesktop);
         break;
     case HookKey::printScreenReleased:
         if (!(GetAsyncKeyState(VK_CONTROL) & 0x8000))

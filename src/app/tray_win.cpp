@@ -61,6 +61,8 @@ void onSelectionEnded(bool makesShot, const SelectionRect& rect) {
             break;
         }
     }
+    // Nothing needs the frozen picture until the next capture, and a tray program waits all day.
+    releaseFrozenDesktop(app.frozenDesktop);
     // The capture ran on this thread; the system may have dropped a hook that
     // waited too long meanwhile.
     reinstallKeyboardHook();
@@ -152,7 +154,6 @@ LRESULT dispatchTrayMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         app.capturePrepared = true;
         prepareDuplication();
-        startScreenReaders();
         return 0;
     case quickSaveWrittenMessage:
         onQuickSaveWritten(wp, lp != 0);

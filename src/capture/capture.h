@@ -9,6 +9,8 @@
 #include <memory>
 #include <span>
 
+#include "state/pixel_rect.h"
+
 // --- HDR to SDR conversion -------------------------------------------------
 
 // Zero, every positive finite half float in ascending order, and +infinity.
@@ -102,25 +104,15 @@ struct HdrTarget {
 // once where the processor allows.
 void convertHdrFrame(const HdrToneTable& table, const HdrFrame& frame, const HdrTarget& target);
 
-// The frozen desktop as the capture holds it: one target per band of rows.
+// The targets of an HDR pass: the capture gives the frozen desktop as one.
 using HdrTargets = std::span<const HdrTarget>;
 
 // --- The frozen desktop ----------------------------------------------------
 
-// The screen is read in up to this many bands of rows, side by side: under
-// Wine one read of a whole 3840x2160 screen took 75-90 ms, four bands read
-// at once 25-45 ms, on two cores too.
-constexpr std::uint32_t screenBandLimit = 4;
-
-// Rows [top, top + height) from the top of the screen.
-struct BandRows {
-    std::int32_t top = 0, height = 0;
-};
-
-// How many bands a screen `height` rows high is read in: one row each at least.
-std::uint32_t screenBandCount(std::int32_t height);
-// Band `index` of screenBandCount(height): as even as whole rows allow, top to bottom.
-BandRows screenBand(std::int32_t height, std::uint32_t index);
+// Sets blue, green and red to 0 in every pixel of the bottom-up `target` that
+// no monitor covers: those parts of the virtual screen show black, never what
+// the screen read or a block held before.
+void blackenUncovered(const HdrTarget& target, const MonitorTable& monitors);
 
 // Sets the alpha byte of `pixelCount` BGRA pixels to 255 (GDI leaves it 0)
 // and writes the same pixels into `copy`, the block selections are cut from,

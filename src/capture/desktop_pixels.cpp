@@ -1,6 +1,8 @@
-// The frozen desktop's bands and the pixel pass that runs on every capture.
+// The pixel passes over the frozen desktop that run on every capture.
 #include <algorithm>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "capture/capture.h"
 
@@ -19,14 +21,24 @@ void copyOpaque(std::uint8_t* bgra, std::uint8_t* copy, std::size_t pixelCount) 
     }
 }
 
-std::uint32_t screenBandCount(std::int32_t height) {
-    return height <= 0 ? 0 : std::min(screenBandLimit, static_cast<std::uint32_t>(height));
-}
-
-BandRows screenBand(std::int32_t height, std::uint32_t index) {
-    const std::int64_t count = screenBandCount(height);
-    if (index >= count)
-        return {};
-    const auto boundary = [&](std::int64_t i) { return static_cast<std::int32_t>(std::int64_t{height} * i / count); };
-    return {boundary(index), boundary(index + 1) - boundary(index)};
+void blackenUncovered(const HdrTarget& target, const MonitorTable& monitors) {
+    std::vector<std::pair<std::int64_t, std::int64_t>> covered; // columns [from, to) of one line
+    const std::int64_t width = target.width;
+    for (std::int32_t line = 0; line < target.height; ++line) {
+        const std::int64_t y = std::int64_t{target.originY} + line;
+        covered.clear();
+        for (const MonitorRect& m : monitors)
+            if (y >= m.y && y < std::int64_t{m.y} + m.height)
+                covered.emplace_back(std::clamp<std::int64_t>(std::int64_t{m.x} - target.originX, 0, width),
+                                     std::clamp<std::int64_t>(std::int64_t{m.x} + m.width - target.originX, 0, width));
+        std::sort(covered.begin(), covered.end());
+        covered.emplace_back(width, width);
+        std::uint8_t* row = target.pixels + std::size_t(target.height - 1 - line) * std::size_t(width) * 4;
+        std::int64_t column = 0;
+        for (const auto& [from, to] : covered) {
+            for (; column < from; ++column)
+                std::memset(row + column * 4, 0, 3);
+            column = std::max(column, to);
+        }
+    }
 }

@@ -20,17 +20,20 @@ CaptureOutcome beginCapture();
 LRESULT CALLBACK overlayWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 LRESULT CALLBACK selectionWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
-// A left press in an overlay: the anchor, and the selection window made or shown.
-void beginSelection();
+// The screen point of a mouse message's client coordinates: where the pointer
+// was when the message was made, not where it is when it is handled.
+POINT messagePoint(HWND hwnd, LPARAM lp);
+// A left press in an overlay at `press`: the anchor, and the selection window made or shown.
+void beginSelection(POINT press);
 // Every mouse move over an overlay, the selection window or a screenshot
-// window: the cursor is stored, and the selection window takes the rectangle
-// as it stood before this move.
-void trackSelection();
-// A left release: ends a running capture and hands the rectangle to
-// app.selectionEnded, whose owner makes a rectangle of at least 5 x 5 a
-// screenshot window.
-void endSelection();
+// window: the pointer's point is stored, and the selection window takes the
+// rectangle as it stood before this move.
+void trackSelection(POINT cursor);
+// A left release at `release`, the selection's end: ends a running capture and
+// hands the rectangle to app.selectionEnded, whose owner makes a rectangle of
+// at least 5 x 5 a screenshot window.
+void endSelection(POINT release);
 // Ends the capture: overlays and selection window destroyed, flags cleared
 // (the button counts as released).
-// The frozen desktop stays until the next capture. Also the Escape key's cancel.
+// The frozen desktop stays: whoever ended the capture releases it. Also the Escape key's cancel.
 void tearDownSelection();

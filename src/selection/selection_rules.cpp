@@ -22,14 +22,33 @@ std::uint8_t inverse(std::uint32_t sum, std::uint32_t count) {
     return static_cast<std::uint8_t>(255 - (count == 0 ? 0 : sum / count));
 }
 
+bool covers(const MonitorRect& m, std::int64_t x, std::int64_t y) {
+    return x >= m.x && x < std::int64_t{m.x} + m.width && y >= m.y && y < std::int64_t{m.y} + m.height;
+}
+
+// `point` lies on a monitor and one step (dx, dy) from it lies on none: the
+// pointer can go no further that way.
+bool onOuterEdge(const MonitorTable& monitors, ScreenPoint point, std::int64_t dx, std::int64_t dy) {
+    bool on = false, beyond = false;
+    for (const MonitorRect& m : monitors) {
+        on = on || covers(m, point.x, point.y);
+        beyond = beyond || covers(m, point.x + dx, point.y + dy);
+    }
+    return on && !beyond;
+}
+
 } // namespace
 
-SelectionRect selectionRect(ScreenPoint anchor, ScreenPoint last) {
+SelectionRect selectionRect(ScreenPoint anchor, ScreenPoint last, const MonitorTable& monitors) {
     const std::int32_t left = std::min(anchor.x, last.x);
     const std::int32_t top = std::min(anchor.y, last.y);
     // Screen coordinates are far from the int32 limits; the difference is formed wide anyway.
-    const auto width = static_cast<std::int64_t>(std::max(anchor.x, last.x)) - left;
-    const auto height = static_cast<std::int64_t>(std::max(anchor.y, last.y)) - top;
+    auto width = static_cast<std::int64_t>(std::max(anchor.x, last.x)) - left;
+    auto height = static_cast<std::int64_t>(std::max(anchor.y, last.y)) - top;
+    if (last.x >= anchor.x && onOuterEdge(monitors, last, 1, 0))
+        ++width;
+    if (last.y >= anchor.y && onOuterEdge(monitors, last, 0, 1))
+        ++height;
     return {left, top, static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)};
 }
 

@@ -16,8 +16,11 @@ struct ScreenPoint {
 // A selection in screen pixels.
 using SelectionRect = PixelRect;
 
-// The rectangle between the press point and the cursor, whichever corner each is.
-SelectionRect selectionRect(ScreenPoint anchor, ScreenPoint last);
+// The rectangle between the press point and the cursor, whichever corner each
+// is; the right and bottom edges exclusive. The pointer cannot pass the last
+// column (row) of a monitor with no neighbour beyond it, so an end point
+// there takes that column (row) in as well.
+SelectionRect selectionRect(ScreenPoint anchor, ScreenPoint last, const MonitorTable& monitors);
 
 constexpr std::int32_t minimumScreenshotSize = 5;
 // 4 pixels or less in either direction make no screenshot.

@@ -1,8 +1,11 @@
-// The overlays (made by beginCapture while the screen is read, shown once it
-// is, destroyed by tearDownSelection: their only owner), the selection-rectangle window, and the selection operations
-// they share with the screenshot windows and the Escape key. The
-// overlays take no mouse capture: every window under the pointer feeds the
-// one anchor and cursor point, and whichever gets the release ends the capture.
+// The overlays (made by beginCapture once the screen is read, destroyed by
+// tearDownSelection: their only owner), the selection-rectangle window, and
+// the selection operations they share with the screenshot windows and the
+// Escape key. The overlays take no mouse capture: every window under the
+// pointer feeds the one anchor and cursor point, each taken from its
+// message, and whichever gets the release ends the capture.
+#include <windowsx.h>
+
 #include "state/state.h"
 #include "state/app_state.h"
 #include "state/handle_guards.h"
@@ -20,7 +23,7 @@ constexpr UINT_PTR keepPixelsTimer = 1; // on the first overlay
 ScreenPoint toScreenPoint(const POINT& point) { return {point.x, point.y}; }
 
 SelectionRect currentSelection() {
-    return selectionRect(toScreenPoint(app.selectionAnchor), toScreenPoint(app.lastCursorPos));
+    return selectionRect(toScreenPoint(app.selectionAnchor), toScreenPoint(app.lastCursorPos), app.monitors);
 }
 
 LRESULT onSelectionSetCursor(LPARAM lp) {
@@ -107,27 +110,19 @@ CaptureOutcome beginCapture() {
     if (app.captureActive)
         return CaptureOutcome::alreadyRunning;
     app.captureActive = true;
-    if (!beginFreezingDesktop()) {
+    if (!freezeDesktop()) {
         app.captureActive = false;
         return CaptureOutcome::desktopUnreadable;
     }
-    // The overlays are made while the screen is read, and shown once it is.
-    const bool shownAlready = app.overlaysShown;
-    const bool made = shownAlready || makeOverlays();
-    if (!finishFreezingDesktop()) {
-        if (!shownAlready)
-            tearDownSelection();
-        app.captureActive = false;
-        return CaptureOutcome::desktopUnreadable;
-    }
-    if (!made)
-        return CaptureOutcome::overlayFailed;
-    if (shownAlready) {
+    if (app.overlaysShown) {
         keepFrozenPixels();
         return CaptureOutcome::started;
     }
+    if (!makeOverlays())
+        return CaptureOutcome::overlayFailed;
+    // Shown without activation: a menu another program has open stays open.
     for (std::uint32_t i = 0; i < app.monitorCount && i < app.overlayWindows.size(); ++i) {
-        ShowWindow(app.overlayWindows[i], SW_SHOW);
+        ShowWindow(app.overlayWindows[i], SW_SHOWNA);
         app.overlaysShown = true;
     }
     // The frozen picture is painted before anything the user does not need yet.
@@ -141,27 +136,30 @@ CaptureOutcome beginCapture() {
     return CaptureOutcome::started;
 }
 
-void beginSelection() {
-    POINT cursor{};
-    GetCursorPos(&cursor);
-    app.selectionAnchor = cursor;
-    app.lastCursorPos = cursor;
+POINT messagePoint(HWND hwnd, LPARAM lp) {
+    POINT point{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+    ClientToScreen(hwnd, &point);
+    return point;
+}
+
+void beginSelection(POINT press) {
+    app.selectionAnchor = press;
+    app.lastCursorPos = press;
     keepFrozenPixels();
     if (app.captureActive && !app.selectionButtonDown)
         showSelectionWindow();
     app.selectionButtonDown = true;
 }
 
-void trackSelection() {
+void trackSelection(POINT cursor) {
     const SelectionRect rect = currentSelection();
-    POINT cursor{};
-    GetCursorPos(&cursor);
     app.lastCursorPos = cursor;
     if (app.captureActive && app.selectionWindowShown)
         SetWindowPos(app.selectionWindow, HWND_TOPMOST, rect.x, rect.y, rect.width, rect.height, 0);
 }
 
-void endSelection() {
+void endSelection(POINT release) {
+    app.lastCursorPos = release;
     const SelectionRect rect = currentSelection();
     app.selectionButtonDown = false;
     if (!app.captureActive)
@@ -203,13 +201,13 @@ LRESULT dispatchOverlayMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SETCURSOR:
         return onSelectionSetCursor(lp);
     case WM_MOUSEMOVE:
-        trackSelection();
+        trackSelection(messagePoint(hwnd, lp));
         return 0;
     case WM_LBUTTONDOWN:
-        beginSelection();
+        beginSelection(messagePoint(hwnd, lp));
         return 0;
     case WM_LBUTTONUP:
-        endSelection();
+        endSelection(messagePoint(hwnd, lp));
         return 0;
     case WM_TIMER:
         if (wp != keepPixelsTimer)
@@ -226,10 +224,10 @@ LRESULT dispatchSelectionMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_ERASEBKGND:
         return eraseSelectionWindow(reinterpret_cast<HDC>(wp));
     case WM_MOUSEMOVE:
-        trackSelection();
+        trackSelection(messagePoint(hwnd, lp));
         return 0;
     case WM_LBUTTONUP:
-        endSelection();
+        endSelection(messagePoint(hwnd, lp));
         return 0;
     }
     return DefWindowProcA(hwnd, msg, wp, lp);

@@ -66,7 +66,8 @@ ScreenshotOutcome makeScreenshotWindow(SelectionRect rect) {
     app.screenshots[slot] = std::move(shot);
     app.screenshotCount = slot + 1;
 
-    record.monitor = MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST);
+    // The same rule as a move: a window across two monitors keeps its size on its first step.
+    record.monitor = monitorUnderPointer(app.lastCursorPos);
     UINT dpiX = 96, dpiY = 96;
     monitorDpi(record.monitor, dpiX, dpiY);
     record.dpiX = dpiX;

@@ -66,7 +66,7 @@ void startMove(ScreenshotWindow& shot) {
 void moveStep(ScreenshotWindow& shot) {
     std::int32_t width = shot.width, height = shot.height;
     if (preferences.resizeScreenshotWindows) {
-        HMONITOR monitor = MonitorFromPoint(app.lastCursorPos, MONITOR_DEFAULTTONEAREST);
+        HMONITOR monitor = monitorUnderPointer(app.lastCursorPos);
         if (monitor != shot.monitor) {
             UINT dpiX = 96, dpiY = 96;
             monitorDpi(monitor, dpiX, dpiY);
@@ -85,8 +85,8 @@ void moveStep(ScreenshotWindow& shot) {
         InvalidateRect(shot.hwnd, nullptr, FALSE);
 }
 
-LRESULT onShotMouseMove(HWND hwnd) {
-    trackSelection();
+LRESULT onShotMouseMove(HWND hwnd, LPARAM lp) {
+    trackSelection(messagePoint(hwnd, lp));
     // The selection may have closed windows: look this one up again.
     const auto found = app.screenshotIndex.find(hwnd);
     if (found == app.screenshotIndex.end() || !app.screenshots[found->second])
@@ -114,7 +114,7 @@ LRESULT onShotCaptureChanged(ScreenshotWindow& shot) {
     return 0;
 }
 
-LRESULT onShotLeftUp(HWND hwnd) {
+LRESULT onShotLeftUp(HWND hwnd, LPARAM lp) {
     bool pressedHere = false; // this window took the press and is still moving
     {
         const auto found = app.screenshotIndex.find(hwnd);
@@ -126,7 +126,7 @@ LRESULT onShotLeftUp(HWND hwnd) {
         }
     }
     if (app.selectionButtonDown)
-        endSelection(); // may make a new screenshot window and move the table
+        endSelection(messagePoint(hwnd, lp)); // may make a new screenshot window and move the table
     if (app.dropPressPending) {
         app.dropPressPending = false;
         return 0;
@@ -188,11 +188,11 @@ LRESULT dispatchScreenshotMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SETCURSOR:
         return onShotSetCursor(lp);
     case WM_MOUSEMOVE:
-        return onShotMouseMove(hwnd);
+        return onShotMouseMove(hwnd, lp);
     case WM_LBUTTONDOWN:
         return onShotLeftDown(shot, hwnd, msg, wp, lp);
     case WM_LBUTTONUP:
-        return onShotLeftUp(hwnd);
+        return onShotLeftUp(hwnd, lp);
     case WM_RBUTTONUP:
         return onShotRightUp(shot, hwnd);
     case WM_CAPTURECHANGED:
@@ -210,6 +210,13 @@ void monitorDpi(HMONITOR monitor, UINT& dpiX, UINT& dpiY) {
         if (FAILED(GetDpiForMonitor(monitor, MDT_EFFECTIVE_DPI, &dpiX, &dpiY)) || dpiX == 0 || dpiY == 0)
             dpiX = dpiY = 96;
     }
+}
+
+HMONITOR monitorUnderPointer(POINT pointer) {
+    const std::size_t index = pointerMonitor(app.monitors, pointer.x, pointer.y);
+    if (index < app.monitors.size())
+        pointer = {app.monitors[index].x, app.monitors[index].y}; // a point of that monitor
+    return MonitorFromPoint(pointer, MONITOR_DEFAULTTONEAREST);
 }
 
 HMENU createShotMenu() {

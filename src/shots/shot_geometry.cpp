@@ -1,3 +1,4 @@
+// The geometry of screenshot windows: DPI rescale, the monitor they follow, MulDiv.
 #include <limits>
 
 #include "shots/shot_rules.h"
@@ -13,6 +14,23 @@ std::int32_t rescaledLength(std::int32_t imageLength, std::uint32_t newDpi, std:
     if (scaled > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
         return std::numeric_limits<std::int32_t>::max();
     return static_cast<std::int32_t>(scaled);
+}
+
+std::size_t pointerMonitor(const MonitorTable& monitors, std::int32_t x, std::int32_t y) {
+    std::size_t nearest = monitors.size();
+    std::int64_t nearestDistance = 0;
+    for (std::size_t i = 0; i < monitors.size(); ++i) {
+        const MonitorRect& m = monitors[i];
+        const std::int64_t right = std::int64_t{m.x} + m.width - 1, bottom = std::int64_t{m.y} + m.height - 1;
+        const std::int64_t dx = x < m.x ? m.x - std::int64_t{x} : x > right ? x - right : 0;
+        const std::int64_t dy = y < m.y ? m.y - std::int64_t{y} : y > bottom ? y - bottom : 0;
+        const std::int64_t distance = dx * dx + dy * dy;
+        if (nearest == monitors.size() || distance < nearestDistance) {
+            nearest = i;
+            nearestDistance = distance;
+        }
+    }
+    return nearest;
 }
 
 std::int32_t mulDivRounded(std::int32_t a, std::int32_t b, std::int32_t c) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "output/output.h"
+#include "state/pixel_rect.h"
 
 // --- Drag and drop ---------------------------------------------------------
 
@@ -30,6 +31,12 @@ bool dragOutMovedFile(bool moveEffect, bool targetSaysMoved, bool fileStillThere
 // imageLength x newDpi / creationDpi, rounded half up, clamped to 1..INT32_MAX;
 // imageLength itself when either DPI is 0.
 std::int32_t rescaledLength(std::int32_t imageLength, std::uint32_t newDpi, std::uint32_t creationDpi);
+
+// The monitor whose density a screenshot window follows, at its creation (the
+// pointer where the selection was released) and on every move alike: the one
+// under the pointer, else the nearest (the first of equals). An index into
+// `monitors`; monitors.size() when there is none.
+std::size_t pointerMonitor(const MonitorTable& monitors, std::int32_t x, std::int32_t y);
 
 // MulDiv as Win32 has it: a x b / c in 64 bits, rounded half away from zero;
 // -1 when c is 0 or the result does not fit in 32 bits.

@@ -36,6 +36,8 @@ LRESULT CALLBACK screenshotWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 // A monitor's DPI: the raw one first, the effective one when that fails or
 // reads 0, 96 when both do (a failed query leaves its answers undefined).
 void monitorDpi(HMONITOR monitor, UINT& dpiX, UINT& dpiY);
+// The monitor a screenshot window's size follows, by pointerMonitor.
+HMONITOR monitorUnderPointer(POINT pointer);
 
 // The menu of every screenshot window (app.shotMenu), made once at start-up:
 // "Save As", "Quick Save", "Copy", "Close All".

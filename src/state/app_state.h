@@ -17,26 +17,17 @@
 
 #include "state/pixel_rect.h"
 
-// One band of rows of the frozen virtual screen: a bottom-up DIB section of
-// the screen's width, `height` rows from row `top` down, held by its own
-// memory DC so that each band can be read on a thread of its own.
-struct FrozenBand {
+// The frozen virtual screen of the capture in progress: one bottom-up 32-bit
+// DIB section held by `memoryDC`, read by one BitBlt, so the picture is one
+// moment of the screen; `pixels` is its opaque copy that selections are cut
+// from (first row = bottom screen line). Released once the capture ends.
+struct FrozenDesktop {
+    bool valid = false;
+    bool pixelsKept = false; // `pixels` holds this capture's copy, and the DIB is opaque
     HDC memoryDC = nullptr;
     HBITMAP bitmap = nullptr;
     HGDIOBJ previousBitmap = nullptr;
     std::uint8_t* bits = nullptr;
-    std::int32_t top = 0;
-    std::int32_t height = 0;
-};
-
-// The frozen virtual screen of the last capture, held in `bands` top to
-// bottom; `pixels` is a bottom-up copy of the whole (first row = bottom
-// screen line). The next capture of a screen of the same size reuses the
-// bands and the block of `pixels`.
-struct FrozenDesktop {
-    bool valid = false;
-    bool pixelsKept = false; // `pixels` holds this capture's copy, and the bands are opaque
-    std::vector<FrozenBand> bands;
     std::unique_ptr<std::uint8_t[]> pixels;
     std::int32_t originX = 0;
     std::int32_t originY = 0;

@@ -1,7 +1,7 @@
 // Guards for handles made and released in one scope, each named for its
 // release call; GDI objects and DCs go through the GDI ledger. Long-lived
 // handles in records keep their record's release function instead (shutdown
-// order is deliberate). Never wrap a GetDC or BeginPaint DC in one of these.
+// order is deliberate). A GetDC or BeginPaint DC is never DeleteDC'd.
 #pragma once
 
 #include <windows.h>
@@ -64,10 +64,21 @@ public:
     explicit MemoryDc(HDC like) : OwnedDc(gdiMade(CreateCompatibleDC(like))) {}
 };
 
-// The whole screen's DC, CreateDCA("DISPLAY") → DeleteDC.
-class DisplayDc : public OwnedDc {
+// The whole virtual screen's DC, GetDC(NULL) → ReleaseDC: a DC the system
+// lends, never one to DeleteDC.
+class DisplayDc {
 public:
-    DisplayDc() : OwnedDc(gdiMade(CreateDCA("DISPLAY", nullptr, nullptr, nullptr))) {}
+    DisplayDc() : dc_(GetDC(nullptr)) {}
+    ~DisplayDc() {
+        if (dc_)
+            ReleaseDC(nullptr, dc_);
+    }
+    DisplayDc(const DisplayDc&) = delete;
+    DisplayDc& operator=(const DisplayDc&) = delete;
+    HDC get() const { return dc_; }
+
+private:
+    HDC dc_;
 };
 
 // One COM reference; Release on reset and destruction. C++ interfaces only

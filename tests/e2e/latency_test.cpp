@@ -1,7 +1,8 @@
 // How long the user waits, measured from outside as the driver sees the
 // screen: from the PrintScreen release to the overlays shown (the first
-// capture after start-up apart), beside the peer every capture pays, a bare
-// BitBlt of the virtual screen into a new DIB section timed in the same run;
+// capture after start-up apart), beside the floor every capture pays, a bare
+// BitBlt of the virtual screen into a new DIB section and its paint onto a
+// window of the screen's size, timed in the same run;
 // from the mouse release to the screenshot window shown with its pixels; and
 // from the click on "Quick Save" for a whole-screen screenshot to the window
 // off the screen. The figures are printed (and recorded as test properties);
@@ -38,12 +39,17 @@ std::string figures(const std::vector<double>& values) {
 }
 
 // The least any capture costs: a screen DC, a new 32-bit DIB section of the
-// whole virtual screen and one BitBlt into it, in this process.
-double bareBitBltMs() {
+// whole virtual screen, one BitBlt into it, and one paint of it onto a shown
+// window of the screen's size (made before the clock starts), in this process.
+double floorMs() {
     const int x = GetSystemMetrics(SM_XVIRTUALSCREEN), y = GetSystemMetrics(SM_YVIRTUALSCREEN);
     const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN), height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    const HWND window = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "STATIC", "", WS_POPUP | WS_VISIBLE, x, y,
+                                        width, height, nullptr, nullptr, nullptr, nullptr);
+    UpdateWindow(window);
+    GdiFlush();
     const double start = nowMs();
-    const HDC screen = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+    const HDC screen = GetDC(nullptr);
     const HDC memory = CreateCompatibleDC(screen);
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
@@ -55,14 +61,18 @@ double bareBitBltMs() {
     void* bits = nullptr;
     const HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     const HGDIOBJ previous = SelectObject(memory, bitmap);
-    const BOOL copied = BitBlt(memory, 0, 0, width, height, screen, x, y, SRCCOPY);
+    BOOL copied = BitBlt(memory, 0, 0, width, height, screen, x, y, SRCCOPY);
+    const HDC shown = GetDC(window);
+    copied = copied && BitBlt(shown, 0, 0, width, height, memory, 0, 0, SRCCOPY);
     GdiFlush();
     const double ms = nowMs() - start;
+    ReleaseDC(window, shown);
     SelectObject(memory, previous);
     DeleteObject(bitmap);
     DeleteDC(memory);
-    DeleteDC(screen);
-    return copied ? ms : -1;
+    ReleaseDC(nullptr, screen);
+    DestroyWindow(window);
+    return copied && window ? ms : -1;
 }
 
 using Latency = OrvaneScenario;
@@ -90,7 +100,6 @@ TEST_F(Latency, PrintScreenToOverlaysAndReleaseToScreenshotWindow) {
         pattern.show(shown);
         if (!waitUntil([&] { return grabScreen().crop(pattern.rect()).sameColours(shown); }, 3000))
             return std::nullopt;
-        bare.push_back(bareBitBltMs());
         frozenProbe = screenPixel(probe);
         keyDown(VK_SNAPSHOT);
         orvane.settle(); // the hook has seen the press
@@ -157,7 +166,7 @@ TEST_F(Latency, PrintScreenToOverlaysAndReleaseToScreenshotWindow) {
 
     // Quick Save of a whole-screen screenshot: from the click on the menu item
     // to the window off the screen, and to the file written and the window closed.
-    const RECT whole{0, 0, screen.width - 1, screen.height - 1};
+    const RECT whole{0, 0, screen.width - 1, screen.height - 1}; // the pointer's last pixels: the whole screen
     std::vector<double> toHidden, toWritten;
     for (int i = 0; i < quickSaves; ++i) {
         COLORREF frozenProbe = 0;
@@ -189,6 +198,11 @@ TEST_F(Latency, PrintScreenToOverlaysAndReleaseToScreenshotWindow) {
         ASSERT_EQ(fileNamesIn(quickFolder).size(), std::size_t(i) + 1);
     }
 
+    // The floor last, so that its window never stands in a capture's way.
+    for (int i = 0; i < captures; ++i) {
+        bare.push_back(floorMs());
+        Sleep(100); // the scenario's own pause between two readings
+    }
     const double later = median({toOverlays.begin() + 1, toOverlays.end()});
     const double bareMedian = median(bare);
     std::printf("[ latency  ] screen %dx%d, %d captures, the first one second after the icon appeared\n", screen.width,
@@ -197,20 +211,22 @@ TEST_F(Latency, PrintScreenToOverlaysAndReleaseToScreenshotWindow) {
                 figures(toOverlays).c_str(), later);
     std::printf("[ latency  ] first capture %.0f ms = %.2f x the later median (target <= 1.5 x later + 20 ms = %.0f)\n",
                 toOverlays.front(), toOverlays.front() / later, 1.5 * later + 20);
-    std::printf("[ latency  ] bare BitBlt of the virtual screen into a new DIB (ms):%s; median %.1f\n",
+    std::printf("[ latency  ] floor: bare BitBlt of the virtual screen into a new DIB + its paint onto a window of"
+                " the screen's size (ms):%s; median %.1f\n",
                 figures(bare).c_str(), bareMedian);
-    std::printf("[ latency  ] later captures / bare BitBlt = %.2f (target <= 1.3)\n", later / bareMedian);
+    std::printf("[ latency  ] later captures / floor = %.2f, first capture / floor = %.2f (target <= 1.3)\n",
+                later / bareMedian, toOverlays.front() / bareMedian);
     std::printf("[ latency  ] mouse release -> screenshot window shown (ms):%s; median %.0f\n",
                 figures(toScreenshot).c_str(), median(toScreenshot));
     std::printf("[ latency  ] Quick Save of a %dx%d screenshot -> window off the screen (ms):%s; median %.0f"
                 " (target <= 50)\n",
-                int(whole.right - whole.left), int(whole.bottom - whole.top), figures(toHidden).c_str(),
+                int(whole.right + 1 - whole.left), int(whole.bottom + 1 - whole.top), figures(toHidden).c_str(),
                 median(toHidden));
     std::printf("[ latency  ] Quick Save -> file written, window closed (ms):%s; median %.0f\n",
                 figures(toWritten).c_str(), median(toWritten));
     ::testing::Test::RecordProperty("screen", std::to_string(screen.width) + "x" + std::to_string(screen.height));
     ::testing::Test::RecordProperty("overlaysMs", figures(toOverlays));
-    ::testing::Test::RecordProperty("bareBitBltMs", figures(bare));
+    ::testing::Test::RecordProperty("floorMs", figures(bare));
     ::testing::Test::RecordProperty("screenshotMs", figures(toScreenshot));
     ::testing::Test::RecordProperty("quickSaveHiddenMs", figures(toHidden));
 

@@ -1,7 +1,6 @@
-// The frozen desktop's bands and pixel pass: the bands cover every row once,
-// only the alpha byte changes, at every length (the fill runs in whole vectors
-// with a tail), and the copy is exact.
-#include <algorithm>
+// The frozen desktop's pixel passes: only the alpha byte changes, at every
+// length (the fill runs in whole vectors with a tail), and the copy is exact;
+// what no monitor covers turns black.
 #include <cstring>
 #include <vector>
 
@@ -34,22 +33,28 @@ TEST(DesktopPixels, CopyOpaqueSetsOnlyTheAlphaInBothBlocksAndCopiesEveryPixel) {
     }
 }
 
-// Catches a row read twice or never, or more bands than rows.
-TEST(DesktopPixels, TheBandsCoverEveryRowOnceTopToBottom) {
-    EXPECT_EQ(screenBandCount(0), 0u);
-    for (std::int32_t height : {1, 2, 3, 4, 5, 7, 1080, 2161}) {
-        const std::uint32_t count = screenBandCount(height);
-        EXPECT_EQ(count, std::min<std::uint32_t>(screenBandLimit, static_cast<std::uint32_t>(height)));
-        std::int32_t next = 0;
-        for (std::uint32_t i = 0; i < count; ++i) {
-            const BandRows band = screenBand(height, i);
-            EXPECT_EQ(band.top, next) << height << " rows, band " << i;
-            EXPECT_GE(band.height, height / std::int32_t(count)) << height << " rows, band " << i;
-            next = band.top + band.height;
+// Catches an uncovered corner of the virtual screen keeping what the read or
+// an earlier capture left there, or a covered pixel blackened.
+TEST(DesktopPixels, WhatNoMonitorCoversTurnsBlackAndNothingElse) {
+    // A 1280x1024-like monitor left of and above a taller one, in miniature:
+    // the virtual screen is x -4..6, y -3..5.
+    const MonitorTable monitors{{-4, -3, 4, 3}, {0, 0, 6, 5}, {0, 0, 2, 2}};
+    const HdrTarget shape{nullptr, -4, -3, 10, 8};
+    std::vector<std::uint8_t> before = pattern(std::size_t(shape.width * shape.height));
+    std::vector<std::uint8_t> after = before;
+    HdrTarget target = shape;
+    target.pixels = after.data();
+    blackenUncovered(target, monitors);
+    for (std::int32_t line = 0; line < shape.height; ++line)
+        for (std::int32_t column = 0; column < shape.width; ++column) {
+            const std::int32_t x = shape.originX + column, y = shape.originY + line;
+            const bool covered = (x < 0 && y < 0) || (x >= 0 && y >= 0 && y < 5);
+            const std::size_t at =
+                (std::size_t(shape.height - 1 - line) * std::size_t(shape.width) + std::size_t(column)) * 4;
+            for (std::size_t byte = 0; byte < 4; ++byte)
+                ASSERT_EQ(after[at + byte], covered || byte == 3 ? before[at + byte] : 0) << x << ", " << y;
         }
-        EXPECT_EQ(next, height);
-        EXPECT_EQ(screenBand(height, count).height, 0);
-    }
+    EXPECT_EQ(after.back(), before.back()); // nothing past the block
 }
 
 } // namespace

@@ -291,25 +291,6 @@ TEST(HdrPass, AnHdrOutputOverwritesOnlyItsOwnRectangle) {
     EXPECT_EQ(system.counters.maps, system.counters.unmaps);
 }
 
-// Catches HDR rows written into the wrong band, or into the first band only.
-TEST(HdrPass, ADesktopHeldInBandsGetsTheSamePictureFromOneFrame) {
-    FakeSystem system;
-    system.addOutput(L"\\\\.\\DISPLAY1", -40, 0, 40, 30, 0);
-    system.addOutput(L"\\\\.\\DISPLAY2", 0, -8, 48, 32, colorSpaceHdr10, 1).steps = {frame()};
-    Desktop desktop(-40, -8, 88, 38);
-    std::vector<HdrTarget> bands;
-    for (std::uint32_t i = 0; i < screenBandCount(desktop.height); ++i) {
-        const BandRows rows = screenBand(desktop.height, i);
-        const std::size_t below = std::size_t(desktop.height - rows.top - rows.height) * std::size_t(desktop.width) * 4;
-        bands.push_back(
-            {desktop.pixels.data() + below, desktop.originX, desktop.originY + rows.top, desktop.width, rows.height});
-    }
-    DuplicationCache cache;
-    ASSERT_TRUE(runHdrPass(system, cache, bands));
-    expectPicture(desktop, {system.adapters[1][0].desc});
-    EXPECT_EQ(system.counters.acquired, 1);
-}
-
 TEST(HdrPass, AnOutputPartlyOutsideTheVirtualScreenIsClipped) {
     FakeSystem system;
     // The output reaches 20 pixels right of and 10 above what the capture holds.

@@ -16,12 +16,13 @@ struct RectCase {
     ScreenPoint anchor;
     ScreenPoint last;
     SelectionRect rect;
+    MonitorTable monitors = {};
 };
 
 class SelectionRectangle : public ::testing::TestWithParam<RectCase> {};
 
 TEST_P(SelectionRectangle, SpansBothPointsWhicheverCornerEachIs) {
-    EXPECT_EQ(selectionRect(GetParam().anchor, GetParam().last), GetParam().rect);
+    EXPECT_EQ(selectionRect(GetParam().anchor, GetParam().last, GetParam().monitors), GetParam().rect);
 }
 
 INSTANTIATE_TEST_SUITE_P(Corners, SelectionRectangle,
@@ -31,6 +32,19 @@ INSTANTIATE_TEST_SUITE_P(Corners, SelectionRectangle,
                                            RectCase{{-1280, -5}, {-1200, 40}, {-1280, -5, 80, 45}},
                                            RectCase{{-10, 300}, {30, 300}, {-10, 300, 40, 0}},
                                            RectCase{{7, 7}, {7, 7}, {7, 7, 0, 0}}));
+
+// Catches the last column and row of an outer edge left out: the pointer stops on them.
+const MonitorTable oneMonitor{{0, 0, 1920, 1080}};
+const MonitorTable twoMonitors{{0, 0, 1920, 1080}, {1920, 0, 1280, 1024}};
+INSTANTIATE_TEST_SUITE_P(
+    OuterEdges, SelectionRectangle,
+    ::testing::Values(RectCase{{0, 0}, {1919, 1079}, {0, 0, 1920, 1080}, oneMonitor}, // corner to corner
+                      RectCase{{100, 100}, {0, 0}, {0, 0, 100, 100}, oneMonitor},     // the end at the top left
+                      RectCase{{1919, 1079}, {1800, 1000}, {1800, 1000, 119, 79}, oneMonitor}, // only the end point
+                      RectCase{{100, 100}, {1919, 500}, {100, 100, 1819, 400}, twoMonitors},   // a neighbour beyond
+                      RectCase{{100, 100}, {1919, 1079}, {100, 100, 1820, 980}, twoMonitors},  // none below its foot
+                      RectCase{{2000, 100}, {3199, 1023}, {2000, 100, 1200, 924}, twoMonitors},
+                      RectCase{{2000, 100}, {2100, 1050}, {2000, 100, 100, 950}, twoMonitors})); // on no monitor
 
 struct SizeCase {
     std::int32_t width;

@@ -44,6 +44,20 @@ TEST(ShotRescale, DoublesOnTwiceTheDpiAndComesBackExactly) {
     EXPECT_EQ(rescaledLength(400, 192, 0), 400);
 }
 
+// Catches a window made across two monitors taking its density from the one it
+// covers most while a move asks the one under the pointer: it resized on its first 1-px move.
+TEST(ShotRescale, CreationAndMovesFollowTheMonitorUnderThePointer) {
+    const MonitorTable desk{{0, 0, 1920, 1080}, {1920, 0, 3840, 2160}, {-1280, -1024, 1280, 1024}};
+    // Released at (1900, 500) with most of the window on the second monitor, then moved by one pixel.
+    EXPECT_EQ(pointerMonitor(desk, 1900, 500), 0u);
+    EXPECT_EQ(pointerMonitor(desk, 1901, 500), 0u);
+    EXPECT_EQ(pointerMonitor(desk, 1920, 500), 1u);
+    EXPECT_EQ(pointerMonitor(desk, -1, -1), 2u);
+    EXPECT_EQ(pointerMonitor(desk, 0, -1), 0u);      // on none, one pixel from the first and the third: the first
+    EXPECT_EQ(pointerMonitor(desk, 1000, 1500), 0u); // on none: the nearest
+    EXPECT_EQ(pointerMonitor({}, 5, 5), 0u);
+}
+
 TEST(ShotRescale, TheGrabbedPointStaysUnderThePointer) {
     // Grabbed 100 px into a 400 px window; at 800 px that point is 200 px in.
     EXPECT_EQ(grabbedEdge(2500, 100, 800, 400), 2300);

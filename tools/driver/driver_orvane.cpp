@@ -131,7 +131,12 @@ bool Session::dragSelection(POINT from, POINT to, int steps) {
         moveMouse({from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps});
         settle();
     }
-    const RECT want{std::min(from.x, to.x), std::min(from.y, to.y), std::max(from.x, to.x), std::max(from.y, to.y)};
+    RECT want{std::min(from.x, to.x), std::min(from.y, to.y), std::max(from.x, to.x), std::max(from.y, to.y)};
+    // An end on the last column (row) of an outer monitor edge is taken in: the pointer can go no further.
+    if (to.x >= from.x && !MonitorFromPoint({to.x + 1, to.y}, MONITOR_DEFAULTTONULL))
+        ++want.right;
+    if (to.y >= from.y && !MonitorFromPoint({to.x, to.y + 1}, MONITOR_DEFAULTTONULL))
+        ++want.bottom;
     // The release takes the cursor as the GUI thread last read it: spanned,
     // with the cursor staying at `to` once the thread has read all it had.
     const bool spanned = waitUntil(
