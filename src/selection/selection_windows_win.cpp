@@ -7,6 +7,7 @@
 #include "state/app_state.h"
 #include "state/handle_guards.h"
 #include "capture/capture_front.h"
+#include "capture/monitors.h"
 #include "prefs/prefs.h"
 #include "selection/selection.h"
 #include "selection/selection_rules.h"
@@ -113,6 +114,8 @@ CaptureOutcome beginCapture() {
     }
     // The overlays are made while the screen is read, and shown once it is.
     const bool shownAlready = app.overlaysShown;
+    if (!shownAlready)
+        refreshMonitors(); // monitors come and go while the program runs
     const bool made = shownAlready || makeOverlays();
     if (!finishFreezingDesktop()) {
         if (!shownAlready)
