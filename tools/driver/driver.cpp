@@ -423,6 +423,8 @@ void clickMenuItem(HWND menu, int index, int itemCount) {
 // --- the screen -------------------------------------------------------------------------------------
 
 COLORREF Screenshot::pixel(int x, int y) const {
+    x -= origin.x;
+    y -= origin.y;
     if (x < 0 || y < 0 || x >= width || y >= height)
         return CLR_INVALID;
     const std::uint8_t* p =
@@ -444,8 +446,10 @@ bool Screenshot::savePng(const std::string& path) const {
 Screenshot grabScreen() {
     const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
     const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-    return grabScreen(
+    Screenshot whole = grabScreen(
         RECT{left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN), top + GetSystemMetrics(SM_CYVIRTUALSCREEN)});
+    whole.origin = {left, top};
+    return whole;
 }
 
 Screenshot settledScreen(DWORD timeoutMs) {

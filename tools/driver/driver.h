@@ -159,6 +159,9 @@ struct Screenshot {
     int width = 0;
     int height = 0;
     std::vector<std::uint8_t> bgra; // top-down rows
+    // Where pixel (0, 0) lies on the desktop: pixel() and crop() take desktop
+    // coordinates. The whole screen's starts left of or above 0 on some desks.
+    POINT origin{0, 0};
     COLORREF pixel(int x, int y) const;
     bool savePng(const std::string& path) const;
     // The part inside `rect` (clipped to the picture).
