@@ -21,9 +21,8 @@ int main(int argc, char** argv) {
     GC colours[2] = {XCreateGC(display, window, 0, NULL), XCreateGC(display, window, 0, NULL)};
     XSetForeground(display, colours[0], 0xff0000);
     XSetForeground(display, colours[1], 0x0000ff);
-    for (;;) {
-        for (int i = 0; i < 2; ++i)
-            XFillRectangle(display, window, colours[i], 0, 0, width, height);
-        XSync(display, False); /* a short queue: other clients' requests come between */
+    for (int i = 0;; i ^= 1) {
+        XFillRectangle(display, window, colours[i], 0, 0, width, height);
+        XSync(display, False); /* each colour stays until the server answers */
     }
 }
