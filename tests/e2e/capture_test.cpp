@@ -119,13 +119,8 @@ protected:
 // The monitors of this moment, as "(l, t) - (r, b)", sorted.
 std::set<std::string> monitorRects() {
     std::set<std::string> rects;
-    EnumDisplayMonitors(
-        nullptr, nullptr,
-        [](HMONITOR, HDC, LPRECT rect, LPARAM all) {
-            reinterpret_cast<std::set<std::string>*>(all)->insert(describe(*rect));
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&rects));
+    for (const RECT& monitor : monitors())
+        rects.insert(describe(monitor));
     return rects;
 }
 
@@ -185,18 +180,10 @@ void expectPinned(HWND shot, const RECT& rect, const Screenshot& before) {
 // Catches: a monitor left of or above the primary frozen black (the screen
 // read from the primary's corner instead of the virtual screen's).
 TEST_F(CaptureProgram, ASelectionOnEachMonitorShowsWhatWasThere) {
-    std::vector<RECT> monitors;
-    EnumDisplayMonitors(
-        nullptr, nullptr,
-        [](HMONITOR, HDC, LPRECT rect, LPARAM all) {
-            reinterpret_cast<std::vector<RECT>*>(all)->push_back(*rect);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&monitors));
     std::vector<std::unique_ptr<PatternWindow>> marks;
-    for (std::size_t i = 0; i < monitors.size(); ++i) {
-        const Screenshot mark = testPicture(200, 150, static_cast<int>(i) + 7);
-        marks.push_back(std::make_unique<PatternWindow>(POINT{monitors[i].left + 40, monitors[i].top + 40}, mark));
+    for (const RECT& monitor : monitors()) {
+        const Screenshot mark = testPicture(200, 150, static_cast<int>(marks.size()) + 7);
+        marks.push_back(std::make_unique<PatternWindow>(POINT{monitor.left + 40, monitor.top + 40}, mark));
         ASSERT_TRUE(screenShows(marks.back()->rect(), mark));
     }
     const Screenshot before = settledScreen();
@@ -603,29 +590,16 @@ TEST_F(CaptureProgram, ACaptureFailureShowsTheMessageAndTheNextCaptureTriesAgain
     EXPECT_TRUE(orvane.captureEnded());
 }
 
-} // namespace
-
-namespace {
-
 // The scenarios below need a desk of their own (tests/e2e/desk_test.sh).
-
-bool setMode(DWORD width, DWORD height) {
-    DEVMODEA mode{};
-    mode.dmSize = sizeof mode;
-    mode.dmPelsWidth = width;
-    mode.dmPelsHeight = height;
-    mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
-    return ChangeDisplaySettingsExA(nullptr, &mode, nullptr, 0, nullptr) == DISP_CHANGE_SUCCESSFUL;
-}
 
 using DeskModes = CaptureProgram;
 
 // Catches: overlays made for the monitors of start-up only, and a capture left
 // up over a desk that changed under it.
 TEST_F(DeskModes, TheOverlaysFollowAModeChangeAndOneMidCaptureCancelsTheCapture) {
-    ASSERT_TRUE(setMode(1920, 1080)) << "a monitor that switches from 1280x1024 (ORVANE_DESK=modes)";
+    ASSERT_TRUE(setDisplayMode(1920, 1080)) << "a monitor that switches from 1280x1024 (ORVANE_DESK=modes)";
     struct Restore {
-        ~Restore() { setMode(1280, 1024); }
+        ~Restore() { setDisplayMode(1280, 1024); }
     } restore;
     orvane.settle();
     pattern->moveTo({1350, 680}); // in the strip the mode change added
@@ -637,7 +611,7 @@ TEST_F(DeskModes, TheOverlaysFollowAModeChangeAndOneMidCaptureCancelsTheCapture)
     expectPinned(shot, rect, before);
 
     ASSERT_TRUE(orvane.startCapture());
-    ASSERT_TRUE(setMode(1280, 1024));
+    ASSERT_TRUE(setDisplayMode(1280, 1024));
     EXPECT_TRUE(orvane.captureEnded()) << "the overlays of 1920x1080 stayed up";
     ASSERT_TRUE(orvane.startCapture());
     expectOverlaysOnEveryMonitor(orvane.overlays());

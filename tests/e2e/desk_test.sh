@@ -9,7 +9,7 @@ desk=$here/../../scripts/with-desk
 status=0
 
 ORVANE_WINEPREFIX=$build/wineprefix-desk "$desk" "$wine_run" "$tests" --gtest_color=no \
-    --gtest_filter='CaptureProgram.*:DragSelection*:CacheFormat*:SmallSelection*:ScreenshotWindowUse.*' || status=1
+    --gtest_filter='CaptureProgram.*:*DragSelection*:*CacheFormat*:*CaptureKeys*:*SmallSelection*:ScreenshotWindowUse.*:*ScreenshotDragOut*' || status=1
 
 # Server-side fills reach the screen whole, unlike a Wine window's drawing.
 cc -O2 -o "$build/flicker" "$here/flicker.c" -lX11

@@ -169,6 +169,10 @@ struct Screenshot {
     // Same size and the same blue, green and red bytes everywhere (alpha is not compared).
     bool sameColours(const Screenshot& other) const;
 };
+// The monitors' rectangles on the desktop, in the system's order.
+std::vector<RECT> monitors();
+// The primary monitor switched to another resolution, as its settings page would do it.
+bool setDisplayMode(DWORD width, DWORD height);
 Screenshot grabScreen();
 // Only the rectangle `area` of the screen (`pixel` then takes coordinates in it).
 Screenshot grabScreen(const RECT& area);
