@@ -10,6 +10,7 @@
 #include "app/decisions.h"
 #include "state/gdi_ledger.h"
 #include "capture/capture_front.h"
+#include "capture/monitors.h"
 #include "options/options.h"
 #include "output/output.h"
 #include "selection/selection.h"
@@ -169,6 +170,15 @@ LRESULT dispatchTrayMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case saveAsWrittenMessage:
         onSaveAsWritten(wp, lp != 0);
         return 0;
+    case WM_DISPLAYCHANGE:
+        // Overlays up over the old desk cover the wrong monitors: cancelled as Escape cancels.
+        if (app.overlaysShown) {
+            tearDownSelection();
+            releaseFrozenDesktop(app.frozenDesktop);
+        }
+        if (!app.captureActive)
+            refreshMonitors();
+        break;
     }
     if (taskbarCreatedMessage != 0 && msg == taskbarCreatedMessage) {
         addTrayIcon();

@@ -1,7 +1,7 @@
 // The monitor table: where each monitor lies on the desktop, in physical
 // desktop pixels (the process is per-monitor DPI aware before it is built).
-// Entry i is the monitor of overlay i. Learnt once at start-up; monitors
-// attached or moved later are not noticed.
+// Entry i is the monitor of overlay i. Learnt at start-up and again at every
+// capture and display change, so the overlays cover the monitors of the moment.
 #pragma once
 
 #include <cstdint>
@@ -14,3 +14,7 @@ void appendMonitor(MonitorTable& table, std::int32_t left, std::int32_t top, std
 // Win32: fills `table` (emptied first) with every monitor, in the system's
 // enumeration order. False when the enumeration fails.
 bool enumerateMonitors(MonitorTable& table);
+
+// Win32: app.monitors and app.monitorCount read afresh; kept as they were when
+// the enumeration fails or finds no monitor. Never while overlays are up.
+void refreshMonitors();

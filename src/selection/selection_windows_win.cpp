@@ -10,6 +10,7 @@
 #include "state/app_state.h"
 #include "state/handle_guards.h"
 #include "capture/capture_front.h"
+#include "capture/monitors.h"
 #include "prefs/prefs.h"
 #include "selection/selection.h"
 #include "selection/selection_rules.h"
@@ -110,6 +111,9 @@ CaptureOutcome beginCapture() {
     if (app.captureActive)
         return CaptureOutcome::alreadyRunning;
     app.captureActive = true;
+    // Monitors come and go while the program runs; the blackened gaps and the overlays follow them.
+    if (!app.overlaysShown)
+        refreshMonitors();
     if (!freezeDesktop()) {
         app.captureActive = false;
         return CaptureOutcome::desktopUnreadable;

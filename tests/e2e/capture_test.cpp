@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <regex>
 #include <set>
 
@@ -114,20 +116,37 @@ protected:
     std::unique_ptr<KeyWatcher> watcher;
 };
 
+// The monitors of this moment, as "(l, t) - (r, b)", sorted.
+std::set<std::string> monitorRects() {
+    std::set<std::string> rects;
+    for (const RECT& monitor : monitors())
+        rects.insert(describe(monitor));
+    return rects;
+}
+
+// The overlays up, one over each monitor of this moment, exactly.
+void expectOverlaysOnEveryMonitor(const std::vector<HWND>& shown) {
+    std::set<std::string> covered;
+    for (HWND overlay : shown)
+        covered.insert(describe(windowRect(overlay)));
+    EXPECT_EQ(shown.size(), covered.size());
+    EXPECT_EQ(covered, monitorRects());
+}
+
 TEST_F(CaptureProgram, PrintScreenFreezesTheScreenUnderOneOverlayPerMonitor) {
     const Screenshot before = settledScreen();
     ASSERT_TRUE(orvane.startCapture());
     const std::vector<HWND> shown = orvane.overlays();
-    ASSERT_EQ(shown.size(), 1u) << "one monitor under Xvfb";
-    const HWND overlay = shown.front();
-    EXPECT_EQ(windowTitle(overlay), "Screen Capture Window");
-    EXPECT_TRUE(sameRect(windowRect(overlay), RECT{0, 0, before.width, before.height}))
-        << describe(windowRect(overlay));
-    const LONG_PTR style = GetWindowLongPtrA(overlay, GWL_STYLE);
-    EXPECT_EQ(style & (WS_CAPTION | WS_BORDER | WS_THICKFRAME), 0) << std::hex << style;
-    const LONG_PTR exStyle = GetWindowLongPtrA(overlay, GWL_EXSTYLE);
-    EXPECT_TRUE(exStyle & WS_EX_TOPMOST);
-    EXPECT_TRUE(exStyle & WS_EX_TOOLWINDOW);
+    ASSERT_FALSE(shown.empty());
+    expectOverlaysOnEveryMonitor(shown);
+    for (HWND overlay : shown) {
+        EXPECT_EQ(windowTitle(overlay), "Screen Capture Window");
+        const LONG_PTR style = GetWindowLongPtrA(overlay, GWL_STYLE);
+        EXPECT_EQ(style & (WS_CAPTION | WS_BORDER | WS_THICKFRAME), 0) << std::hex << style;
+        const LONG_PTR exStyle = GetWindowLongPtrA(overlay, GWL_EXSTYLE);
+        EXPECT_TRUE(exStyle & WS_EX_TOPMOST);
+        EXPECT_TRUE(exStyle & WS_EX_TOOLWINDOW);
+    }
 
     // What was underneath changes; the overlay still shows the old picture.
     pattern->show(testPicture(patternWidth, patternHeight, 1));
@@ -156,6 +175,24 @@ void expectPinned(HWND shot, const RECT& rect, const Screenshot& before) {
     EXPECT_EQ(windowTitle(shot), "Captured Image");
     EXPECT_TRUE(topmost());
     EXPECT_TRUE(pixelsShown()) << "the screenshot window does not show the selected pixels in their frame";
+}
+
+// Catches: a monitor left of or above the primary frozen black (the screen
+// read from the primary's corner instead of the virtual screen's).
+TEST_F(CaptureProgram, ASelectionOnEachMonitorShowsWhatWasThere) {
+    std::vector<std::unique_ptr<PatternWindow>> marks;
+    for (const RECT& monitor : monitors()) {
+        const Screenshot mark = testPicture(200, 150, static_cast<int>(marks.size()) + 7);
+        marks.push_back(std::make_unique<PatternWindow>(POINT{monitor.left + 40, monitor.top + 40}, mark));
+        ASSERT_TRUE(screenShows(marks.back()->rect(), mark));
+    }
+    const Screenshot before = settledScreen();
+    for (const auto& mark : marks) {
+        const RECT rect = inset(mark->rect(), 20);
+        const HWND shot = pin(rect);
+        ASSERT_NE(shot, nullptr) << describe(rect);
+        expectPinned(shot, rect, before);
+    }
 }
 
 struct Drag {
@@ -314,7 +351,7 @@ TEST_F(CaptureProgram, HoldingPrintScreenCapturesOnceOnItsRelease) {
     keyUp(VK_SNAPSHOT);
     ASSERT_TRUE(waitUntil([&] { return !orvane.overlays().empty(); }, 5000));
     orvane.settle(); // a second capture request would be handled by now
-    EXPECT_EQ(orvane.overlays().size(), 1u);
+    EXPECT_EQ(orvane.overlays().size(), monitorRects().size());
     pressKey(VK_ESCAPE);
     EXPECT_TRUE(orvane.captureEnded());
 }
@@ -574,6 +611,73 @@ TEST_F(CaptureProgram, ACaptureFailureShowsTheMessageAndTheNextCaptureTriesAgain
     EXPECT_TRUE(orvane.windows(dialogClass).empty());
     pressKey(VK_ESCAPE);
     EXPECT_TRUE(orvane.captureEnded());
+}
+
+// The scenarios below need a desk of their own (tests/e2e/desk_test.sh).
+
+using DeskModes = CaptureProgram;
+
+// Catches: overlays made for the monitors of start-up only, and a capture left
+// up over a desk that changed under it.
+TEST_F(DeskModes, TheOverlaysFollowAModeChangeAndOneMidCaptureCancelsTheCapture) {
+    ASSERT_TRUE(setDisplayMode(1920, 1080)) << "a monitor that switches from 1280x1024 (ORVANE_DESK=modes)";
+    struct Restore {
+        ~Restore() { setDisplayMode(1280, 1024); }
+    } restore;
+    orvane.settle();
+    pattern->moveTo({1350, 680}); // in the strip the mode change added
+    ASSERT_TRUE(screenShows(pattern->rect(), testPicture(patternWidth, patternHeight)));
+    const Screenshot before = settledScreen();
+    const RECT rect{1400, 720, 1700, 1000};
+    const HWND shot = pin(rect);
+    ASSERT_NE(shot, nullptr);
+    expectPinned(shot, rect, before);
+
+    ASSERT_TRUE(orvane.startCapture());
+    ASSERT_TRUE(setDisplayMode(1280, 1024));
+    EXPECT_TRUE(orvane.captureEnded()) << "the overlays of 1920x1080 stayed up";
+    ASSERT_TRUE(orvane.startCapture());
+    expectOverlaysOnEveryMonitor(orvane.overlays());
+    pressKey(VK_ESCAPE);
+    EXPECT_TRUE(orvane.captureEnded());
+}
+
+// Catches: a frozen picture read in pieces at different moments, rows of one
+// frame beside rows of the next. tests/e2e/flicker.c repaints the area named
+// by ORVANE_FLICKER_AREA ("x y width height") red and blue without pause.
+using DeskFlicker = CaptureProgram;
+
+TEST_F(DeskFlicker, EveryFrozenPictureShowsOneMoment) {
+    RECT area{};
+    const char* named = std::getenv("ORVANE_FLICKER_AREA");
+    LONG width = 0, height = 0;
+    ASSERT_TRUE(named && std::sscanf(named, "%ld %ld %ld %ld", &area.left, &area.top, &width, &height) == 4)
+        << "no flickering window (tests/e2e/desk_test.sh starts one)";
+    area.right = area.left + width;
+    area.bottom = area.top + height;
+    int mixed = 0;
+    for (int i = 0; i < 16; ++i) {
+        ASSERT_TRUE(orvane.startCapture());
+        Screenshot frozen; // once two reads agree, the overlay is on the screen
+        waitUntil(
+            [&] {
+                Screenshot next = grabScreen(area);
+                const bool same = next.sameColours(frozen);
+                frozen = std::move(next);
+                return same;
+            },
+            screenSettles);
+        const COLORREF first = frozen.pixel(0, 0);
+        bool one = first == RGB(255, 0, 0) || first == RGB(0, 0, 255);
+        for (LONG y = 0; one && y < height; ++y)
+            for (LONG x = 0; one && x < width; ++x)
+                one = frozen.pixel(x, y) == first;
+        mixed += one ? 0 : 1;
+        pressKey(VK_ESCAPE);
+        ASSERT_TRUE(orvane.captureEnded());
+    }
+    std::printf("frozen pictures that mix two moments: %d of 16\n", mixed);
+    EXPECT_EQ(mixed, 0);
 }
 
 } // namespace

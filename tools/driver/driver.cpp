@@ -423,6 +423,8 @@ void clickMenuItem(HWND menu, int index, int itemCount) {
 // --- the screen -------------------------------------------------------------------------------------
 
 COLORREF Screenshot::pixel(int x, int y) const {
+    x -= origin.x;
+    y -= origin.y;
     if (x < 0 || y < 0 || x >= width || y >= height)
         return CLR_INVALID;
     const std::uint8_t* p =
@@ -441,11 +443,34 @@ bool Screenshot::savePng(const std::string& path) const {
     return lodepng::encode(path, rgba, static_cast<unsigned>(width), static_cast<unsigned>(height)) == 0;
 }
 
+std::vector<RECT> monitors() {
+    std::vector<RECT> all;
+    EnumDisplayMonitors(
+        nullptr, nullptr,
+        [](HMONITOR, HDC, LPRECT rect, LPARAM found) {
+            reinterpret_cast<std::vector<RECT>*>(found)->push_back(*rect);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&all));
+    return all;
+}
+
+bool setDisplayMode(DWORD width, DWORD height) {
+    DEVMODEA mode{};
+    mode.dmSize = sizeof mode;
+    mode.dmPelsWidth = width;
+    mode.dmPelsHeight = height;
+    mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+    return ChangeDisplaySettingsExA(nullptr, &mode, nullptr, 0, nullptr) == DISP_CHANGE_SUCCESSFUL;
+}
+
 Screenshot grabScreen() {
     const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
     const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-    return grabScreen(
+    Screenshot whole = grabScreen(
         RECT{left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN), top + GetSystemMetrics(SM_CYVIRTUALSCREEN)});
+    whole.origin = {left, top};
+    return whole;
 }
 
 Screenshot settledScreen(DWORD timeoutMs) {

@@ -159,6 +159,9 @@ struct Screenshot {
     int width = 0;
     int height = 0;
     std::vector<std::uint8_t> bgra; // top-down rows
+    // Where pixel (0, 0) lies on the desktop: pixel() and crop() take desktop
+    // coordinates. The whole screen's starts left of or above 0 on some desks.
+    POINT origin{0, 0};
     COLORREF pixel(int x, int y) const;
     bool savePng(const std::string& path) const;
     // The part inside `rect` (clipped to the picture).
@@ -166,6 +169,10 @@ struct Screenshot {
     // Same size and the same blue, green and red bytes everywhere (alpha is not compared).
     bool sameColours(const Screenshot& other) const;
 };
+// The monitors' rectangles on the desktop, in the system's order.
+std::vector<RECT> monitors();
+// The primary monitor switched to another resolution, as its settings page would do it.
+bool setDisplayMode(DWORD width, DWORD height);
 Screenshot grabScreen();
 // Only the rectangle `area` of the screen (`pixel` then takes coordinates in it).
 Screenshot grabScreen(const RECT& area);

@@ -18,8 +18,9 @@ namespace driver {
 
 Screenshot Screenshot::crop(const RECT& rect) const {
     Screenshot part;
-    const LONG left = std::max<LONG>(rect.left, 0), top = std::max<LONG>(rect.top, 0);
-    const LONG right = std::min<LONG>(rect.right, width), bottom = std::min<LONG>(rect.bottom, height);
+    const LONG left = std::max<LONG>(rect.left - origin.x, 0), top = std::max<LONG>(rect.top - origin.y, 0);
+    const LONG right = std::min<LONG>(rect.right - origin.x, width);
+    const LONG bottom = std::min<LONG>(rect.bottom - origin.y, height);
     if (right <= left || bottom <= top)
         return part;
     part.width = right - left;
