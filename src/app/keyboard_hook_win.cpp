@@ -16,12 +16,15 @@ void onHookKey(int code, WPARAM wp, LPARAM lp) {
     switch (classifyHookKey(code, wp, virtualKey, app.captureActive)) {
     case HookKey::cancelCapture:
         tearDownSelection();
+        app.escapeCancelledCapture = true; // until released: a pin that gets the keyboard now ignores it
         break;
     case HookKey::printScreenReleased:
         if (!(GetAsyncKeyState(VK_CONTROL) & 0x8000))
             PostMessageA(app.trayWindow, captureRequestMessage, 0, 0);
         break;
     case HookKey::other:
+        if (virtualKey == VK_ESCAPE && (wp == WM_KEYUP || wp == WM_SYSKEYUP))
+            app.escapeCancelledCapture = false;
         break;
     }
 }
