@@ -95,7 +95,8 @@ void zoomAbout(ScreenshotWindow& shot, std::int32_t percent, POINT cursor) {
     shot.height = height;
     shot.x = wholePixels(shot.edgeX);
     shot.y = wholePixels(shot.edgeY);
-    SetWindowPos(shot.hwnd, HWND_TOPMOST, shot.x, shot.y, width, height, SWP_NOACTIVATE);
+    // The whole picture is painted anew: copying the old bits over would only cost time.
+    SetWindowPos(shot.hwnd, HWND_TOPMOST, shot.x, shot.y, width, height, SWP_NOACTIVATE | SWP_NOCOPYBITS);
     InvalidateRect(shot.hwnd, nullptr, FALSE);
 }
 
