@@ -471,22 +471,6 @@ TEST_F(ScreenshotWindowUse, EscapeDuringADragOutCancelsItAndTheReleaseIsIgnored)
 
 // --- The wheel, the keys and Alt+F4 ----------------------------------------------
 
-void wheel(int notches, DWORD extra = 0) {
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = MOUSEEVENTF_WHEEL | extra;
-    input.mi.mouseData = static_cast<DWORD>(notches * WHEEL_DELTA);
-    SendInput(1, &input, sizeof input);
-}
-
-void middleClick() {
-    INPUT inputs[2]{};
-    inputs[0].type = inputs[1].type = INPUT_MOUSE;
-    inputs[0].mi.dwFlags = MOUSEEVENTF_MIDDLEDOWN;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_MIDDLEUP;
-    SendInput(2, inputs, sizeof(INPUT));
-}
-
 // `zoomed` shows `picture` with each pixel a `factor` x `factor` block (its 1-px frame aside).
 bool showsBlocks(const Screenshot& zoomed, const Screenshot& picture, int factor) {
     for (int y = 1; y + 1 < zoomed.height; ++y)
@@ -507,7 +491,7 @@ TEST_F(ScreenshotWindowUse, TheWheelZoomsAndFadesItTheKeysActAndAltF4ClosesItWit
     const HWND shot = pin(area); // 160 x 120 at (200, 160), active
     ASSERT_NE(shot, nullptr);
     pointAt({250, 200}, shot); // 50, 40 into the picture
-    wheel(5);                  // 110, 125, 150, 175, 200 %
+    turnWheel(5);              // 110, 125, 150, 175, 200 %
     // The picture point under the pointer stays: at 200 % it is 100, 80 into the window.
     ASSERT_TRUE(waitUntil([&] { return sameRect(windowRect(shot), {150, 120, 470, 360}); }, 3000))
         << windowRect(shot).left << "," << windowRect(shot).top << " " << windowRect(shot).right << ","
@@ -527,16 +511,15 @@ TEST_F(ScreenshotWindowUse, TheWheelZoomsAndFadesItTheKeysActAndAltF4ClosesItWit
     EXPECT_TRUE(waitUntil([&] { return sameRect(windowRect(shot), {152, 130, 472, 370}); }, 3000))
         << "the arrows did not move it by 1 and, with Shift, 10 px";
 
-    wheel(-5); // back to 100 % about the same point: 250 - 98 / 2, 200 - 70 / 2
+    turnWheel(-5); // back to 100 % about the same point: 250 - 98 / 2, 200 - 70 / 2
     EXPECT_TRUE(waitUntil([&] { return sameRect(windowRect(shot), {201, 165, 361, 285}); }, 3000))
         << windowRect(shot).left << "," << windowRect(shot).top;
 
     keyDown(VK_CONTROL);
-    wheel(-2);
+    turnWheel(-2);
     keyUp(VK_CONTROL);
     EXPECT_TRUE(waitUntil([&] { return layered(shot); }, 3000)) << "Ctrl+wheel did not fade it";
-    pointAt({250, 200}, shot);
-    middleClick();
+    click({250, 200}, Button::middle);
     EXPECT_TRUE(waitUntil([&] { return !layered(shot); }, 3000)) << "the middle button did not make it opaque again";
     EXPECT_TRUE(sameRect(windowRect(shot), {201, 165, 361, 285}));
 

@@ -1,7 +1,7 @@
 // Screenshot records and windows under Wine: releasing them (shutdown, "Close
 // All", WM_CLOSE: the cache file deleted unless it was handed out by
 // drag and drop, never waiting for the save worker), and their window
-// procedure's move, opacity, keys and exception guard.
+// procedure's move, Escape and exception guard.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -193,31 +193,6 @@ TEST(ScreenshotWindowProc, OnlyAFreshEscapeCloses) {
     SendMessageA(window, WM_KEYDOWN, VK_ESCAPE, 1);
     EXPECT_FALSE(IsWindow(window));
     EXPECT_EQ(app.screenshotCount, 0u);
-}
-
-// Catches a layered style left on a pin back at 100 % (it would no longer be
-// the plain window it was) or an opacity that is not applied.
-TEST(ScreenshotWindowProc, CtrlWheelFadesItAsALayeredWindowOnlyBelowOneHundred) {
-    const HWND window = screenshotWindowInSlot0("fade.png");
-    ASSERT_NE(window, nullptr);
-    const auto wheel = [&](int delta) {
-        SendMessageA(window, WM_MOUSEWHEEL, MAKEWPARAM(MK_CONTROL, delta), MAKELPARAM(104, 104));
-    };
-    EXPECT_FALSE(GetWindowLongPtrA(window, GWL_EXSTYLE) & WS_EX_LAYERED);
-    wheel(-WHEEL_DELTA);
-    wheel(-WHEEL_DELTA / 2);
-    wheel(-WHEEL_DELTA / 2);
-    ASSERT_TRUE(GetWindowLongPtrA(window, GWL_EXSTYLE) & WS_EX_LAYERED);
-    BYTE alpha = 0;
-    DWORD flags = 0;
-    ASSERT_TRUE(GetLayeredWindowAttributes(window, nullptr, &alpha, &flags));
-    EXPECT_EQ(alpha, 204) << "80 %";
-    EXPECT_EQ(flags, DWORD(LWA_ALPHA));
-    EXPECT_EQ(app.screenshots[0]->note, "Opacity 80 %");
-    wheel(5 * WHEEL_DELTA);
-    EXPECT_EQ(app.screenshots[0]->opacityPercent, 100);
-    EXPECT_FALSE(GetWindowLongPtrA(window, GWL_EXSTYLE) & WS_EX_LAYERED);
-    closeAllScreenshots();
 }
 
 TEST(CloseAllScreenshots, ClosesEveryWindowAndEmptiesTheTable) {
