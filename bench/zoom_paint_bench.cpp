@@ -49,8 +49,8 @@ HWND makePin() {
     if (!registerWindowClasses())
         return nullptr;
     app.screenshots.resize(screenshotSlots);
-    const HWND hwnd = CreateWindowExA(WS_EX_TOOLWINDOW, screenshotWindowClass, "", WS_POPUP, 0, 0, pinWidth,
-                                      pinHeight, nullptr, nullptr, app.instance, nullptr);
+    const HWND hwnd = CreateWindowExA(WS_EX_TOOLWINDOW, screenshotWindowClass, "", WS_POPUP, 0, 0, pinWidth, pinHeight,
+                                      nullptr, nullptr, app.instance, nullptr);
     if (!hwnd)
         return nullptr;
     auto shot = std::make_unique<ScreenshotWindow>();

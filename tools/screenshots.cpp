@@ -373,8 +373,9 @@ int main(int argc, char** argv) {
         dragTo(grab, {grab.x, grab.y + 80}, true);
         pointAt({grab.x, grab.y + 80}, zoomed);
         turnWheel(5);
-        waitUntil([&] { return windowRect(zoomed).right - windowRect(zoomed).left == 2 * (heading.right - heading.left); },
-                  3000);
+        waitUntil(
+            [&] { return windowRect(zoomed).right - windowRect(zoomed).left == 2 * (heading.right - heading.left); },
+            3000);
         const RECT area{heading.left - 20, heading.top - 20, heading.left + 560, heading.bottom + 170};
         pictures.take("screenshot-zoom", zoomed, &area);
         orvane.chooseTrayItem(closeAllItem);

@@ -26,8 +26,8 @@ LRESULT onShotKeyDown(HWND hwnd, WPARAM wp, LPARAM lp) {
     // Bit 30: the key was down before this message. An Escape that cancelled a
     // capture may arrive here once the overlays are gone: it is that capture's.
     const bool repeat = (lp & (LPARAM{1} << 30)) != 0 || (wp == VK_ESCAPE && app.escapeCancelledCapture);
-    const ShotKey key = shotKeyAction(static_cast<std::uint32_t>(wp), GetKeyState(VK_CONTROL) < 0,
-                                      GetKeyState(VK_SHIFT) < 0, repeat);
+    const ShotKey key =
+        shotKeyAction(static_cast<std::uint32_t>(wp), GetKeyState(VK_CONTROL) < 0, GetKeyState(VK_SHIFT) < 0, repeat);
     switch (key.action) {
     case ShotKeyAction::close:
         closeScreenshot(found->second);

@@ -72,13 +72,13 @@ struct ScreenshotWindow {
     // How the pin shows its picture; the picture and everything handed out stay at the captured size.
     std::int32_t zoomPercent = 100;
     std::int32_t opacityPercent = 100;
-    std::int32_t zoomWheel = 0;    // wheel delta short of a notch
+    std::int32_t zoomWheel = 0; // wheel delta short of a notch
     std::int32_t opacityWheel = 0;
-    std::int64_t edgeX = 0;        // window left and top in 1/65536 px, kept across zoom steps
+    std::int64_t edgeX = 0; // window left and top in 1/65536 px, kept across zoom steps
     std::int64_t edgeY = 0;
     std::uint32_t densityDpiX = 0; // the monitor DPI the size was last computed for; 0: the creation DPI
     std::uint32_t densityDpiY = 0;
-    std::string note;              // "150 %" for a moment after a change; empty: none
+    std::string note; // "150 %" for a moment after a change; empty: none
 };
 
 constexpr std::size_t screenshotSlots = 100;

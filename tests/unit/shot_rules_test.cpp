@@ -87,9 +87,9 @@ constexpr ZoomSide plain(std::int32_t length) { return {length, 96, 96}; }
 TEST(ShotZoom, StepsAlongTheLadderWithinTheBoundsAndAddsUpSmallWheelTurns) {
     const struct {
         std::int32_t percent, notches, width, height, expected;
-    } steps[] = {{100, 1, 1920, 1080, 110}, {110, -2, 1920, 1080, 90},  {100, 5, 1920, 1080, 200},
-                 {800, 1, 400, 300, 800},   {10, -3, 400, 300, 10},     {100, 50, 1920, 1080, 800},
-                 {100, 50, 2500, 100, 600}, {100, -50, 400, 100, 20},   {100, -1, 12, 12, 100},
+    } steps[] = {{100, 1, 1920, 1080, 110}, {110, -2, 1920, 1080, 90}, {100, 5, 1920, 1080, 200},
+                 {800, 1, 400, 300, 800},   {10, -3, 400, 300, 10},    {100, 50, 1920, 1080, 800},
+                 {100, 50, 2500, 100, 600}, {100, -50, 400, 100, 20},  {100, -1, 12, 12, 100},
                  {100, -1, 20, 20, 90}}; // 16,384 px at most; 16 at least, or the picture's own if smaller
     for (const auto& c : steps)
         EXPECT_EQ(steppedZoom(c.percent, c.notches, plain(c.width), plain(c.height)), c.expected)
@@ -120,7 +120,8 @@ TEST(ShotZoom, ThePointUnderThePointerStaysAndTenStepsInAndOutComeBackExactly) {
     for (const Case& c : {Case{333, 17, 140}, Case{1920, 0, 1277}, Case{97, -2000, -1990}, Case{40, 300, 302}}) {
         std::int64_t edge = std::int64_t{c.left} * edgeUnit;
         std::int32_t percent = 100, length = c.imageWidth;
-        for (int step : {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 1, 1, 1, 1}) {
+        for (int step :
+             {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 1, 1, 1, 1}) {
             percent = steppedZoom(percent, step, plain(c.imageWidth), plain(c.imageWidth));
             const std::int32_t next = zoomedLength(c.imageWidth, percent, 96, 96);
             const std::int32_t before = c.cursor - wholePixels(edge);
