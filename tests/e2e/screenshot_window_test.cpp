@@ -480,6 +480,11 @@ bool showsBlocks(const Screenshot& zoomed, const Screenshot& picture, int factor
     return zoomed.width == picture.width * factor && zoomed.height == picture.height * factor;
 }
 
+// The window at `rect` within 3 s.
+bool reaches(HWND window, const RECT& rect) {
+    return waitUntil([&] { return sameRect(windowRect(window), rect); }, 3000);
+}
+
 bool layered(HWND window) { return (GetWindowLongPtrA(window, GWL_EXSTYLE) & WS_EX_LAYERED) != 0; }
 
 // Catches a zoom that jumps away from the pointer or blurs a whole multiple,
@@ -493,19 +498,11 @@ TEST_F(ScreenshotWindowUse, TheWheelZoomsAndFadesItTheKeysActAndAltF4ClosesItWit
     pointAt({250, 200}, shot); // 50, 40 into the picture
     turnWheel(5);              // 110, 125, 150, 175, 200 %
     // The picture point under the pointer stays: at 200 % it is 100, 80 into the window.
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            return sameRect(windowRect(shot), {150, 120, 470, 360});
-        },
-        3000))
+    ASSERT_TRUE(reaches(shot, {150, 120, 470, 360}))
         << windowRect(shot).left << "," << windowRect(shot).top << " " << windowRect(shot).right << ","
         << windowRect(shot).bottom;
-    Screenshot zoomed;
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            return showsBlocks(zoomed = grabScreen({150, 120, 470, 360}), before.crop(area), 2);
-        },
-        screenSettles))
+    EXPECT_TRUE(waitUntil([&] { return showsBlocks(grabScreen({150, 120, 470, 360}), before.crop(area), 2); },
+                          screenSettles))
         << "at 200 % each captured pixel is not a crisp 2 x 2 block";
 
     pressChord(VK_CONTROL, 'C');
@@ -515,19 +512,11 @@ TEST_F(ScreenshotWindowUse, TheWheelZoomsAndFadesItTheKeysActAndAltF4ClosesItWit
     pressKey(VK_RIGHT);
     pressKey(VK_RIGHT);
     pressChord(VK_SHIFT, VK_DOWN);
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            return sameRect(windowRect(shot), {152, 130, 472, 370});
-        },
-        3000))
+    EXPECT_TRUE(reaches(shot, {152, 130, 472, 370}))
         << "the arrows did not move it by 1 and, with Shift, 10 px";
 
     turnWheel(-5); // back to 100 % about the same point: 250 - 98 / 2, 200 - 70 / 2
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            return sameRect(windowRect(shot), {201, 165, 361, 285});
-        },
-        3000))
+    EXPECT_TRUE(reaches(shot, {201, 165, 361, 285}))
         << windowRect(shot).left << "," << windowRect(shot).top;
 
     keyDown(VK_CONTROL);
