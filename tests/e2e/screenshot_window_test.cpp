@@ -498,11 +498,13 @@ TEST_F(ScreenshotWindowUse, TheWheelZoomsAndFadesItTheKeysActAndAltF4ClosesItWit
     pointAt({250, 200}, shot); // 50, 40 into the picture
     turnWheel(5);              // 110, 125, 150, 175, 200 %
     // The picture point under the pointer stays: at 200 % it is 100, 80 into the window.
-    ASSERT_TRUE(reaches(shot, {150, 120, 470, 360}))
-        << windowRect(shot).left << "," << windowRect(shot).top << " " << windowRect(shot).right << ","
-        << windowRect(shot).bottom;
-    EXPECT_TRUE(waitUntil([&] { return showsBlocks(grabScreen({150, 120, 470, 360}), before.crop(area), 2); },
-                          screenSettles))
+    ASSERT_TRUE(reaches(shot, {150, 120, 470, 360})) << windowRect(shot).left << "," << windowRect(shot).top << " "
+                                                     << windowRect(shot).right << "," << windowRect(shot).bottom;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return showsBlocks(grabScreen({150, 120, 470, 360}), before.crop(area), 2);
+        },
+        screenSettles))
         << "at 200 % each captured pixel is not a crisp 2 x 2 block";
 
     pressChord(VK_CONTROL, 'C');
@@ -512,12 +514,10 @@ TEST_F(ScreenshotWindowUse, TheWheelZoomsAndFadesItTheKeysActAndAltF4ClosesItWit
     pressKey(VK_RIGHT);
     pressKey(VK_RIGHT);
     pressChord(VK_SHIFT, VK_DOWN);
-    EXPECT_TRUE(reaches(shot, {152, 130, 472, 370}))
-        << "the arrows did not move it by 1 and, with Shift, 10 px";
+    EXPECT_TRUE(reaches(shot, {152, 130, 472, 370})) << "the arrows did not move it by 1 and, with Shift, 10 px";
 
     turnWheel(-5); // back to 100 % about the same point: 250 - 98 / 2, 200 - 70 / 2
-    EXPECT_TRUE(reaches(shot, {201, 165, 361, 285}))
-        << windowRect(shot).left << "," << windowRect(shot).top;
+    EXPECT_TRUE(reaches(shot, {201, 165, 361, 285})) << windowRect(shot).left << "," << windowRect(shot).top;
 
     keyDown(VK_CONTROL);
     turnWheel(-2);
