@@ -366,6 +366,28 @@ int main(int argc, char** argv) {
         orvane.chooseTrayItem(closeAllItem);
     }
 
+    // 4b. A heading pinned, moved below itself and zoomed to 200 % with the wheel.
+    const RECT heading{238, 128, 500, 164};
+    HWND zoomed = nullptr;
+    if (shot && orvane.chooseTrayItem(beginCaptureItem) && visibleWindow(id, "Screen Capture", 3000)) {
+        dragTo({heading.left, heading.top}, {heading.right, heading.bottom}, true);
+        zoomed = visibleWindow(id, "Capped", 3000);
+    }
+    if (!zoomed) {
+        pictures.skip("screenshot-zoom", "no screenshot window came of the second selection");
+    } else {
+        const POINT grab{heading.left + 2, heading.top + 2};
+        dragTo(grab, {grab.x, grab.y + 80}, true);
+        pointAt({grab.x, grab.y + 80}, zoomed);
+        turnWheel(5);
+        waitUntil(
+            [&] { return windowRect(zoomed).right - windowRect(zoomed).left == 2 * (heading.right - heading.left); },
+            3000);
+        const RECT area{heading.left - 20, heading.top - 20, heading.left + 560, heading.bottom + 170};
+        pictures.take("screenshot-zoom", zoomed, &area);
+        orvane.chooseTrayItem(closeAllItem);
+    }
+
     // 5. The options window.
     if (!orvane.chooseTrayItem(optionsItem)) {
         pictures.skip("options", "the tray menu did not open for \"Options\"");

@@ -18,12 +18,15 @@ void onHookKey(int code, WPARAM wp, LPARAM lp) {
     case HookKey::cancelCapture:
         tearDownSelection();
         releaseFrozenDesktop(app.frozenDesktop);
+        app.escapeCancelledCapture = true; // until released: a pin that gets the keyboard now ignores it
         break;
     case HookKey::printScreenReleased:
         if (!(GetAsyncKeyState(VK_CONTROL) & 0x8000))
             PostMessageA(app.trayWindow, captureRequestMessage, 0, 0);
         break;
     case HookKey::other:
+        if (virtualKey == VK_ESCAPE && (wp == WM_KEYUP || wp == WM_SYSKEYUP))
+            app.escapeCancelledCapture = false;
         break;
     }
 }

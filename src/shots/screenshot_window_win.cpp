@@ -1,11 +1,10 @@
-// The "Capped" window procedure: paints the image inside its one-pixel frame,
-// moves with a left drag (rescaled for another monitor's DPI when that is
-// on), closes on a plain click, drags its file out with Ctrl, opens its menu
-// on a right release, and takes part in a running selection.
+// The "Capped" window procedure: moves with a left drag (rescaled for another
+// monitor's DPI when that is on), closes on a plain click, drags its file out
+// with Ctrl, opens its menu on a right release, and takes part in a running
+// selection. Painting, zoom and opacity are in screenshot_view_win.cpp, keys
+// and WM_CLOSE in screenshot_keys_win.cpp.
 #include <shellscalingapi.h>
 
-#include "state/handle_guards.h"
-#include "state/bgra_info.h"
 #include "state/state.h"
 #include "prefs/prefs.h"
 #include "selection/selection.h"
@@ -13,27 +12,6 @@
 #include "shots/shots.h"
 
 namespace {
-
-LRESULT paintScreenshot(ScreenshotWindow& shot) {
-    PAINTSTRUCT paint{};
-    const HDC dc = BeginPaint(shot.hwnd, &paint);
-    if (dc) {
-        RECT client{};
-        GetClientRect(shot.hwnd, &client);
-        SetStretchBltMode(dc, HALFTONE);
-        SetBrushOrgEx(dc, 0, 0, nullptr); // HALFTONE needs the brush origin reset
-        // Straight from the pixels: a bitmap of them would hold the picture twice.
-        const BITMAPINFO info = bgraInfo(shot.imageWidth, -shot.imageHeight); // top-down
-        if (shot.pixels)
-            StretchDIBits(dc, 0, 0, client.right, client.bottom, 0, 0, shot.imageWidth, shot.imageHeight,
-                          shot.pixels.get(), &info, DIB_RGB_COLORS, SRCCOPY);
-        const SolidBrush frame(shot.borderColor);
-        if (frame.get())
-            FrameRect(dc, &client, frame.get());
-    }
-    EndPaint(shot.hwnd, &paint);
-    return 0;
-}
 
 LRESULT onShotSetCursor(LPARAM lp) {
     if (LOWORD(lp) != HTCLIENT)
@@ -70,8 +48,9 @@ void moveStep(ScreenshotWindow& shot) {
         if (monitor != shot.monitor) {
             UINT dpiX = 96, dpiY = 96;
             monitorDpi(monitor, dpiX, dpiY);
-            width = rescaledLength(shot.imageWidth, dpiX, shot.dpiX);
-            height = rescaledLength(shot.imageHeight, dpiY, shot.dpiY);
+            const SIZE size = rescaledShotSize(shot, dpiX, dpiY); // at the pin's zoom
+            width = size.cx;
+            height = size.cy;
             shot.monitor = monitor;
         }
     }
@@ -197,6 +176,16 @@ LRESULT dispatchScreenshotMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return onShotRightUp(shot, hwnd);
     case WM_CAPTURECHANGED:
         return onShotCaptureChanged(shot);
+    case WM_MOUSEWHEEL:
+        return onShotWheel(shot, wp, lp);
+    case WM_MBUTTONDOWN:
+        return onShotMiddleDown(shot);
+    case WM_TIMER:
+        return onShotTimer(shot, wp);
+    case WM_KEYDOWN:
+        return onShotKeyDown(hwnd, wp, lp);
+    case WM_CLOSE:
+        return onShotClose(hwnd); // Alt+F4 too: never DefWindowProc's destroy behind the record's back
     }
     return DefWindowProcA(hwnd, msg, wp, lp);
 }

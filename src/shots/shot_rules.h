@@ -1,8 +1,10 @@
 // The portable rules of screenshot windows: the drop-file block a drag hands
-// out, the size and place of a window on a monitor of another DPI, and Quick
-// Save names. No Win32 header: the native tests reach all of it.
+// out, the size and place of a window on a monitor of another DPI or at a
+// zoom, its opacity and keys, and Quick Save names. No Win32 header: the
+// native tests reach all of it.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -45,6 +47,81 @@ std::int32_t mulDivRounded(std::int32_t a, std::int32_t b, std::int32_t c);
 // Where the window's edge goes so that the point grabbed `grabOffset` into a
 // window of `grabLength` stays under the cursor at the new length.
 std::int32_t grabbedEdge(std::int32_t cursor, std::int32_t grabOffset, std::int32_t newLength, std::int32_t grabLength);
+
+// --- Zoom and opacity ------------------------------------------------------
+
+// One notch of a wheel; finer wheels and touchpads send parts of it.
+constexpr std::int32_t wheelNotch = 120;
+// The whole notches in `remainder` + `delta` (up positive); what is short of
+// a notch stays in `remainder` for the next turn, in either direction.
+std::int32_t takeWheelNotches(std::int32_t& remainder, std::int32_t delta);
+
+// The rungs of the zoom, in percent; 100 is the captured size.
+constexpr std::array<std::int32_t, 21> zoomLadder{10,  15,  20,  25,  33,  50,  67,  75,  90,  100, 110,
+                                                  125, 150, 175, 200, 250, 300, 400, 500, 600, 800};
+// No window side is made shorter (unless the picture itself is) nor longer.
+constexpr std::int32_t shortestShotSide = 16;
+constexpr std::int32_t longestShotSide = 16384;
+
+// A window side: imageLength x percent / 100 x dpi / creationDpi (the density
+// factor, 1 while "Resize screenshot windows" has not rescaled it), rounded
+// half up, kept within the bounds. Always from the captured length, so a zoom
+// gives one size however it was reached.
+std::int32_t zoomedLength(std::int32_t imageLength, std::int32_t percent, std::uint32_t dpi, std::uint32_t creationDpi);
+
+// What one side needs to zoom: its captured length and the density factor.
+struct ZoomSide {
+    std::int32_t imageLength;
+    std::uint32_t dpi;
+    std::uint32_t creationDpi;
+};
+// The zoom `notches` rungs from `percent` (up zooms in), stopping at either
+// end of the ladder and at the last rung whose size stays within the bounds
+// on both sides, so that a picture never loses its shape.
+std::int32_t steppedZoom(std::int32_t percent, std::int32_t notches, ZoomSide across, ZoomSide down);
+
+// Window edges in 1/65536 px: kept between zoom steps so that rounding to
+// whole pixels never adds up.
+constexpr std::int64_t edgeUnit = 65536;
+// The new edge so that the picture point under `cursor` stays under it when
+// the window's side goes from `oldLength` to `newLength`.
+std::int64_t zoomedEdge(std::int64_t edge, std::int32_t cursor, std::int32_t oldLength, std::int32_t newLength);
+// The whole pixel of a fixed-point edge, half up.
+std::int32_t wholePixels(std::int64_t edge);
+
+// How a picture fills its window: `copy` at its own size (exactly the
+// captured pixels), `blocks` at a whole multiple (each pixel a crisp square),
+// `smooth` at any other size.
+enum class ShotScaling { copy, blocks, smooth };
+ShotScaling shotScaling(std::int32_t imageWidth, std::int32_t imageHeight, std::int32_t width, std::int32_t height);
+
+// Opacity in percent, 10 a notch between 20 (a pin still catches its click)
+// and 100.
+constexpr std::int32_t lowestOpacity = 20;
+constexpr std::int32_t opacityStep = 10;
+std::int32_t steppedOpacity(std::int32_t percent, std::int32_t notches);
+// The constant alpha for a layered window at `percent`.
+std::uint8_t opacityAlpha(std::int32_t percent);
+// Only a pin below 100 % is a layered window: an opaque one stays as it was.
+inline bool layeredAt(std::int32_t opacityPercent) { return opacityPercent < 100; }
+
+// The note shown for a moment after a change: "150 %", "Opacity 60 %".
+std::string zoomNote(std::int32_t percent);
+std::string opacityNote(std::int32_t percent);
+
+// --- Keys on the active pin ------------------------------------------------
+
+enum class ShotKeyAction { none, close, copy, saveAs, move };
+struct ShotKey {
+    ShotKeyAction action = ShotKeyAction::none;
+    std::int32_t dx = 0;
+    std::int32_t dy = 0;
+};
+// What a key press does: Escape closes, Ctrl+C copies, Ctrl+S saves as, the
+// arrows move 1 px (10 with Shift). `repeat`: the key was already down (held,
+// or pressed while another window had the keyboard): only an arrow acts on
+// it, so a held arrow keeps moving but a held Escape closes nothing.
+ShotKey shotKeyAction(std::uint32_t virtualKey, bool ctrl, bool shift, bool repeat);
 
 // --- Quick Save ------------------------------------------------------------
 

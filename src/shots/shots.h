@@ -33,6 +33,21 @@ void closeAllScreenshots();
 
 LRESULT CALLBACK screenshotWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
+// How a pin shows its picture (screenshot_view_win.cpp): the paint at its
+// zoom with its frame and note; the wheel zooms about the pointer, Ctrl+wheel
+// sets the opacity, the middle button resets both; the note's timer ends it.
+LRESULT paintScreenshot(ScreenshotWindow& shot);
+LRESULT onShotWheel(ScreenshotWindow& shot, WPARAM wp, LPARAM lp);
+LRESULT onShotMiddleDown(ScreenshotWindow& shot);
+LRESULT onShotTimer(ScreenshotWindow& shot, WPARAM timer);
+// The window's size at its zoom on a monitor of this DPI, noted as its
+// density: the DPI rescale keeps the zoom.
+SIZE rescaledShotSize(ScreenshotWindow& shot, UINT dpiX, UINT dpiY);
+// The pin's keys (Escape, Ctrl+C, Ctrl+S, arrows) and WM_CLOSE, which closes
+// it as a click does (screenshot_keys_win.cpp). Each looks the window up itself.
+LRESULT onShotKeyDown(HWND hwnd, WPARAM wp, LPARAM lp);
+LRESULT onShotClose(HWND hwnd);
+
 // A monitor's DPI: the raw one first, the effective one when that fails or
 // reads 0, 96 when both do (a failed query leaves its answers undefined).
 void monitorDpi(HMONITOR monitor, UINT& dpiX, UINT& dpiY);

@@ -60,6 +60,16 @@ struct ScreenshotWindow {
     bool moving = false;
     bool mouseCaptured = false;
     COLORREF borderColor = 0;
+    // How the pin shows its picture; the picture and everything handed out stay at the captured size.
+    std::int32_t zoomPercent = 100;
+    std::int32_t opacityPercent = 100;
+    std::int32_t zoomWheel = 0; // wheel delta short of a notch
+    std::int32_t opacityWheel = 0;
+    std::int64_t edgeX = 0; // window left and top in 1/65536 px, kept across zoom steps
+    std::int64_t edgeY = 0;
+    std::uint32_t densityDpiX = 0; // the monitor DPI the size was last computed for; 0: the creation DPI
+    std::uint32_t densityDpiY = 0;
+    std::string note; // "150 %" for a moment after a change; empty: none
 };
 
 constexpr std::size_t screenshotSlots = 100;
@@ -95,6 +105,8 @@ struct AppState {
     std::uint32_t screenshotCount = 0;
     std::map<HWND, std::uint32_t> screenshotIndex;
     bool dropPressPending = false;
+    // Escape cancelled a capture and is not released yet: its press is not a pin's.
+    bool escapeCancelledCapture = false;
     bool dragWaiting = false; // a Ctrl + press waits, serving messages, for its cache file
 
     // Folders, both ending in their separator; cacheFolder is empty when no

@@ -1,5 +1,6 @@
 // Living with a pinned screenshot, as its user does: moving it, closing it
-// with a click, its menu, Quick Save, Copy. Real windows, files and clipboard.
+// with a click, its menu, Quick Save, Copy, the wheel's zoom and opacity, its
+// keys and Alt+F4. Real windows, files and clipboard.
 #include <gtest/gtest.h>
 
 #include <ole2.h>
@@ -182,6 +183,29 @@ TEST_F(ScreenshotWindowUse, TheSessionEndingRightAfterAQuickSaveWaitsForTheFile)
     EXPECT_TRUE(cacheImageFiles().empty()) << "not released as at Exit";
 }
 
+// The clipboard's CF_BITMAP as it pastes, top-down; empty when there is none or it cannot be read whole.
+Screenshot clipboardPicture() {
+    Screenshot pasted;
+    if (!OpenClipboard(nullptr))
+        return pasted;
+    const HBITMAP bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
+    BITMAP info{};
+    if (bitmap && GetObjectA(bitmap, sizeof info, &info)) {
+        BITMAPINFO request{};
+        request.bmiHeader = {sizeof(request.bmiHeader), info.bmWidth, -info.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        pasted.width = info.bmWidth;
+        pasted.height = info.bmHeight;
+        pasted.bgra.resize(std::size_t(info.bmWidth) * std::size_t(info.bmHeight) * 4);
+        const HDC screen = GetDC(nullptr);
+        if (GetDIBits(screen, bitmap, 0, static_cast<UINT>(info.bmHeight), pasted.bgra.data(), &request,
+                      DIB_RGB_COLORS) != info.bmHeight)
+            pasted = {};
+        ReleaseDC(nullptr, screen);
+    }
+    CloseClipboard();
+    return pasted;
+}
+
 TEST_F(ScreenshotWindowUse, CopyPutsTheCapturedPixelsOnTheClipboardAndTheyOutliveTheWindow) {
     const Screenshot before = grabScreen();
     const HWND shot = pin(area);
@@ -191,30 +215,9 @@ TEST_F(ScreenshotWindowUse, CopyPutsTheCapturedPixelsOnTheClipboardAndTheyOutliv
     click({300, 250}); // close the window
     ASSERT_TRUE(waitUntil([&] { return !IsWindow(shot); }, 3000));
 
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    const HBITMAP bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
-    ASSERT_NE(bitmap, nullptr);
-    BITMAP info{};
-    GetObjectA(bitmap, sizeof info, &info);
-    EXPECT_EQ(info.bmWidth, area.right - area.left);
-    EXPECT_EQ(info.bmHeight, area.bottom - area.top);
-    BITMAPINFO request{};
-    request.bmiHeader.biSize = sizeof(request.bmiHeader);
-    request.bmiHeader.biWidth = info.bmWidth;
-    request.bmiHeader.biHeight = -info.bmHeight; // top-down
-    request.bmiHeader.biPlanes = 1;
-    request.bmiHeader.biBitCount = 32;
-    request.bmiHeader.biCompression = BI_RGB;
-    Screenshot pasted;
-    pasted.width = info.bmWidth;
-    pasted.height = info.bmHeight;
-    pasted.bgra.resize(std::size_t(info.bmWidth) * std::size_t(info.bmHeight) * 4);
-    const HDC screen = GetDC(nullptr);
-    EXPECT_EQ(
-        GetDIBits(screen, bitmap, 0, static_cast<UINT>(info.bmHeight), pasted.bgra.data(), &request, DIB_RGB_COLORS),
-        info.bmHeight);
-    ReleaseDC(nullptr, screen);
-    CloseClipboard();
+    const Screenshot pasted = clipboardPicture();
+    EXPECT_EQ(pasted.width, area.right - area.left);
+    EXPECT_EQ(pasted.height, area.bottom - area.top);
     EXPECT_TRUE(pasted.sameColours(before.crop(area))) << "the clipboard does not hold the captured pixels";
 }
 
@@ -483,6 +486,75 @@ TEST_F(ScreenshotWindowUse, EscapeDuringADragOutCancelsItAndTheReleaseIsIgnored)
     // Still a working window: a plain click closes it.
     click(start);
     EXPECT_TRUE(waitUntil([&] { return !IsWindow(shot); }, 3000));
+}
+
+// --- The wheel, the keys and Alt+F4 ----------------------------------------------
+
+// `zoomed` shows `picture` with each pixel a `factor` x `factor` block (its 1-px frame aside).
+bool showsBlocks(const Screenshot& zoomed, const Screenshot& picture, int factor) {
+    for (int y = 1; y + 1 < zoomed.height; ++y)
+        for (int x = 1; x + 1 < zoomed.width; ++x)
+            if ((zoomed.pixel(x, y) & 0xFFFFFF) != (picture.pixel(x / factor, y / factor) & 0xFFFFFF))
+                return false;
+    return zoomed.width == picture.width * factor && zoomed.height == picture.height * factor;
+}
+
+// The window at `rect` within 3 s.
+bool reaches(HWND window, const RECT& rect) {
+    return waitUntil([&] { return sameRect(windowRect(window), rect); }, 3000);
+}
+
+bool layered(HWND window) { return (GetWindowLongPtrA(window, GWL_EXSTYLE) & WS_EX_LAYERED) != 0; }
+
+// Catches a zoom that jumps away from the pointer or blurs a whole multiple,
+// a Copy of the zoomed size, keys that do nothing, a layered style left at
+// 100 %, and Alt+F4 leaving the cache file behind (it did: the window went
+// through the default handling, its record stayed).
+TEST_F(ScreenshotWindowUse, TheWheelZoomsAndFadesItTheKeysActAndAltF4ClosesItWithItsCacheFile) {
+    const Screenshot before = grabScreen();
+    const HWND shot = pin(area); // 160 x 120 at (200, 160), active
+    ASSERT_NE(shot, nullptr);
+    pointAt({250, 200}, shot); // 50, 40 into the picture
+    turnWheel(5);              // 110, 125, 150, 175, 200 %
+    // The picture point under the pointer stays: at 200 % it is 100, 80 into the window.
+    ASSERT_TRUE(reaches(shot, {150, 120, 470, 360})) << windowRect(shot).left << "," << windowRect(shot).top << " "
+                                                     << windowRect(shot).right << "," << windowRect(shot).bottom;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return showsBlocks(grabScreen({150, 120, 470, 360}), before.crop(area), 2);
+        },
+        screenSettles))
+        << "at 200 % each captured pixel is not a crisp 2 x 2 block";
+
+    pressChord(VK_CONTROL, 'C');
+    EXPECT_TRUE(waitUntil([&] { return clipboardPicture().sameColours(before.crop(area)); }, 3000))
+        << "Ctrl+C did not copy the captured pixels at the captured size";
+
+    pressKey(VK_RIGHT);
+    pressKey(VK_RIGHT);
+    pressChord(VK_SHIFT, VK_DOWN);
+    EXPECT_TRUE(reaches(shot, {152, 130, 472, 370})) << "the arrows did not move it by 1 and, with Shift, 10 px";
+
+    turnWheel(-5); // back to 100 % about the same point: 250 - 98 / 2, 200 - 70 / 2
+    EXPECT_TRUE(reaches(shot, {201, 165, 361, 285})) << windowRect(shot).left << "," << windowRect(shot).top;
+
+    keyDown(VK_CONTROL);
+    turnWheel(-2);
+    keyUp(VK_CONTROL);
+    EXPECT_TRUE(waitUntil([&] { return layered(shot); }, 3000)) << "Ctrl+wheel did not fade it";
+    click({250, 200}, Button::middle);
+    EXPECT_TRUE(waitUntil([&] { return !layered(shot); }, 3000)) << "the middle button did not make it opaque again";
+    EXPECT_TRUE(sameRect(windowRect(shot), {201, 165, 361, 285}));
+
+    pressChord(VK_MENU, VK_F4);
+    EXPECT_TRUE(waitUntil([&] { return !IsWindow(shot); }, 3000)) << "Alt+F4 did not close it";
+    EXPECT_TRUE(waitUntil([] { return cacheImageFiles().empty(); }, 3000)) << "Alt+F4 left its cache file";
+
+    const HWND second = pin(area);
+    ASSERT_NE(second, nullptr);
+    pressKey(VK_ESCAPE);
+    EXPECT_TRUE(waitUntil([&] { return !IsWindow(second); }, 3000)) << "Escape did not close the active pin";
+    EXPECT_TRUE(waitUntil([] { return cacheImageFiles().empty(); }, 3000));
 }
 
 // --- Save As, through the system's own save dialog -------------------------------

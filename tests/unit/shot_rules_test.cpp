@@ -92,4 +92,96 @@ TEST(QuickSaveName, ANameInUseGetsTheNextFreeNumber) {
     EXPECT_EQ(quickSaveName("C:/q/", 6, 1, taken), "C:/q/ScreenCapture6.png");
 }
 
+// --- Zoom, opacity and keys of a pin ---
+
+constexpr ZoomSide plain(std::int32_t length) { return {length, 96, 96}; }
+
+// Catches a ladder that skips a rung or runs off an end, a size out of its
+// bounds or not from the captured size, and a fine wheel's part-notches lost.
+TEST(ShotZoom, StepsAlongTheLadderWithinTheBoundsAndAddsUpSmallWheelTurns) {
+    const struct {
+        std::int32_t percent, notches, width, height, expected;
+    } steps[] = {{100, 1, 1920, 1080, 110}, {110, -2, 1920, 1080, 90}, {100, 5, 1920, 1080, 200},
+                 {800, 1, 400, 300, 800},   {10, -3, 400, 300, 10},    {100, 50, 1920, 1080, 800},
+                 {100, 50, 2500, 100, 600}, {100, -50, 400, 100, 20},  {100, -1, 12, 12, 100},
+                 {100, -1, 20, 20, 90}}; // 16,384 px at most; 16 at least, or the picture's own if smaller
+    for (const auto& c : steps)
+        EXPECT_EQ(steppedZoom(c.percent, c.notches, plain(c.width), plain(c.height)), c.expected)
+            << c.percent << " " << c.notches << " " << c.width << " x " << c.height;
+    EXPECT_EQ(zoomedLength(1920, 33, 96, 96), 634);   // 633.6
+    EXPECT_EQ(zoomedLength(101, 50, 96, 96), 51);     // 50.5 rounds up
+    EXPECT_EQ(zoomedLength(400, 150, 192, 96), 1200); // the density factor of a DPI rescale
+    EXPECT_EQ(zoomedLength(5, 10, 96, 96), 5);
+
+    std::int32_t remainder = 0, notches = 0;
+    for (int turn = 0; turn < 12; ++turn) // a touchpad: 30 units at a time
+        notches += takeWheelNotches(remainder, 30);
+    EXPECT_EQ(notches, 3);
+    EXPECT_EQ(takeWheelNotches(remainder, 100), 0);
+    EXPECT_EQ(takeWheelNotches(remainder, -40), 0); // back the other way: 60 left
+    EXPECT_EQ(takeWheelNotches(remainder, -300), -2);
+    EXPECT_EQ(remainder, 0);
+}
+
+// Catches a zoom that jumps away from the pointer, and rounding that drifts
+// the window when it is zoomed in and out again about the same point.
+TEST(ShotZoom, ThePointUnderThePointerStaysAndTenStepsInAndOutComeBackExactly) {
+    EXPECT_EQ(wholePixels(zoomedEdge(100 * edgeUnit, 201, 400, 800)), -1); // 101 px in becomes 202
+    EXPECT_EQ(wholePixels(-edgeUnit / 2 - 1), -1);
+    struct Case {
+        std::int32_t imageWidth, left, cursor;
+    };
+    for (const Case& c : {Case{333, 17, 140}, Case{1920, 0, 1277}, Case{97, -2000, -1990}, Case{40, 300, 302}}) {
+        std::int64_t edge = std::int64_t{c.left} * edgeUnit;
+        std::int32_t percent = 100, length = c.imageWidth;
+        for (int step :
+             {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 1, 1, 1, 1}) {
+            percent = steppedZoom(percent, step, plain(c.imageWidth), plain(c.imageWidth));
+            const std::int32_t next = zoomedLength(c.imageWidth, percent, 96, 96);
+            const std::int32_t before = c.cursor - wholePixels(edge);
+            edge = zoomedEdge(edge, c.cursor, length, next);
+            EXPECT_NEAR(double(c.cursor - wholePixels(edge)) / next, double(before) / length, 1.0 / next + 1e-9);
+            length = next;
+        }
+        EXPECT_EQ(wholePixels(edge), c.left) << c.imageWidth << ": the window drifted";
+    }
+}
+
+// Catches blurred text at a whole multiple, a 100 % picture not copied pixel
+// for pixel, an opacity past its bounds and a layered style on an opaque pin.
+TEST(ShotZoom, ScalingAndOpacityFollowTheirRules) {
+    EXPECT_EQ(shotScaling(400, 300, 400, 300), ShotScaling::copy);
+    EXPECT_EQ(shotScaling(400, 300, 1200, 900), ShotScaling::blocks);
+    for (auto [width, height] : {std::pair{440, 330}, std::pair{200, 150}, std::pair{800, 900}})
+        EXPECT_EQ(shotScaling(400, 300, width, height), ShotScaling::smooth) << width;
+    EXPECT_EQ(steppedOpacity(100, -1), 90);
+    EXPECT_EQ(steppedOpacity(100, 1), 100);
+    EXPECT_EQ(steppedOpacity(30, -5), 20);
+    EXPECT_EQ(opacityAlpha(60), 153);
+    EXPECT_FALSE(layeredAt(100));
+    EXPECT_TRUE(layeredAt(90));
+}
+
+// Catches a held Escape (its press went to a capture's overlay) closing the
+// pin, and Ctrl+C, Ctrl+S or the arrows doing the wrong thing.
+TEST(ShotKeys, PressesActHeldKeysOnlyMove) {
+    constexpr std::uint32_t escape = 0x1B, left = 0x25, up = 0x26;
+    const struct {
+        std::uint32_t key;
+        bool ctrl, shift, repeat;
+        ShotKeyAction action;
+        std::int32_t dx, dy;
+    } cases[] = {{escape, false, false, false, ShotKeyAction::close, 0, 0},
+                 {escape, false, false, true, ShotKeyAction::none, 0, 0},
+                 {'C', true, false, false, ShotKeyAction::copy, 0, 0},
+                 {'C', false, false, false, ShotKeyAction::none, 0, 0},
+                 {'S', true, false, false, ShotKeyAction::saveAs, 0, 0},
+                 {left, false, false, false, ShotKeyAction::move, -1, 0},
+                 {up, false, true, true, ShotKeyAction::move, 0, -10}};
+    for (const auto& c : cases) {
+        const ShotKey got = shotKeyAction(c.key, c.ctrl, c.shift, c.repeat);
+        EXPECT_TRUE(got.action == c.action && got.dx == c.dx && got.dy == c.dy) << c.key << " " << c.repeat;
+    }
+}
+
 } // namespace

@@ -1,7 +1,7 @@
 // Screenshot records and windows under Wine: releasing them (shutdown, "Close
-// All": the cache file deleted unless it was handed out by
+// All", WM_CLOSE: the cache file deleted unless it was handed out by
 // drag and drop, never waiting for the save worker), and their window
-// procedure's move and exception guard.
+// procedure's move, Escape and exception guard.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -163,6 +163,36 @@ TEST(ScreenshotWindowProcDeathTest, AnExceptionEndsTheProgramWithCodeZero) {
         ::testing::ExitedWithCode(0), "");
     failNextAllocation = false;
     closeAllScreenshots();
+}
+
+// Catches Alt+F4 (or any WM_CLOSE) destroying the window through the default
+// handling while its record, pixels and cache file stay until the program ends.
+TEST(ScreenshotWindowProc, WmCloseClosesItAsAClickDoes) {
+    const HWND window = screenshotWindowInSlot0("alt-f4.png");
+    ASSERT_NE(window, nullptr);
+    const std::string path = app.screenshots[0]->cachePath;
+    SendMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(app.screenshotCount, 0u);
+    EXPECT_TRUE(app.screenshotIndex.empty());
+    EXPECT_EQ(app.screenshots[0], nullptr);
+    EXPECT_FALSE(fs::exists(path)) << "the cache file stayed";
+}
+
+// Catches an Escape that cancelled a capture closing the pin that gets the
+// keyboard once the overlays are gone, or a held one (repeat bit) closing it.
+TEST(ScreenshotWindowProc, OnlyAFreshEscapeCloses) {
+    const HWND window = screenshotWindowInSlot0("escape.png");
+    ASSERT_NE(window, nullptr);
+    app.escapeCancelledCapture = true;
+    SendMessageA(window, WM_KEYDOWN, VK_ESCAPE, 1);
+    EXPECT_TRUE(IsWindow(window)) << "the capture's Escape closed it";
+    app.escapeCancelledCapture = false;
+    SendMessageA(window, WM_KEYDOWN, VK_ESCAPE, 1 | (1 << 30));
+    EXPECT_TRUE(IsWindow(window)) << "a held Escape closed it";
+    SendMessageA(window, WM_KEYDOWN, VK_ESCAPE, 1);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(app.screenshotCount, 0u);
 }
 
 TEST(CloseAllScreenshots, ClosesEveryWindowAndEmptiesTheTable) {

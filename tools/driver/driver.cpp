@@ -21,10 +21,11 @@ std::string folderOf(const std::string& path) {
     return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
 }
 
-void sendMouse(DWORD flags) {
+void sendMouse(DWORD flags, DWORD wheelData = 0) {
     INPUT input{};
     input.type = INPUT_MOUSE;
     input.mi.dwFlags = flags;
+    input.mi.mouseData = wheelData;
     SendInput(1, &input, sizeof(input));
 }
 
@@ -363,9 +364,9 @@ void nudgeMouse(POINT screenPoint) {
 
 void click(POINT screenPoint, Button button) {
     pointAt(screenPoint);
-    sendMouse(button == Button::left ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_RIGHTDOWN);
+    buttonDown(button);
     inputTaken(screenPoint);
-    sendMouse(button == Button::left ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_RIGHTUP);
+    buttonUp(button);
 }
 
 void pressLeft(POINT screenPoint) {
@@ -579,8 +580,18 @@ void pressChord(const std::vector<WORD>& keys) {
     }
 }
 
-void buttonDown(Button button) { sendMouse(button == Button::left ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_RIGHTDOWN); }
-void buttonUp(Button button) { sendMouse(button == Button::left ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_RIGHTUP); }
+void buttonDown(Button button) {
+    sendMouse(button == Button::left    ? MOUSEEVENTF_LEFTDOWN
+              : button == Button::right ? MOUSEEVENTF_RIGHTDOWN
+                                        : MOUSEEVENTF_MIDDLEDOWN);
+}
+void buttonUp(Button button) {
+    sendMouse(button == Button::left    ? MOUSEEVENTF_LEFTUP
+              : button == Button::right ? MOUSEEVENTF_RIGHTUP
+                                        : MOUSEEVENTF_MIDDLEUP);
+}
+
+void turnWheel(int notches) { sendMouse(MOUSEEVENTF_WHEEL, static_cast<DWORD>(notches * WHEEL_DELTA)); }
 
 void drag(POINT from, POINT to, int steps) {
     pointAt(from);

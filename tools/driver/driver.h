@@ -117,7 +117,7 @@ bool popupMenuOpen(DWORD process);
 
 // --- input -----------------------------------------------------------------------------
 
-enum class Button { left, right };
+enum class Button { left, right, middle };
 POINT centreOf(const RECT& rect);
 void moveMouse(POINT screenPoint);
 // Moves the pointer to `screenPoint` and waits until the thread of `taker`
@@ -146,6 +146,8 @@ void keyUp(WORD virtualKey);
 void pressChord(const std::vector<WORD>& keys);
 void buttonDown(Button button = Button::left);
 void buttonUp(Button button = Button::left);
+// `notches` turns of the wheel (up positive), wherever the pointer is.
+void turnWheel(int notches);
 // A left-button drag in `steps` moves; the pointer rests at `to` (one move
 // more at the same point) before the release, so a program that reads the
 // cursor on each move has seen the end point.
