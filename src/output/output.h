@@ -76,31 +76,24 @@ std::string temporaryName(std::string_view target, int attempt);
 // save cut short left, is never opened. Null when none could be made.
 std::FILE* createTemporaryFile(std::string_view target, bool text, std::string& name);
 
+// What a commit does with a file already at its target. `keep` is for names
+// the program made up: another program or computer may take the name between
+// the check that found it free and the move.
+enum class ExistingTarget { replace, keep };
+
 // When `complete`, moves `temporary` over `target` in one step: an existing
 // target is replaced, never deleted first (MoveFileExA with replace and write
 // through on Windows). Otherwise, or when the move fails, `temporary` is
-// removed and `target` stays as it was. True when moved. While a
-// KeepExistingFiles lives on the calling thread, an existing target is never
-// replaced: the file takes the first free name of nextCopyName's row instead.
-bool commitTemporaryFile(const std::string& temporary, const std::string& target, bool complete);
+// removed and `target` stays as it was. True when moved. With
+// ExistingTarget::keep an existing target is never replaced: the file takes
+// the first free name of nextCopyName's row instead.
+bool commitTemporaryFile(const std::string& temporary, const std::string& target, bool complete,
+                         ExistingTarget existing = ExistingTarget::replace);
 
 // The platform's one-step move: with `replace`, over an existing target;
 // without it, an existing target stays and the answer is `taken`.
 enum class MoveOutcome { moved, taken, failed };
 MoveOutcome moveTemporaryFile(const std::string& temporary, const std::string& target, bool replace);
-
-// For names the program made up: another program or computer may take the
-// name between the check that found it free and the move.
-class KeepExistingFiles {
-public:
-    KeepExistingFiles();
-    ~KeepExistingFiles();
-    KeepExistingFiles(const KeepExistingFiles&) = delete;
-    KeepExistingFiles& operator=(const KeepExistingFiles&) = delete;
-
-private:
-    bool outer_;
-};
 
 // The name after `name` in the row "a.png", "a (2).png", "a (3).png" ...: the
 // number goes before the extension of the last segment.
@@ -119,7 +112,7 @@ bool saveImage(const char* path, const std::uint8_t* pixels, std::uint32_t width
 // after), which it may overwrite: a PNG of BGRA pixels is then encoded from
 // them reordered in place instead of from a copy.
 bool saveImageConsuming(const char* path, std::uint8_t* pixels, std::uint32_t width, std::uint32_t height,
-                        ImageFormat format, bool bgra);
+                        ImageFormat format, bool bgra, ExistingTarget existing = ExistingTarget::replace);
 // The name saveImage writes for `path` and `format`: `path` itself when it
 // ends in .jpg, .png or .bmp, else `path` with the format's extension; empty
 // when it writes nothing (no such extension and no format, or a path of fewer

@@ -60,7 +60,7 @@ constexpr std::uint32_t jpegSizeLimit = std::numeric_limits<std::uint16_t>::max(
 
 // Writes a new file beside `target` with `write` and moves it over `target`
 // once it is complete; the older target stays until then.
-template <typename Write> bool writeBeside(const char* target, Write write) {
+template <typename Write> bool writeBeside(const char* target, ExistingTarget existing, Write write) {
     std::string temporary;
     std::FILE* out = createTemporaryFile(target, false, temporary);
     if (!out)
@@ -69,7 +69,7 @@ template <typename Write> bool writeBeside(const char* target, Write write) {
     // failed flush, and a full drive shows only there.
     const bool written = write(out) && std::fflush(out) == 0 && std::ferror(out) == 0;
     const bool closed = std::fclose(out) == 0;
-    return commitTemporaryFile(temporary, target, written && closed);
+    return commitTemporaryFile(temporary, target, written && closed, existing);
 }
 
 ImageFormat formatFromExtension(const char* path, std::size_t length) {
@@ -109,7 +109,8 @@ const std::uint8_t* convertBand(void* context, std::uint32_t first, std::uint32_
     return bands.band.get();
 }
 
-bool saveJpeg(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height, bool bgra) {
+bool saveJpeg(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height, bool bgra,
+              ExistingTarget existing) {
     // The format holds 16-bit sizes; an empty image has nothing to hold. In
     // both cases the target is left alone rather than replaced by a bad file.
     if (width == 0 || height == 0 || width > jpegSizeLimit || height > jpegSizeLimit)
@@ -121,7 +122,7 @@ bool saveJpeg(const char* path, const std::uint8_t* pixels, std::uint32_t width,
     source.convert = convertBand;
     source.context = &bands;
 
-    return writeBeside(path, [&](std::FILE* out) {
+    return writeBeside(path, existing, [&](std::FILE* out) {
         saveStream = out;
         encodeJpegRows(fileByteSink, source, static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), 90,
                        jpegComment);
@@ -150,7 +151,7 @@ using LodepngBytes = std::unique_ptr<unsigned char[], LodepngDelete>;
 
 // `writable`: the pixels themselves when the caller gives them up, else null.
 bool savePng(const char* path, const std::uint8_t* pixels, std::uint8_t* writable, std::uint32_t width,
-             std::uint32_t height, bool bgra) {
+             std::uint32_t height, bool bgra, ExistingTarget existing) {
     // Declared first: let go only after every block served from it is freed.
     const PngMemoryHold hold;
     LodepngBytes rgba;
@@ -178,15 +179,16 @@ bool savePng(const char* path, const std::uint8_t* pixels, std::uint8_t* writabl
     if (error != 0)
         return false;
     rgba.reset();
-    return writeBeside(path, [&](std::FILE* out) { return std::fwrite(png.get(), 1, size, out) == size; });
+    return writeBeside(path, existing, [&](std::FILE* out) { return std::fwrite(png.get(), 1, size, out) == size; });
 }
 
-bool saveBmp(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height, bool bgra) {
+bool saveBmp(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height, bool bgra,
+             ExistingTarget existing) {
     auto bgr = allocatePixels(width, height, 3);
     if (!bgr)
         return false;
     dropAlpha(pixels, bgr.get(), std::size_t{width} * height, !bgra);
-    return writeBeside(path, [&](std::FILE* out) { return writeBmp(out, width, height, bgr.get()); });
+    return writeBeside(path, existing, [&](std::FILE* out) { return writeBmp(out, width, height, bgr.get()); });
 }
 
 } // namespace
@@ -236,7 +238,7 @@ std::string savedImageName(std::string_view path, ImageFormat format) {
 namespace {
 
 bool saveImageFrom(const char* path, const std::uint8_t* pixels, std::uint8_t* writable, std::uint32_t width,
-                   std::uint32_t height, ImageFormat format, bool bgra) {
+                   std::uint32_t height, ImageFormat format, bool bgra, ExistingTarget existing) {
     if (!path || (!pixels && width != 0 && height != 0))
         return false;
     const std::string target = savedImageName(path, format);
@@ -244,11 +246,11 @@ bool saveImageFrom(const char* path, const std::uint8_t* pixels, std::uint8_t* w
         return false;
     switch (formatFromExtension(target.data(), target.size())) {
     case jpegFormat:
-        return saveJpeg(target.c_str(), pixels, width, height, bgra);
+        return saveJpeg(target.c_str(), pixels, width, height, bgra, existing);
     case pngFormat:
-        return savePng(target.c_str(), pixels, writable, width, height, bgra);
+        return savePng(target.c_str(), pixels, writable, width, height, bgra, existing);
     default:
-        return saveBmp(target.c_str(), pixels, width, height, bgra);
+        return saveBmp(target.c_str(), pixels, width, height, bgra, existing);
     }
 }
 
@@ -256,10 +258,10 @@ bool saveImageFrom(const char* path, const std::uint8_t* pixels, std::uint8_t* w
 
 bool saveImage(const char* path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height,
                ImageFormat format, bool bgra) {
-    return saveImageFrom(path, pixels, nullptr, width, height, format, bgra);
+    return saveImageFrom(path, pixels, nullptr, width, height, format, bgra, ExistingTarget::replace);
 }
 
 bool saveImageConsuming(const char* path, std::uint8_t* pixels, std::uint32_t width, std::uint32_t height,
-                        ImageFormat format, bool bgra) {
-    return saveImageFrom(path, pixels, pixels, width, height, format, bgra);
+                        ImageFormat format, bool bgra, ExistingTarget existing) {
+    return saveImageFrom(path, pixels, pixels, width, height, format, bgra, existing);
 }

@@ -9,7 +9,6 @@
 #include <exception>
 #include <limits>
 #include <new>
-#include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -54,7 +53,8 @@ bool pendingLocked(std::string_view path) {
 }
 
 bool anyPendingLocked() {
-    return expressActive || std::any_of(saveQueue.begin(), saveQueue.end(), [](const auto& job) { return job != nullptr; });
+    return expressActive ||
+           std::any_of(saveQueue.begin(), saveQueue.end(), [](const auto& job) { return job != nullptr; });
 }
 
 void writeExpressJob(SaveJobWriter write) {
@@ -170,11 +170,9 @@ void enqueueSaveAsNewFile(const char* path, const std::uint8_t* pixels, std::uin
 void writeSaveJob(const SaveJob& job) {
     bool written = false;
     try {
-        std::optional<KeepExistingFiles> keep;
-        if (job.keepExisting)
-            keep.emplace();
         // The job's pixels are its own and freed once it is written.
-        written = saveImageConsuming(job.path.get(), job.pixels.get(), job.width, job.height, job.format, job.bgra);
+        written = saveImageConsuming(job.path.get(), job.pixels.get(), job.width, job.height, job.format, job.bgra,
+                                     job.keepExisting ? ExistingTarget::keep : ExistingTarget::replace);
     } catch (const std::exception&) {
         // Memory ran out inside an encoder: this one file is not written.
     }

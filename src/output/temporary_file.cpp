@@ -79,17 +79,12 @@ std::FILE* createTemporaryFile(std::string_view target, bool text, std::string& 
 
 namespace {
 
-thread_local bool keepExistingFiles = false;
-
 std::size_t lastSegmentStart(std::string_view name) {
     const std::size_t separator = name.find_last_of("/\\");
     return separator == std::string_view::npos ? 0 : separator + 1;
 }
 
 } // namespace
-
-KeepExistingFiles::KeepExistingFiles() : outer_(keepExistingFiles) { keepExistingFiles = true; }
-KeepExistingFiles::~KeepExistingFiles() { keepExistingFiles = outer_; }
 
 std::string nextCopyName(std::string_view name) {
     const std::size_t start = lastSegmentStart(name);
@@ -110,10 +105,12 @@ std::string nextCopyName(std::string_view name) {
     return std::string(stem) + " (" + std::to_string(copy) + ")" + std::string(name.substr(dot));
 }
 
-bool commitTemporaryFile(const std::string& temporary, const std::string& target, bool complete) {
-    if (complete && !keepExistingFiles && moveTemporaryFile(temporary, target, true) == MoveOutcome::moved)
+bool commitTemporaryFile(const std::string& temporary, const std::string& target, bool complete,
+                         ExistingTarget existing) {
+    const bool keep = existing == ExistingTarget::keep;
+    if (complete && !keep && moveTemporaryFile(temporary, target, true) == MoveOutcome::moved)
         return true;
-    if (complete && keepExistingFiles) {
+    if (complete && keep) {
         std::string name = target;
         for (int tries = 0; tries < copyNameTries; ++tries, name = nextCopyName(name)) {
             const MoveOutcome outcome = moveTemporaryFile(temporary, name, false);
