@@ -11,4 +11,4 @@ set_target_properties(lodepng PROPERTIES CXX_STANDARD 17)
 # LodePNG's large blocks from memory kept between them.
 target_compile_definitions(lodepng PRIVATE LODEPNG_NO_COMPILE_ALLOCATORS)
 target_sources(lodepng PRIVATE "${CMAKE_SOURCE_DIR}/src/output/png_memory.cpp")
-target_include_directories(lodepng PRIVATE "${CMAKE_SOURCE_DIR}/src")
+target_include_directories(lodepng PRIVATE "${ORVANE_LAYER_VIEWS}/output/include")
