@@ -19,9 +19,6 @@
 
 namespace {
 
-// Explorer broadcasts this after it (re)starts; its icons are gone then.
-const UINT taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
-
 std::int32_t trayMonitorScale() {
     DEVICE_SCALE_FACTOR factor = DEVICE_SCALE_FACTOR_INVALID;
     const HMONITOR monitor = MonitorFromWindow(app.trayWindow, MONITOR_DEFAULTTONEAREST);
@@ -180,7 +177,7 @@ LRESULT dispatchTrayMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             refreshMonitors();
         break;
     }
-    if (taskbarCreatedMessage != 0 && msg == taskbarCreatedMessage) {
+    if (app.taskbarCreatedMessage != 0 && msg == app.taskbarCreatedMessage) {
         addTrayIcon();
         return 0;
     }

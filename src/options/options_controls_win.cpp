@@ -66,7 +66,7 @@ void moveSelection(HWND& selected, HWND hwnd) {
 }
 
 bool& settingBoundTo(HWND toggle) {
-    return toggle == optionsUi.resizeToggle ? preferences.resizeScreenshotWindows : preferences.closeScreenshotOnSave;
+    return toggle == app.options.resizeToggle ? preferences.resizeScreenshotWindows : preferences.closeScreenshotOnSave;
 }
 
 void paintLabel(HWND hwnd) {
@@ -77,23 +77,23 @@ void paintLabel(HWND hwnd) {
     FillRect(dc, &whole, grey.get());
     SetBkColor(dc, optionsGrey);
     SetTextColor(dc, optionsWhite);
-    const auto text = optionsUi.labelTexts.find(hwnd);
-    if (text != optionsUi.labelTexts.end())
-        writeText(dc, optionsUi.labelFont, 10, 10, text->second.c_str(), static_cast<int>(text->second.size()));
+    const auto text = app.options.labelTexts.find(hwnd);
+    if (text != app.options.labelTexts.end())
+        writeText(dc, app.options.labelFont, 10, 10, text->second.c_str(), static_cast<int>(text->second.size()));
 }
 
 void paintSwatch(HWND hwnd) {
     PaintSession paint(hwnd);
-    const auto colour = optionsUi.swatchColors.find(hwnd);
-    const COLORREF fill = colour != optionsUi.swatchColors.end() ? colour->second : optionsGrey;
-    drawBox(paint, hwnd == optionsUi.selectedSwatch ? optionsYellow : fill, fill);
+    const auto colour = app.options.swatchColors.find(hwnd);
+    const COLORREF fill = colour != app.options.swatchColors.end() ? colour->second : optionsGrey;
+    drawBox(paint, hwnd == app.options.selectedSwatch ? optionsYellow : fill, fill);
 }
 
 void onSwatchReleased(HWND hwnd) {
-    const auto index = optionsUi.swatchIndices.find(hwnd);
-    if (index == optionsUi.swatchIndices.end())
+    const auto index = app.options.swatchIndices.find(hwnd);
+    if (index == app.options.swatchIndices.end())
         return;
-    moveSelection(optionsUi.selectedSwatch, hwnd);
+    moveSelection(app.options.selectedSwatch, hwnd);
     preferences.selectionColor = index->second;
 }
 
@@ -102,32 +102,32 @@ void paintFormatChoice(HWND hwnd) {
     const HDC dc = paint.dc();
     SetBkColor(dc, optionsGrey);
     SetTextColor(dc, optionsWhite);
-    drawBox(paint, hwnd == optionsUi.selectedFormatChoice ? optionsYellow : optionsGrey, optionsGrey);
+    drawBox(paint, hwnd == app.options.selectedFormatChoice ? optionsYellow : optionsGrey, optionsGrey);
     char title[4] = {};
     const int length = GetWindowTextA(hwnd, title, sizeof(title));
-    const int at = scaledBy(2, optionsUi.uiScale);
-    writeText(dc, optionsUi.formatFont, at, at, title, length);
+    const int at = scaledBy(2, app.options.uiScale);
+    writeText(dc, app.options.formatFont, at, at, title, length);
 }
 
 void onFormatChoiceReleased(HWND hwnd) {
-    const auto code = optionsUi.formatIndices.find(hwnd);
-    if (code == optionsUi.formatIndices.end())
+    const auto code = app.options.formatIndices.find(hwnd);
+    if (code == app.options.formatIndices.end())
         return;
-    moveSelection(optionsUi.selectedFormatChoice, hwnd);
+    moveSelection(app.options.selectedFormatChoice, hwnd);
     preferences.defaultFormat = static_cast<ImageFormat>(code->second);
 }
 
 void drawCheckmark(const PaintSession& paint) {
-    if (!optionsUi.checkmarkBitmap)
+    if (!app.options.checkmarkBitmap)
         return; // then the frame alone shows that it is on
     MemoryDc memory(paint.dc());
     if (!memory.get())
         return;
     BITMAP info{};
-    if (!GetObjectA(optionsUi.checkmarkBitmap, sizeof(info), &info))
+    if (!GetObjectA(app.options.checkmarkBitmap, sizeof(info), &info))
         return;
-    SelectedObject bitmapChoice(memory.get(), optionsUi.checkmarkBitmap);
-    StretchBlt(paint.dc(), 0, 0, scaledBy(info.bmWidth, optionsUi.uiScale), scaledBy(info.bmHeight, optionsUi.uiScale),
+    SelectedObject bitmapChoice(memory.get(), app.options.checkmarkBitmap);
+    StretchBlt(paint.dc(), 0, 0, scaledBy(info.bmWidth, app.options.uiScale), scaledBy(info.bmHeight, app.options.uiScale),
                memory.get(), 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
 }
 
@@ -158,17 +158,17 @@ void paintBrowseButton(HWND hwnd) {
     drawBox(paint, optionsBlack, optionsWhite);
     char title[32] = {};
     const int length = GetWindowTextA(hwnd, title, sizeof(title));
-    writeText(dc, optionsUi.labelFont, 6, 2, title, length);
+    writeText(dc, app.options.labelFont, 6, 2, title, length);
 }
 
 void onBrowseReleased(HWND hwnd) {
-    if (hwnd != optionsUi.browseButton)
+    if (hwnd != app.options.browseButton)
         return;
     char displayName[MAX_PATH] = {};
     BROWSEINFOA request{};
     // Owned by the options window, so that it cannot be closed (or browsed
     // again) while the dialog is open and a chosen folder always has its box.
-    request.hwndOwner = optionsUi.optionsWindow;
+    request.hwndOwner = app.options.optionsWindow;
     request.pszDisplayName = displayName;
     request.lpszTitle = browseDialogTitle;
     request.ulFlags = BIF_RETURNONLYFSDIRS;
@@ -181,7 +181,7 @@ void onBrowseReleased(HWND hwnd) {
     if (!isFolder || path[0] == '\0')
         return; // no file-system path: keep the folder there was
     quickSaveFolder = browsedFolder(path);
-    SetWindowTextA(optionsUi.pathEdit, quickSaveFolder.c_str());
+    SetWindowTextA(app.options.pathEdit, quickSaveFolder.c_str());
 }
 
 LRESULT dispatchLabelMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {

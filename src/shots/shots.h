@@ -62,9 +62,6 @@ constexpr UINT_PTR shotCloseAllCommand = 1002;
 constexpr UINT_PTR shotQuickSaveCommand = 1003;
 HMENU createShotMenu();
 
-// Fills the operation tables of the drag-and-drop objects; after OleInitialize.
-void prepareDragDropTables();
-
 // Ctrl + left press: drags the cache file out (waiting for its save first);
 // the press's result. The window may be closed by the time it returns.
 LRESULT startScreenshotDrag(ScreenshotWindow& shot, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
