@@ -14,35 +14,30 @@
 
 namespace {
 
-// BeginPaint/EndPaint around one paint, with the control's size.
-class PaintSession {
+// One paint of a control, with the control's size.
+class ControlPaint {
 public:
-    explicit PaintSession(HWND hwnd) : hwnd_(hwnd), dc_(BeginPaint(hwnd, &paint_)) {
+    explicit ControlPaint(HWND hwnd) : scope_(hwnd) {
         RECT rect{};
         if (GetWindowRect(hwnd, &rect)) {
             width_ = rect.right - rect.left;
             height_ = rect.bottom - rect.top;
         }
     }
-    ~PaintSession() { EndPaint(hwnd_, &paint_); }
-    PaintSession(const PaintSession&) = delete;
-    PaintSession& operator=(const PaintSession&) = delete;
 
-    HDC dc() const { return dc_; }
+    HDC dc() const { return scope_.dc(); }
     int width() const { return width_; }
     int height() const { return height_; }
     RECT whole() const { return {0, 0, width_, height_}; }
 
 private:
-    HWND hwnd_;
-    PAINTSTRUCT paint_{};
-    HDC dc_;
+    PaintScope scope_;
     int width_ = 0;
     int height_ = 0;
 };
 
 // Rectangle (0, 0, w, h) with the stock DC pen and brush in these colours.
-void drawBox(const PaintSession& paint, COLORREF pen, COLORREF brush) {
+void drawBox(const ControlPaint& paint, COLORREF pen, COLORREF brush) {
     const HDC dc = paint.dc();
     SelectedObject penChoice(dc, GetStockObject(DC_PEN));
     SelectedObject brushChoice(dc, GetStockObject(DC_BRUSH));
@@ -70,7 +65,7 @@ bool& settingBoundTo(HWND toggle) {
 }
 
 void paintLabel(HWND hwnd) {
-    PaintSession paint(hwnd);
+    ControlPaint paint(hwnd);
     const HDC dc = paint.dc();
     const RECT whole = paint.whole();
     SolidBrush grey(optionsGrey);
@@ -83,7 +78,7 @@ void paintLabel(HWND hwnd) {
 }
 
 void paintSwatch(HWND hwnd) {
-    PaintSession paint(hwnd);
+    ControlPaint paint(hwnd);
     const auto colour = app.options.swatchColors.find(hwnd);
     const COLORREF fill = colour != app.options.swatchColors.end() ? colour->second : optionsGrey;
     drawBox(paint, hwnd == app.options.selectedSwatch ? optionsYellow : fill, fill);
@@ -98,7 +93,7 @@ void onSwatchReleased(HWND hwnd) {
 }
 
 void paintFormatChoice(HWND hwnd) {
-    PaintSession paint(hwnd);
+    ControlPaint paint(hwnd);
     const HDC dc = paint.dc();
     SetBkColor(dc, optionsGrey);
     SetTextColor(dc, optionsWhite);
@@ -117,7 +112,7 @@ void onFormatChoiceReleased(HWND hwnd) {
     preferences.defaultFormat = static_cast<ImageFormat>(code->second);
 }
 
-void drawCheckmark(const PaintSession& paint) {
+void drawCheckmark(const ControlPaint& paint) {
     if (!app.options.checkmarkBitmap)
         return; // then the frame alone shows that it is on
     MemoryDc memory(paint.dc());
@@ -132,7 +127,7 @@ void drawCheckmark(const PaintSession& paint) {
 }
 
 void paintToggle(HWND hwnd) {
-    PaintSession paint(hwnd);
+    ControlPaint paint(hwnd);
     if (!settingBoundTo(hwnd)) {
         drawBox(paint, optionsWhite, optionsGrey);
         return;
@@ -151,7 +146,7 @@ void onToggleReleased(HWND hwnd) {
 }
 
 void paintBrowseButton(HWND hwnd) {
-    PaintSession paint(hwnd);
+    ControlPaint paint(hwnd);
     const HDC dc = paint.dc();
     SetBkColor(dc, optionsWhite);
     SetTextColor(dc, optionsDarkText);

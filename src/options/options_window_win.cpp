@@ -87,14 +87,12 @@ std::string pathEditText() {
 }
 
 void paintOptionsWindow(HWND hwnd) {
-    PAINTSTRUCT paint{};
-    const HDC dc = BeginPaint(hwnd, &paint);
+    const PaintScope paint(hwnd);
     RECT window{};
     GetWindowRect(hwnd, &window);
     const RECT fill{0, 0, window.right - window.left, window.bottom - window.top};
     const SolidBrush grey(optionsGrey);
-    FillRect(dc, &fill, grey.get());
-    EndPaint(hwnd, &paint);
+    FillRect(paint.dc(), &fill, grey.get());
 }
 
 LRESULT dispatchOptionsMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {

@@ -35,13 +35,11 @@ LRESULT onSelectionSetCursor(LPARAM lp) {
 }
 
 LRESULT paintOverlay(HWND hwnd) {
-    PAINTSTRUCT paint{};
-    const HDC dc = BeginPaint(hwnd, &paint);
+    const PaintScope paint(hwnd);
     const auto found = app.overlayMap.find(hwnd);
     // Without its monitor (being created or destroyed) an overlay paints nothing.
-    if (dc && found != app.overlayMap.end() && found->second < app.monitors.size())
-        paintFrozenDesktop(dc, app.monitors[found->second]);
-    EndPaint(hwnd, &paint);
+    if (paint.dc() && found != app.overlayMap.end() && found->second < app.monitors.size())
+        paintFrozenDesktop(paint.dc(), app.monitors[found->second]);
     return 0;
 }
 

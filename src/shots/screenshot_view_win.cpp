@@ -117,9 +117,8 @@ void setOpacity(ScreenshotWindow& shot, std::int32_t percent) {
 } // namespace
 
 LRESULT paintScreenshot(ScreenshotWindow& shot) {
-    PAINTSTRUCT paint{};
-    const HDC dc = BeginPaint(shot.hwnd, &paint);
-    if (dc) {
+    const PaintScope paint(shot.hwnd);
+    if (const HDC dc = paint.dc()) {
         RECT client{};
         GetClientRect(shot.hwnd, &client);
         drawPicture(dc, shot, client);
@@ -128,7 +127,6 @@ LRESULT paintScreenshot(ScreenshotWindow& shot) {
             FrameRect(dc, &client, frame.get());
         drawNote(dc, shot, client);
     }
-    EndPaint(shot.hwnd, &paint);
     return 0;
 }
 
