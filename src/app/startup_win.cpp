@@ -89,6 +89,7 @@ void startUp(HINSTANCE instance) {
     app.shotMenu = createShotMenu();
     loadCursorsAndIcon();
     app.selectionEnded = onSelectionEnded;
+    app.selectionWindowFailed = onSelectionWindowFailed;
     app.taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
     createTrayWindow();
     addTrayIcon();

@@ -47,6 +47,10 @@ void runCapture() {
 
 } // namespace
 
+void onSelectionWindowFailed() {
+    MessageBoxA(nullptr, selectionWindowFailedText, errorCaption, MB_ICONWARNING | MB_OK);
+}
+
 void onSelectionEnded(bool makesShot, const SelectionRect& rect) {
     if (makesShot) {
         switch (createScreenshot(rect.x, rect.y, rect.width, rect.height)) {
@@ -76,7 +80,8 @@ void onTrayCommand(UINT_PTR command) {
             runCapture();
         break;
     case trayOptionsCommand:
-        openOptionsWindow(trayMonitorScale());
+        if (!openOptionsWindow(trayMonitorScale()))
+            MessageBoxA(nullptr, optionsWindowFailedText, errorCaption, MB_ICONWARNING);
         break;
     case trayCloseAllCommand:
         closeAllScreenshots();
@@ -140,7 +145,7 @@ LRESULT dispatchTrayMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_CREATE:
         app.trayMenu = createTrayMenu();
-        return DefWindowProcA(hwnd, msg, wp, lp);
+        break;
     case trayCallbackMessage:
         return onTrayCallback(hwnd, lp);
     case captureRequestMessage:

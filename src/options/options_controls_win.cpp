@@ -185,7 +185,7 @@ LRESULT dispatchLabelMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         paintLabel(hwnd);
         break;
     }
-    return DefWindowProcA(hwnd, msg, wp, lp); // handled or not, every message goes on
+    return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
 LRESULT dispatchSwatchMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -197,7 +197,7 @@ LRESULT dispatchSwatchMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         onSwatchReleased(hwnd);
         break;
     }
-    return DefWindowProcA(hwnd, msg, wp, lp); // handled or not, every message goes on
+    return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
 LRESULT dispatchFormatChoiceMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -209,7 +209,7 @@ LRESULT dispatchFormatChoiceMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         onFormatChoiceReleased(hwnd);
         break;
     }
-    return DefWindowProcA(hwnd, msg, wp, lp); // handled or not, every message goes on
+    return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
 LRESULT dispatchToggleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -221,7 +221,7 @@ LRESULT dispatchToggleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         onToggleReleased(hwnd);
         break;
     }
-    return DefWindowProcA(hwnd, msg, wp, lp); // handled or not, every message goes on
+    return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
 LRESULT dispatchBrowseMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -233,7 +233,7 @@ LRESULT dispatchBrowseMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         onBrowseReleased(hwnd);
         break;
     }
-    return DefWindowProcA(hwnd, msg, wp, lp); // handled or not, every message goes on
+    return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
 } // namespace

@@ -107,25 +107,23 @@ LRESULT dispatchOptionsMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         SetCursor(app.arrowCursor);
         break;
     }
-    return DefWindowProcA(hwnd, msg, wp, lp); // handled or not, every message goes on
+    return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
 } // namespace
 
-void openOptionsWindow(std::int32_t scale) {
+bool openOptionsWindow(std::int32_t scale) {
     if (scale != app.options.uiScale)
         replaceOptionsFonts(scale);
     if (app.options.optionsOpen)
-        return;
+        return true;
 
     const OptionsRect frame = optionsWindowRect(app.options.uiScale);
     app.options.optionsWindow =
         CreateWindowExA(0, optionsWindowClass, optionsWindowTitle, optionsWindowStyle, frame.x, frame.y, frame.width,
                         frame.height, nullptr, nullptr, app.options.optionsInstance, nullptr);
-    if (!app.options.optionsWindow) {
-        MessageBoxA(nullptr, optionsWindowFailedText, errorCaption, MB_ICONWARNING);
-        return;
-    }
+    if (!app.options.optionsWindow)
+        return false;
 
     // The tables hold only this window's controls; a child that cannot be
     // made is left out, and the window opens without it.
@@ -151,6 +149,7 @@ void openOptionsWindow(std::int32_t scale) {
     UpdateWindow(app.options.optionsWindow);
     ShowWindow(app.options.optionsWindow, SW_SHOW);
     app.options.optionsOpen = true;
+    return true;
 }
 
 void applyOptions() {

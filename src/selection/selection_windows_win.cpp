@@ -70,7 +70,8 @@ void showSelectionWindow() {
     const HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, selectionWindowClass, "Screen Capture Subwindow", WS_POPUP, 0,
                                         0, 0, 0, nullptr, nullptr, app.instance, nullptr);
     if (!window) {
-        MessageBoxA(nullptr, selectionWindowFailedText, errorCaption, MB_ICONWARNING | MB_OK);
+        if (app.selectionWindowFailed)
+            app.selectionWindowFailed();
         return;
     }
     app.selectionWindow = window;

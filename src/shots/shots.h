@@ -62,9 +62,12 @@ constexpr UINT_PTR shotCloseAllCommand = 1002;
 constexpr UINT_PTR shotQuickSaveCommand = 1003;
 HMENU createShotMenu();
 
-// Ctrl + left press: drags the cache file out (waiting for its save first);
-// the press's result. The window may be closed by the time it returns.
-LRESULT startScreenshotDrag(ScreenshotWindow& shot, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+// What a Ctrl + left press did: nothing (another drag waits, the file is not
+// there yet, or the drag objects could not be made), or a drag that ran.
+enum class DragOutcome { notStarted, dragged };
+// Ctrl + left press: drags the cache file out (waiting for its save first).
+// The window may be closed by the time it returns.
+DragOutcome dragScreenshotFile(ScreenshotWindow& shot, HWND hwnd);
 // "Copy": the image at its captured size onto the clipboard as CF_BITMAP.
 void copyScreenshot(const ScreenshotWindow& shot);
 // "Save As": the save dialog, then a queued save of a copy of the image; a

@@ -123,6 +123,8 @@ struct OptionsUi {
 // when the rectangle (screen pixels) makes a screenshot. A call, not a
 // message: any program may post a message, and none may hand us a pointer.
 using SelectionEndedHandler = void (*)(bool makesShot, const PixelRect& rect);
+// What the shell does when the selection rectangle's window cannot be made.
+using SelectionWindowFailedHandler = void (*)();
 
 struct AppState {
     HINSTANCE instance = nullptr;
@@ -143,6 +145,7 @@ struct AppState {
     HWND selectionWindow = nullptr;
     bool selectionWindowShown = false;
     SelectionEndedHandler selectionEnded = nullptr; // set by the shell at start-up
+    SelectionWindowFailedHandler selectionWindowFailed = nullptr; // likewise
     FrozenDesktop frozenDesktop;
 
     // Screenshot windows: slots below screenshotCount hold records, in creation order.
