@@ -230,5 +230,5 @@ void addTrayIcon() {
 }
 
 LRESULT CALLBACK trayWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    return guarded([&] { return dispatchTrayMessage(hwnd, msg, wp, lp); });
+    return runOrEndProcess([&] { return dispatchTrayMessage(hwnd, msg, wp, lp); });
 }

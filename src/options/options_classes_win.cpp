@@ -19,14 +19,14 @@ constexpr OptionsClass optionsClasses[] = {
 } // namespace
 
 HFONT createOptionsFont(int height) {
-    return gdiMade(CreateFontA(height, 0, 0, 0, 0, FALSE, FALSE, FALSE, 0, OUT_TT_PRECIS, 0, 0, 0, "Tahoma"));
+    return countGdiObject(CreateFontA(height, 0, 0, 0, 0, FALSE, FALSE, FALSE, 0, OUT_TT_PRECIS, 0, 0, 0, "Tahoma"));
 }
 
 bool registerOptionsClasses(HICON icon) {
     // A missing check mark is not reported: a toggle that is on then shows its frame alone.
     const std::string checkmarkPath = app.exeFolder + "checkmark.bmp";
-    app.options.checkmarkBitmap =
-        gdiMade(static_cast<HBITMAP>(LoadImageA(nullptr, checkmarkPath.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE)));
+    app.options.checkmarkBitmap = countGdiObject(
+        static_cast<HBITMAP>(LoadImageA(nullptr, checkmarkPath.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE)));
     app.options.optionsInstance = app.instance;
     app.options.labelFont = createOptionsFont(16 * app.options.uiScale / 100);
     app.options.formatFont = createOptionsFont(22 * app.options.uiScale / 100);

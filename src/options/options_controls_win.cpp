@@ -122,8 +122,8 @@ void drawCheckmark(const ControlPaint& paint) {
     if (!GetObjectA(app.options.checkmarkBitmap, sizeof(info), &info))
         return;
     SelectedObject bitmapChoice(memory.get(), app.options.checkmarkBitmap);
-    StretchBlt(paint.dc(), 0, 0, scaledBy(info.bmWidth, app.options.uiScale), scaledBy(info.bmHeight, app.options.uiScale),
-               memory.get(), 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+    StretchBlt(paint.dc(), 0, 0, scaledBy(info.bmWidth, app.options.uiScale),
+               scaledBy(info.bmHeight, app.options.uiScale), memory.get(), 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
 }
 
 void paintToggle(HWND hwnd) {
@@ -239,21 +239,21 @@ LRESULT dispatchBrowseMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 } // namespace
 
 LRESULT CALLBACK labelControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    return guarded([&] { return dispatchLabelMessage(hwnd, msg, wp, lp); });
+    return runOrEndProcess([&] { return dispatchLabelMessage(hwnd, msg, wp, lp); });
 }
 
 LRESULT CALLBACK swatchControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    return guarded([&] { return dispatchSwatchMessage(hwnd, msg, wp, lp); });
+    return runOrEndProcess([&] { return dispatchSwatchMessage(hwnd, msg, wp, lp); });
 }
 
 LRESULT CALLBACK formatChoiceControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    return guarded([&] { return dispatchFormatChoiceMessage(hwnd, msg, wp, lp); });
+    return runOrEndProcess([&] { return dispatchFormatChoiceMessage(hwnd, msg, wp, lp); });
 }
 
 LRESULT CALLBACK toggleControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    return guarded([&] { return dispatchToggleMessage(hwnd, msg, wp, lp); });
+    return runOrEndProcess([&] { return dispatchToggleMessage(hwnd, msg, wp, lp); });
 }
 
 LRESULT CALLBACK browseControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    return guarded([&] { return dispatchBrowseMessage(hwnd, msg, wp, lp); });
+    return runOrEndProcess([&] { return dispatchBrowseMessage(hwnd, msg, wp, lp); });
 }

@@ -167,5 +167,5 @@ void applyOptions() {
 }
 
 LRESULT CALLBACK optionsWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    return guarded([&] { return dispatchOptionsMessage(hwnd, msg, wp, lp); });
+    return runOrEndProcess([&] { return dispatchOptionsMessage(hwnd, msg, wp, lp); });
 }

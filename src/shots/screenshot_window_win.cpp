@@ -223,5 +223,5 @@ HMENU createShotMenu() {
 }
 
 LRESULT CALLBACK screenshotWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    return guarded([&] { return dispatchScreenshotMessage(hwnd, msg, wp, lp); });
+    return runOrEndProcess([&] { return dispatchScreenshotMessage(hwnd, msg, wp, lp); });
 }

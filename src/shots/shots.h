@@ -17,10 +17,9 @@ enum class ScreenshotOutcome { made, nothingToShow, windowFailed, exceptionThrow
 // made when the frozen desktop does not hold the rectangle or it is under 5 x 5.
 ScreenshotOutcome createScreenshot(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height);
 
-// Frees one record and what it owns, in this order: pixels; bitmap out of the
-// memory DC, bitmap, memory DC; the cache file and its save unless keepFile
-// (never waiting for the worker); cachePath; the record. The window itself is not touched. `slot`
-// is null afterwards.
+// Frees one record and what it owns, in this order: pixels; the cache file
+// and its save unless keepFile (never waiting for the worker); cachePath; the
+// record. The window itself is not touched. `slot` is null afterwards.
 void releaseScreenshot(std::unique_ptr<ScreenshotWindow>& slot);
 
 // Closes the window in `slot` and gives the slot back: DestroyWindow, the

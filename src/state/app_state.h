@@ -135,7 +135,7 @@ struct AppState {
 
     // Capture and selection in progress.
     bool captureActive = false;
-    bool capturePrepared = false; // the readers and duplication made ready once, after start-up
+    bool capturePrepared = false; // desktop duplication made ready once, after start-up
     bool overlaysShown = false;
     std::vector<HWND> overlayWindows; // monitorCount entries; made and destroyed only by selection/
     std::map<HWND, std::uint32_t> overlayMap;
@@ -144,7 +144,7 @@ struct AppState {
     bool selectionButtonDown = false;
     HWND selectionWindow = nullptr;
     bool selectionWindowShown = false;
-    SelectionEndedHandler selectionEnded = nullptr; // set by the shell at start-up
+    SelectionEndedHandler selectionEnded = nullptr;               // set by the shell at start-up
     SelectionWindowFailedHandler selectionWindowFailed = nullptr; // likewise
     FrozenDesktop frozenDesktop;
 

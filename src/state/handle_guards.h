@@ -32,7 +32,7 @@ private:
 // A brush made for one paint → DeleteObject.
 class SolidBrush {
 public:
-    explicit SolidBrush(COLORREF colour) : brush_(gdiMade(CreateSolidBrush(colour))) {}
+    explicit SolidBrush(COLORREF colour) : brush_(countGdiObject(CreateSolidBrush(colour))) {}
     ~SolidBrush() {
         if (brush_)
             gdiDeleteObject(brush_);
@@ -64,7 +64,7 @@ private:
 // CreateCompatibleDC → DeleteDC.
 class MemoryDc : public OwnedDc {
 public:
-    explicit MemoryDc(HDC like) : OwnedDc(gdiMade(CreateCompatibleDC(like))) {}
+    explicit MemoryDc(HDC like) : OwnedDc(countGdiObject(CreateCompatibleDC(like))) {}
 };
 
 // The whole virtual screen's DC, GetDC(NULL) → ReleaseDC: a DC the system

@@ -38,7 +38,7 @@ void removeTrayIcon();
 
 // Runs what a window procedure does for one message: no exception may unwind
 // through the system's dispatch, so one ends the program as the entry point would.
-template <typename Handler> auto guarded(Handler handler) -> decltype(handler()) {
+template <typename Handler> auto runOrEndProcess(Handler handler) -> decltype(handler()) {
     try {
         return handler();
     } catch (const std::exception&) {
