@@ -54,8 +54,6 @@ void shutDown();
 HMENU createTrayMenu();
 // app.selectionEnded: makes the screenshot, then installs the hook afresh.
 void onSelectionEnded(bool makesShot, const PixelRect& rect);
-// app.selectionWindowFailed: tells the user; the capture goes on without the rectangle.
-void onSelectionWindowFailed();
 LRESULT CALLBACK trayWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
 LRESULT CALLBACK keyboardHookProc(int code, WPARAM wp, LPARAM lp);

@@ -89,7 +89,6 @@ void startUp(HINSTANCE instance) {
     app.shotMenu = createShotMenu();
     loadCursorsAndIcon();
     app.selectionEnded = onSelectionEnded;
-    app.selectionWindowFailed = onSelectionWindowFailed;
     app.taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
     createTrayWindow();
     addTrayIcon();

@@ -47,10 +47,6 @@ void runCapture() {
 
 } // namespace
 
-void onSelectionWindowFailed() {
-    MessageBoxA(nullptr, selectionWindowFailedText, errorCaption, MB_ICONWARNING | MB_OK);
-}
-
 void onSelectionEnded(bool makesShot, const SelectionRect& rect) {
     if (makesShot) {
         switch (createScreenshot(rect.x, rect.y, rect.width, rect.height)) {
@@ -80,8 +76,7 @@ void onTrayCommand(UINT_PTR command) {
             runCapture();
         break;
     case trayOptionsCommand:
-        if (!openOptionsWindow(trayMonitorScale()))
-            MessageBoxA(nullptr, optionsWindowFailedText, errorCaption, MB_ICONWARNING);
+        openOptionsWindow(trayMonitorScale());
         break;
     case trayCloseAllCommand:
         closeAllScreenshots();

@@ -26,8 +26,8 @@ void releaseOptionsFonts();
 
 // Opens the options window at `scale` percent (never below 100). With a new
 // scale the fonts are made again first, also while a window is open; an open
-// window is never opened twice. False when the window cannot be made.
-bool openOptionsWindow(std::int32_t scale);
+// window is never opened twice.
+void openOptionsWindow(std::int32_t scale);
 
 // The close of the options window: takes the folder from the box, sets
 // quickSaveLocation and quickSaveFolder, writes prefs.txt, empties the tables.

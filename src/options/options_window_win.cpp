@@ -112,18 +112,20 @@ LRESULT dispatchOptionsMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 } // namespace
 
-bool openOptionsWindow(std::int32_t scale) {
+void openOptionsWindow(std::int32_t scale) {
     if (scale != app.options.uiScale)
         replaceOptionsFonts(scale);
     if (app.options.optionsOpen)
-        return true;
+        return;
 
     const OptionsRect frame = optionsWindowRect(app.options.uiScale);
     app.options.optionsWindow =
         CreateWindowExA(0, optionsWindowClass, optionsWindowTitle, optionsWindowStyle, frame.x, frame.y, frame.width,
                         frame.height, nullptr, nullptr, app.options.optionsInstance, nullptr);
-    if (!app.options.optionsWindow)
-        return false;
+    if (!app.options.optionsWindow) {
+        MessageBoxA(nullptr, optionsWindowFailedText, errorCaption, MB_ICONWARNING);
+        return;
+    }
 
     // The tables hold only this window's controls; a child that cannot be
     // made is left out, and the window opens without it.
@@ -149,7 +151,6 @@ bool openOptionsWindow(std::int32_t scale) {
     UpdateWindow(app.options.optionsWindow);
     ShowWindow(app.options.optionsWindow, SW_SHOW);
     app.options.optionsOpen = true;
-    return true;
 }
 
 void applyOptions() {

@@ -70,8 +70,7 @@ void showSelectionWindow() {
     const HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, selectionWindowClass, "Screen Capture Subwindow", WS_POPUP, 0,
                                         0, 0, 0, nullptr, nullptr, app.instance, nullptr);
     if (!window) {
-        if (app.selectionWindowFailed)
-            app.selectionWindowFailed();
+        MessageBoxA(nullptr, selectionWindowFailedText, errorCaption, MB_ICONWARNING | MB_OK);
         return;
     }
     app.selectionWindow = window;

@@ -123,8 +123,6 @@ struct OptionsUi {
 // when the rectangle (screen pixels) makes a screenshot. A call, not a
 // message: any program may post a message, and none may hand us a pointer.
 using SelectionEndedHandler = void (*)(bool makesShot, const PixelRect& rect);
-// What the shell does when the selection rectangle's window cannot be made.
-using SelectionWindowFailedHandler = void (*)();
 
 struct AppState {
     HINSTANCE instance = nullptr;
@@ -144,8 +142,7 @@ struct AppState {
     bool selectionButtonDown = false;
     HWND selectionWindow = nullptr;
     bool selectionWindowShown = false;
-    SelectionEndedHandler selectionEnded = nullptr;               // set by the shell at start-up
-    SelectionWindowFailedHandler selectionWindowFailed = nullptr; // likewise
+    SelectionEndedHandler selectionEnded = nullptr; // set by the shell at start-up
     FrozenDesktop frozenDesktop;
 
     // Screenshot windows: slots below screenshotCount hold records, in creation order.
