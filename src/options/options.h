@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <map>
 #include <string>
 
 #include "options/options_layout.h"
