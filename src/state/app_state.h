@@ -15,6 +15,8 @@
 //   capture/duplication_win.cpp: the DXGI and Direct3D entry points, loaded
 //   once, and the system duplication (GUI thread).
 // - state/gdi_ledger_win.cpp: the ledger's count (ledger build; any thread).
+// - Function-local statics that pick a SIMD variant or build a table are set
+//   once, at their first call (any thread), and only read after that.
 #pragma once
 
 #include <windows.h>
