@@ -35,6 +35,6 @@ void onHookKey(int code, WPARAM wp, LPARAM lp) {
 
 LRESULT CALLBACK keyboardHookProc(int code, WPARAM wp, LPARAM lp) {
     // The same guard as the window procedures: no exception crosses the system's call.
-    guarded([&] { onHookKey(code, wp, lp); });
+    runOrEndProcess([&] { onHookKey(code, wp, lp); });
     return CallNextHookEx(nullptr, code, wp, lp);
 }

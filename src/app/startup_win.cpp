@@ -86,10 +86,10 @@ void startUp(HINSTANCE instance) {
     cleanCacheFolder(app.cacheFolder);
 
     OleInitialize(nullptr);
-    prepareDragDropTables();
     app.shotMenu = createShotMenu();
     loadCursorsAndIcon();
     app.selectionEnded = onSelectionEnded;
+    app.taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
     createTrayWindow();
     addTrayIcon();
     if (!registerOptionsClasses(app.appIcon))

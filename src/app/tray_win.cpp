@@ -19,9 +19,6 @@
 
 namespace {
 
-// Explorer broadcasts this after it (re)starts; its icons are gone then.
-const UINT taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
-
 std::int32_t trayMonitorScale() {
     DEVICE_SCALE_FACTOR factor = DEVICE_SCALE_FACTOR_INVALID;
     const HMONITOR monitor = MonitorFromWindow(app.trayWindow, MONITOR_DEFAULTTONEAREST);
@@ -143,7 +140,7 @@ LRESULT dispatchTrayMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_CREATE:
         app.trayMenu = createTrayMenu();
-        return DefWindowProcA(hwnd, msg, wp, lp);
+        break;
     case trayCallbackMessage:
         return onTrayCallback(hwnd, lp);
     case captureRequestMessage:
@@ -180,7 +177,7 @@ LRESULT dispatchTrayMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             refreshMonitors();
         break;
     }
-    if (taskbarCreatedMessage != 0 && msg == taskbarCreatedMessage) {
+    if (app.taskbarCreatedMessage != 0 && msg == app.taskbarCreatedMessage) {
         addTrayIcon();
         return 0;
     }
@@ -228,5 +225,5 @@ void addTrayIcon() {
 }
 
 LRESULT CALLBACK trayWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    return guarded([&] { return dispatchTrayMessage(hwnd, msg, wp, lp); });
+    return runOrEndProcess([&] { return dispatchTrayMessage(hwnd, msg, wp, lp); });
 }

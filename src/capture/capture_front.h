@@ -15,7 +15,7 @@ bool freezeDesktop();
 // The alpha fill of the picture and the pixel copy that selections are
 // cut from: nothing on the screen needs them, so they follow the first paint.
 // Once per capture; later calls do nothing.
-void keepFrozenPixels();
+void copyFrozenForSelection();
 // Draws the frozen picture of `area` (desktop coordinates, inside the
 // virtual screen) into `dc` at (0, 0); nothing while no capture is held.
 void paintFrozenDesktop(HDC dc, const PixelRect& area);

@@ -1,7 +1,7 @@
 // The capture front: the frozen virtual screen is one bottom-up 32-bit DIB
 // section, read from the screen by one BitBlt (one moment for every monitor),
 // then overwritten by desktop duplication on the HDR outputs;
-// keepFrozenPixels, once the overlays are painted, makes the picture opaque
+// copyFrozenForSelection, once the overlays are painted, makes the picture opaque
 // and keeps its pixel copy for cutting. GUI thread.
 #include <windows.h>
 
@@ -18,10 +18,10 @@
 namespace {
 
 bool makeDesktopBitmap(HDC screen, FrozenDesktop& desktop) {
-    desktop.memoryDC = gdiMade(CreateCompatibleDC(screen));
+    desktop.memoryDC = countGdiObject(CreateCompatibleDC(screen));
     const BITMAPINFO info = bgraInfo(desktop.width, desktop.height); // bottom-up
     void* bits = nullptr;
-    desktop.bitmap = gdiMade(CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    desktop.bitmap = countGdiObject(CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     desktop.bits = static_cast<std::uint8_t*>(bits);
     const HGDIOBJ previous =
         desktop.memoryDC && desktop.bitmap && desktop.bits ? SelectObject(desktop.memoryDC, desktop.bitmap) : nullptr;
@@ -33,7 +33,7 @@ bool makeDesktopBitmap(HDC screen, FrozenDesktop& desktop) {
 
 } // namespace
 
-void keepFrozenPixels() {
+void copyFrozenForSelection() {
     FrozenDesktop& desktop = app.frozenDesktop;
     if (!desktop.valid || desktop.pixelsKept || !desktop.bits)
         return;
@@ -76,20 +76,20 @@ bool freezeDesktop() {
     desktop.height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
     if (desktop.width <= 0 || desktop.height <= 0)
         return false;
-    bool read = false;
+    bool screenCopied = false;
     {
         // GetDC(NULL) covers the whole virtual screen wherever the primary
         // monitor lies; a "DISPLAY" DC reads beside it on some drivers.
         const DisplayDc screen;
-        read = screen.get() && makeDesktopBitmap(screen.get(), desktop) &&
-               BitBlt(desktop.memoryDC, 0, 0, desktop.width, desktop.height, screen.get(), desktop.originX,
-                      desktop.originY, SRCCOPY) &&
-               GdiFlush();
+        screenCopied = screen.get() && makeDesktopBitmap(screen.get(), desktop) &&
+                       BitBlt(desktop.memoryDC, 0, 0, desktop.width, desktop.height, screen.get(), desktop.originX,
+                              desktop.originY, SRCCOPY) &&
+                       GdiFlush();
     }
     const HdrTarget target{desktop.bits, desktop.originX, desktop.originY, desktop.width, desktop.height};
-    if (read)
+    if (screenCopied)
         blackenUncovered(target, app.monitors);
-    if (!read || !runHdrPass(systemDuplication(), duplicationCache, HdrTargets(&target, 1))) {
+    if (!screenCopied || !runHdrPass(systemDuplication(), duplicationCache, HdrTargets(&target, 1))) {
         releaseFrozenDesktop(desktop);
         return false;
     }

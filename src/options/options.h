@@ -5,31 +5,10 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <map>
 #include <string>
 
 #include "options/options_layout.h"
-
-struct OptionsUi {
-    std::int32_t uiScale = 100; // percent, for layout and fonts
-    HFONT labelFont = nullptr;  // Tahoma 16 x uiScale / 100
-    HFONT formatFont = nullptr; // Tahoma 22 x uiScale / 100
-    HBITMAP checkmarkBitmap = nullptr;
-    HINSTANCE optionsInstance = nullptr;
-    std::map<HWND, std::string> labelTexts;
-    std::map<HWND, COLORREF> swatchColors;
-    std::map<HWND, std::uint32_t> swatchIndices;
-    std::map<HWND, std::uint32_t> formatIndices;
-    HWND selectedSwatch = nullptr;
-    HWND selectedFormatChoice = nullptr;
-    HWND resizeToggle = nullptr;
-    HWND browseButton = nullptr;
-    HWND pathEdit = nullptr;
-    HWND optionsWindow = nullptr;
-    bool optionsOpen = false;
-};
-
-extern OptionsUi optionsUi;
+#include "state/app_state.h"
 
 constexpr const char* optionsWindowClass = "Screen Capture Options Menu";
 

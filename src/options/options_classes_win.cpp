@@ -4,8 +4,6 @@
 #include "state/gdi_ledger.h"
 #include "options/options.h"
 
-OptionsUi optionsUi;
-
 namespace {
 
 struct OptionsClass {
@@ -21,17 +19,17 @@ constexpr OptionsClass optionsClasses[] = {
 } // namespace
 
 HFONT createOptionsFont(int height) {
-    return gdiMade(CreateFontA(height, 0, 0, 0, 0, FALSE, FALSE, FALSE, 0, OUT_TT_PRECIS, 0, 0, 0, "Tahoma"));
+    return countGdiObject(CreateFontA(height, 0, 0, 0, 0, FALSE, FALSE, FALSE, 0, OUT_TT_PRECIS, 0, 0, 0, "Tahoma"));
 }
 
 bool registerOptionsClasses(HICON icon) {
     // A missing check mark is not reported: a toggle that is on then shows its frame alone.
     const std::string checkmarkPath = app.exeFolder + "checkmark.bmp";
-    optionsUi.checkmarkBitmap =
-        gdiMade(static_cast<HBITMAP>(LoadImageA(nullptr, checkmarkPath.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE)));
-    optionsUi.optionsInstance = app.instance;
-    optionsUi.labelFont = createOptionsFont(16 * optionsUi.uiScale / 100);
-    optionsUi.formatFont = createOptionsFont(22 * optionsUi.uiScale / 100);
+    app.options.checkmarkBitmap = countGdiObject(
+        static_cast<HBITMAP>(LoadImageA(nullptr, checkmarkPath.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE)));
+    app.options.optionsInstance = app.instance;
+    app.options.labelFont = createOptionsFont(16 * app.options.uiScale / 100);
+    app.options.formatFont = createOptionsFont(22 * app.options.uiScale / 100);
 
     WNDCLASSEXA record{};
     record.cbSize = sizeof(record);
@@ -49,10 +47,10 @@ bool registerOptionsClasses(HICON icon) {
 }
 
 void releaseOptionsFonts() {
-    if (optionsUi.labelFont)
-        gdiDeleteObject(optionsUi.labelFont);
-    optionsUi.labelFont = nullptr;
-    if (optionsUi.formatFont)
-        gdiDeleteObject(optionsUi.formatFont);
-    optionsUi.formatFont = nullptr;
+    if (app.options.labelFont)
+        gdiDeleteObject(app.options.labelFont);
+    app.options.labelFont = nullptr;
+    if (app.options.formatFont)
+        gdiDeleteObject(app.options.formatFont);
+    app.options.formatFont = nullptr;
 }

@@ -14,35 +14,30 @@
 
 namespace {
 
-// BeginPaint/EndPaint around one paint, with the control's size.
-class PaintSession {
+// One paint of a control, with the control's size.
+class ControlPaint {
 public:
-    explicit PaintSession(HWND hwnd) : hwnd_(hwnd), dc_(BeginPaint(hwnd, &paint_)) {
+    explicit ControlPaint(HWND hwnd) : scope_(hwnd) {
         RECT rect{};
         if (GetWindowRect(hwnd, &rect)) {
             width_ = rect.right - rect.left;
             height_ = rect.bottom - rect.top;
         }
     }
-    ~PaintSession() { EndPaint(hwnd_, &paint_); }
-    PaintSession(const PaintSession&) = delete;
-    PaintSession& operator=(const PaintSession&) = delete;
 
-    HDC dc() const { return dc_; }
+    HDC dc() const { return scope_.dc(); }
     int width() const { return width_; }
     int height() const { return height_; }
     RECT whole() const { return {0, 0, width_, height_}; }
 
 private:
-    HWND hwnd_;
-    PAINTSTRUCT paint_{};
-    HDC dc_;
+    PaintScope scope_;
     int width_ = 0;
     int height_ = 0;
 };
 
 // Rectangle (0, 0, w, h) with the stock DC pen and brush in these colours.
-void drawBox(const PaintSession& paint, COLORREF pen, COLORREF brush) {
+void drawBox(const ControlPaint& paint, COLORREF pen, COLORREF brush) {
     const HDC dc = paint.dc();
     SelectedObject penChoice(dc, GetStockObject(DC_PEN));
     SelectedObject brushChoice(dc, GetStockObject(DC_BRUSH));
@@ -66,73 +61,73 @@ void moveSelection(HWND& selected, HWND hwnd) {
 }
 
 bool& settingBoundTo(HWND toggle) {
-    return toggle == optionsUi.resizeToggle ? preferences.resizeScreenshotWindows : preferences.closeScreenshotOnSave;
+    return toggle == app.options.resizeToggle ? preferences.resizeScreenshotWindows : preferences.closeScreenshotOnSave;
 }
 
 void paintLabel(HWND hwnd) {
-    PaintSession paint(hwnd);
+    ControlPaint paint(hwnd);
     const HDC dc = paint.dc();
     const RECT whole = paint.whole();
     SolidBrush grey(optionsGrey);
     FillRect(dc, &whole, grey.get());
     SetBkColor(dc, optionsGrey);
     SetTextColor(dc, optionsWhite);
-    const auto text = optionsUi.labelTexts.find(hwnd);
-    if (text != optionsUi.labelTexts.end())
-        writeText(dc, optionsUi.labelFont, 10, 10, text->second.c_str(), static_cast<int>(text->second.size()));
+    const auto text = app.options.labelTexts.find(hwnd);
+    if (text != app.options.labelTexts.end())
+        writeText(dc, app.options.labelFont, 10, 10, text->second.c_str(), static_cast<int>(text->second.size()));
 }
 
 void paintSwatch(HWND hwnd) {
-    PaintSession paint(hwnd);
-    const auto colour = optionsUi.swatchColors.find(hwnd);
-    const COLORREF fill = colour != optionsUi.swatchColors.end() ? colour->second : optionsGrey;
-    drawBox(paint, hwnd == optionsUi.selectedSwatch ? optionsYellow : fill, fill);
+    ControlPaint paint(hwnd);
+    const auto colour = app.options.swatchColors.find(hwnd);
+    const COLORREF fill = colour != app.options.swatchColors.end() ? colour->second : optionsGrey;
+    drawBox(paint, hwnd == app.options.selectedSwatch ? optionsYellow : fill, fill);
 }
 
 void onSwatchReleased(HWND hwnd) {
-    const auto index = optionsUi.swatchIndices.find(hwnd);
-    if (index == optionsUi.swatchIndices.end())
+    const auto index = app.options.swatchIndices.find(hwnd);
+    if (index == app.options.swatchIndices.end())
         return;
-    moveSelection(optionsUi.selectedSwatch, hwnd);
+    moveSelection(app.options.selectedSwatch, hwnd);
     preferences.selectionColor = index->second;
 }
 
 void paintFormatChoice(HWND hwnd) {
-    PaintSession paint(hwnd);
+    ControlPaint paint(hwnd);
     const HDC dc = paint.dc();
     SetBkColor(dc, optionsGrey);
     SetTextColor(dc, optionsWhite);
-    drawBox(paint, hwnd == optionsUi.selectedFormatChoice ? optionsYellow : optionsGrey, optionsGrey);
+    drawBox(paint, hwnd == app.options.selectedFormatChoice ? optionsYellow : optionsGrey, optionsGrey);
     char title[4] = {};
     const int length = GetWindowTextA(hwnd, title, sizeof(title));
-    const int at = scaledBy(2, optionsUi.uiScale);
-    writeText(dc, optionsUi.formatFont, at, at, title, length);
+    const int at = scaledBy(2, app.options.uiScale);
+    writeText(dc, app.options.formatFont, at, at, title, length);
 }
 
 void onFormatChoiceReleased(HWND hwnd) {
-    const auto code = optionsUi.formatIndices.find(hwnd);
-    if (code == optionsUi.formatIndices.end())
+    const auto code = app.options.formatIndices.find(hwnd);
+    if (code == app.options.formatIndices.end())
         return;
-    moveSelection(optionsUi.selectedFormatChoice, hwnd);
+    moveSelection(app.options.selectedFormatChoice, hwnd);
     preferences.defaultFormat = static_cast<ImageFormat>(code->second);
 }
 
-void drawCheckmark(const PaintSession& paint) {
-    if (!optionsUi.checkmarkBitmap)
+void drawCheckmark(const ControlPaint& paint) {
+    if (!app.options.checkmarkBitmap)
         return; // then the frame alone shows that it is on
     MemoryDc memory(paint.dc());
     if (!memory.get())
         return;
     BITMAP info{};
-    if (!GetObjectA(optionsUi.checkmarkBitmap, sizeof(info), &info))
+    if (!GetObjectA(app.options.checkmarkBitmap, sizeof(info), &info))
         return;
-    SelectedObject bitmapChoice(memory.get(), optionsUi.checkmarkBitmap);
-    StretchBlt(paint.dc(), 0, 0, scaledBy(info.bmWidth, optionsUi.uiScale), scaledBy(info.bmHeight, optionsUi.uiScale),
-               memory.get(), 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+    SelectedObject bitmapChoice(memory.get(), app.options.checkmarkBitmap);
+    StretchBlt(paint.dc(), 0, 0, scaledBy(info.bmWidth, app.options.uiScale),
+               scaledBy(info.bmHeight, app.options.uiScale), memory.get(), 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
 }
 
 void paintToggle(HWND hwnd) {
-    PaintSession paint(hwnd);
+    ControlPaint paint(hwnd);
     if (!settingBoundTo(hwnd)) {
         drawBox(paint, optionsWhite, optionsGrey);
         return;
@@ -151,24 +146,24 @@ void onToggleReleased(HWND hwnd) {
 }
 
 void paintBrowseButton(HWND hwnd) {
-    PaintSession paint(hwnd);
+    ControlPaint paint(hwnd);
     const HDC dc = paint.dc();
     SetBkColor(dc, optionsWhite);
     SetTextColor(dc, optionsDarkText);
     drawBox(paint, optionsBlack, optionsWhite);
     char title[32] = {};
     const int length = GetWindowTextA(hwnd, title, sizeof(title));
-    writeText(dc, optionsUi.labelFont, 6, 2, title, length);
+    writeText(dc, app.options.labelFont, 6, 2, title, length);
 }
 
 void onBrowseReleased(HWND hwnd) {
-    if (hwnd != optionsUi.browseButton)
+    if (hwnd != app.options.browseButton)
         return;
     char displayName[MAX_PATH] = {};
     BROWSEINFOA request{};
     // Owned by the options window, so that it cannot be closed (or browsed
     // again) while the dialog is open and a chosen folder always has its box.
-    request.hwndOwner = optionsUi.optionsWindow;
+    request.hwndOwner = app.options.optionsWindow;
     request.pszDisplayName = displayName;
     request.lpszTitle = browseDialogTitle;
     request.ulFlags = BIF_RETURNONLYFSDIRS;
@@ -181,7 +176,7 @@ void onBrowseReleased(HWND hwnd) {
     if (!isFolder || path[0] == '\0')
         return; // no file-system path: keep the folder there was
     quickSaveFolder = browsedFolder(path);
-    SetWindowTextA(optionsUi.pathEdit, quickSaveFolder.c_str());
+    SetWindowTextA(app.options.pathEdit, quickSaveFolder.c_str());
 }
 
 LRESULT dispatchLabelMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -190,7 +185,7 @@ LRESULT dispatchLabelMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         paintLabel(hwnd);
         break;
     }
-    return DefWindowProcA(hwnd, msg, wp, lp); // handled or not, every message goes on
+    return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
 LRESULT dispatchSwatchMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -202,7 +197,7 @@ LRESULT dispatchSwatchMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         onSwatchReleased(hwnd);
         break;
     }
-    return DefWindowProcA(hwnd, msg, wp, lp); // handled or not, every message goes on
+    return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
 LRESULT dispatchFormatChoiceMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -214,7 +209,7 @@ LRESULT dispatchFormatChoiceMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         onFormatChoiceReleased(hwnd);
         break;
     }
-    return DefWindowProcA(hwnd, msg, wp, lp); // handled or not, every message goes on
+    return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
 LRESULT dispatchToggleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -226,7 +221,7 @@ LRESULT dispatchToggleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         onToggleReleased(hwnd);
         break;
     }
-    return DefWindowProcA(hwnd, msg, wp, lp); // handled or not, every message goes on
+    return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
 LRESULT dispatchBrowseMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -238,27 +233,27 @@ LRESULT dispatchBrowseMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         onBrowseReleased(hwnd);
         break;
     }
-    return DefWindowProcA(hwnd, msg, wp, lp); // handled or not, every message goes on
+    return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
 } // namespace
 
 LRESULT CALLBACK labelControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    return guarded([&] { return dispatchLabelMessage(hwnd, msg, wp, lp); });
+    return runOrEndProcess([&] { return dispatchLabelMessage(hwnd, msg, wp, lp); });
 }
 
 LRESULT CALLBACK swatchControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    return guarded([&] { return dispatchSwatchMessage(hwnd, msg, wp, lp); });
+    return runOrEndProcess([&] { return dispatchSwatchMessage(hwnd, msg, wp, lp); });
 }
 
 LRESULT CALLBACK formatChoiceControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    return guarded([&] { return dispatchFormatChoiceMessage(hwnd, msg, wp, lp); });
+    return runOrEndProcess([&] { return dispatchFormatChoiceMessage(hwnd, msg, wp, lp); });
 }
 
 LRESULT CALLBACK toggleControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    return guarded([&] { return dispatchToggleMessage(hwnd, msg, wp, lp); });
+    return runOrEndProcess([&] { return dispatchToggleMessage(hwnd, msg, wp, lp); });
 }
 
 LRESULT CALLBACK browseControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    return guarded([&] { return dispatchBrowseMessage(hwnd, msg, wp, lp); });
+    return runOrEndProcess([&] { return dispatchBrowseMessage(hwnd, msg, wp, lp); });
 }

@@ -14,14 +14,14 @@
 namespace {
 
 void replaceOptionsFonts(std::int32_t scale) {
-    optionsUi.uiScale = scale;
-    const HFONT oldLabelFont = optionsUi.labelFont;
-    const HFONT oldFormatFont = optionsUi.formatFont;
-    optionsUi.labelFont = createOptionsFont(scaledBy(16, scale));
-    optionsUi.formatFont = createOptionsFont(scaledBy(22, scale));
+    app.options.uiScale = scale;
+    const HFONT oldLabelFont = app.options.labelFont;
+    const HFONT oldFormatFont = app.options.formatFont;
+    app.options.labelFont = createOptionsFont(scaledBy(16, scale));
+    app.options.formatFont = createOptionsFont(scaledBy(22, scale));
     // An open box must not keep drawing with a deleted font.
-    if (optionsUi.optionsOpen && optionsUi.pathEdit)
-        SendMessageA(optionsUi.pathEdit, WM_SETFONT, reinterpret_cast<WPARAM>(optionsUi.labelFont), TRUE);
+    if (app.options.optionsOpen && app.options.pathEdit)
+        SendMessageA(app.options.pathEdit, WM_SETFONT, reinterpret_cast<WPARAM>(app.options.labelFont), TRUE);
     if (oldLabelFont)
         gdiDeleteObject(oldLabelFont);
     if (oldFormatFont)
@@ -33,68 +33,66 @@ HWND createChild(HWND parent, const OptionsChild& child) {
     // The system's edit class is found without the module instance.
     return CreateWindowExA(0, child.className, isEdit ? quickSaveFolder.c_str() : child.title, child.style,
                            child.rect.x, child.rect.y, child.rect.width, child.rect.height, parent, nullptr,
-                           isEdit ? nullptr : optionsUi.optionsInstance, nullptr);
+                           isEdit ? nullptr : app.options.optionsInstance, nullptr);
 }
 
 // Records a created child where OptionsUi names it and in its table.
 void recordChild(HWND hwnd, const OptionsChild& child) {
     switch (child.role) {
     case OptionsRole::label:
-        optionsUi.labelTexts[hwnd] = child.text;
+        app.options.labelTexts[hwnd] = child.text;
         break;
     case OptionsRole::swatch:
-        optionsUi.swatchColors[hwnd] = swatchPaintColors[child.index];
-        optionsUi.swatchIndices[hwnd] = child.index;
+        app.options.swatchColors[hwnd] = swatchPaintColors[child.index];
+        app.options.swatchIndices[hwnd] = child.index;
         if (child.index == preferences.selectionColor)
-            optionsUi.selectedSwatch = hwnd;
+            app.options.selectedSwatch = hwnd;
         break;
     case OptionsRole::browseButton:
-        optionsUi.browseButton = hwnd;
+        app.options.browseButton = hwnd;
         break;
     case OptionsRole::formatChoice:
-        optionsUi.formatIndices[hwnd] = child.index;
+        app.options.formatIndices[hwnd] = child.index;
         if (static_cast<ImageFormat>(child.index) == preferences.defaultFormat)
-            optionsUi.selectedFormatChoice = hwnd;
+            app.options.selectedFormatChoice = hwnd;
         break;
     case OptionsRole::closeToggle:
         break;
     case OptionsRole::resizeToggle:
-        optionsUi.resizeToggle = hwnd;
+        app.options.resizeToggle = hwnd;
         break;
     case OptionsRole::pathEdit:
-        optionsUi.pathEdit = hwnd;
+        app.options.pathEdit = hwnd;
         break;
     }
 }
 
 void clearOptionsTables() {
-    optionsUi.labelTexts.clear();
-    optionsUi.swatchColors.clear();
-    optionsUi.swatchIndices.clear();
-    optionsUi.formatIndices.clear();
+    app.options.labelTexts.clear();
+    app.options.swatchColors.clear();
+    app.options.swatchIndices.clear();
+    app.options.formatIndices.clear();
 }
 
 // The whole text of the box: a longer folder than a fixed buffer holds must
 // not be cut into another, existing one.
 std::string pathEditText() {
-    const int length = GetWindowTextLengthA(optionsUi.pathEdit);
+    const int length = GetWindowTextLengthA(app.options.pathEdit);
     if (length <= 0)
         return {};
     std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const int copied = GetWindowTextA(optionsUi.pathEdit, text.data(), length + 1);
+    const int copied = GetWindowTextA(app.options.pathEdit, text.data(), length + 1);
     text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
     return text;
 }
 
 void paintOptionsWindow(HWND hwnd) {
-    PAINTSTRUCT paint{};
-    const HDC dc = BeginPaint(hwnd, &paint);
+    const PaintScope paint(hwnd);
     RECT window{};
     GetWindowRect(hwnd, &window);
     const RECT fill{0, 0, window.right - window.left, window.bottom - window.top};
     const SolidBrush grey(optionsGrey);
-    FillRect(dc, &fill, grey.get());
-    EndPaint(hwnd, &paint);
+    FillRect(paint.dc(), &fill, grey.get());
 }
 
 LRESULT dispatchOptionsMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -109,22 +107,22 @@ LRESULT dispatchOptionsMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         SetCursor(app.arrowCursor);
         break;
     }
-    return DefWindowProcA(hwnd, msg, wp, lp); // handled or not, every message goes on
+    return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
 } // namespace
 
 void openOptionsWindow(std::int32_t scale) {
-    if (scale != optionsUi.uiScale)
+    if (scale != app.options.uiScale)
         replaceOptionsFonts(scale);
-    if (optionsUi.optionsOpen)
+    if (app.options.optionsOpen)
         return;
 
-    const OptionsRect frame = optionsWindowRect(optionsUi.uiScale);
-    optionsUi.optionsWindow =
+    const OptionsRect frame = optionsWindowRect(app.options.uiScale);
+    app.options.optionsWindow =
         CreateWindowExA(0, optionsWindowClass, optionsWindowTitle, optionsWindowStyle, frame.x, frame.y, frame.width,
-                        frame.height, nullptr, nullptr, optionsUi.optionsInstance, nullptr);
-    if (!optionsUi.optionsWindow) {
+                        frame.height, nullptr, nullptr, app.options.optionsInstance, nullptr);
+    if (!app.options.optionsWindow) {
         MessageBoxA(nullptr, optionsWindowFailedText, errorCaption, MB_ICONWARNING);
         return;
     }
@@ -132,33 +130,33 @@ void openOptionsWindow(std::int32_t scale) {
     // The tables hold only this window's controls; a child that cannot be
     // made is left out, and the window opens without it.
     clearOptionsTables();
-    optionsUi.selectedSwatch = nullptr;
-    optionsUi.selectedFormatChoice = nullptr;
-    optionsUi.resizeToggle = nullptr;
-    optionsUi.browseButton = nullptr;
-    optionsUi.pathEdit = nullptr;
-    for (const OptionsChild& child : optionsLayout(optionsUi.uiScale))
-        if (const HWND hwnd = createChild(optionsUi.optionsWindow, child))
+    app.options.selectedSwatch = nullptr;
+    app.options.selectedFormatChoice = nullptr;
+    app.options.resizeToggle = nullptr;
+    app.options.browseButton = nullptr;
+    app.options.pathEdit = nullptr;
+    for (const OptionsChild& child : optionsLayout(app.options.uiScale))
+        if (const HWND hwnd = createChild(app.options.optionsWindow, child))
             recordChild(hwnd, child);
 
-    if (optionsUi.pathEdit) {
-        SendMessageA(optionsUi.pathEdit, WM_SETFONT, reinterpret_cast<WPARAM>(optionsUi.labelFont), FALSE);
+    if (app.options.pathEdit) {
+        SendMessageA(app.options.pathEdit, WM_SETFONT, reinterpret_cast<WPARAM>(app.options.labelFont), FALSE);
         // A folder past the box's initial limit would show as an empty box, and
         // the close would store that. The limit grows to hold it; then it is set again.
         const std::size_t limit = std::max(maxLocationLength, quickSaveFolder.size());
-        SendMessageA(optionsUi.pathEdit, EM_SETLIMITTEXT, static_cast<WPARAM>(limit), 0);
-        if (static_cast<std::size_t>(GetWindowTextLengthA(optionsUi.pathEdit)) != quickSaveFolder.size())
-            SetWindowTextA(optionsUi.pathEdit, quickSaveFolder.c_str());
+        SendMessageA(app.options.pathEdit, EM_SETLIMITTEXT, static_cast<WPARAM>(limit), 0);
+        if (static_cast<std::size_t>(GetWindowTextLengthA(app.options.pathEdit)) != quickSaveFolder.size())
+            SetWindowTextA(app.options.pathEdit, quickSaveFolder.c_str());
     }
-    UpdateWindow(optionsUi.optionsWindow);
-    ShowWindow(optionsUi.optionsWindow, SW_SHOW);
-    optionsUi.optionsOpen = true;
+    UpdateWindow(app.options.optionsWindow);
+    ShowWindow(app.options.optionsWindow, SW_SHOW);
+    app.options.optionsOpen = true;
 }
 
 void applyOptions() {
-    optionsUi.optionsOpen = false;
+    app.options.optionsOpen = false;
     // Without its box the window shows no folder, and none is taken from it.
-    if (optionsUi.pathEdit && IsWindow(optionsUi.pathEdit)) {
+    if (app.options.pathEdit && IsWindow(app.options.pathEdit)) {
         const std::string text(typedFolder(pathEditText()));
         if (!keepsDefaultLocation(preferences.quickSaveLocation, text, quickSaveFolderFrom(defaultQuickSaveLocation))) {
             preferences.quickSaveLocation = foldUserPath(text);
@@ -170,5 +168,5 @@ void applyOptions() {
 }
 
 LRESULT CALLBACK optionsWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    return guarded([&] { return dispatchOptionsMessage(hwnd, msg, wp, lp); });
+    return runOrEndProcess([&] { return dispatchOptionsMessage(hwnd, msg, wp, lp); });
 }

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "output/output.h"
+#include "output/stdio_stream.h"
 
 namespace {
 
@@ -68,10 +69,10 @@ bool writeBmp(const char* path, std::uint32_t width, std::uint32_t height, const
     const auto file = buildBmp(width, height, bgr, fileSize);
     if (!file)
         return false;
-    std::FILE* out = std::fopen(path, "wb");
+    StdioStream out(std::fopen(path, "wb"));
     if (!out)
         return false;
     // Flushed apart from the close: some runtimes' fclose does not report a failed flush.
-    const bool written = std::fwrite(file.get(), 1, fileSize, out) == fileSize && std::fflush(out) == 0;
-    return std::fclose(out) == 0 && written;
+    const bool written = std::fwrite(file.get(), 1, fileSize, out.get()) == fileSize && std::fflush(out.get()) == 0;
+    return out.close() && written;
 }

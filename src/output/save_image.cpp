@@ -16,6 +16,7 @@
 #include "output/jpeg_scan.h"
 #include "output/output.h"
 #include "output/pixel_layout.h"
+#include "output/stdio_stream.h"
 
 thread_local std::FILE* saveStream = nullptr;
 
@@ -62,13 +63,13 @@ constexpr std::uint32_t jpegSizeLimit = std::numeric_limits<std::uint16_t>::max(
 // once it is complete; the older target stays until then.
 template <typename Write> bool writeBeside(const char* target, ExistingTarget existing, Write write) {
     std::string temporary;
-    std::FILE* out = createTemporaryFile(target, false, temporary);
+    StdioStream out(createTemporaryFile(target, false, temporary));
     if (!out)
         return false;
     // Flushed apart from the close: some runtimes' fclose does not report a
     // failed flush, and a full drive shows only there.
-    const bool written = write(out) && std::fflush(out) == 0 && std::ferror(out) == 0;
-    const bool closed = std::fclose(out) == 0;
+    const bool written = write(out.get()) && std::fflush(out.get()) == 0 && std::ferror(out.get()) == 0;
+    const bool closed = out.close();
     return commitTemporaryFile(temporary, target, written && closed, existing);
 }
 

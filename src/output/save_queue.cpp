@@ -30,21 +30,27 @@ bool wakeRequested = false;
 // The slot of the job being written, or none, and whether its file is to be
 // deleted once written (its screenshot closed meanwhile). Lock held.
 constexpr std::size_t noJob = std::numeric_limits<std::size_t>::max();
-std::size_t writingSlot = noJob;
-bool writingAbandoned = false;
+struct WorkerJob {
+    std::size_t slot = noJob;
+    bool abandoned = false;
+};
+WorkerJob writing;
 // The writer of the pass in progress, for the express job.
 SaveJobWriter passWriter = writeSaveJob;
 
 // A job promoted while the worker writes another is written beside it by a
 // thread of its own, so that whoever waits for it waits one encode, not the
-// rest of another one too. At most one at a time; lock held for all three.
-std::unique_ptr<SaveJob> expressJob;
-bool expressAbandoned = false;
-bool expressActive = false; // until its thread has nothing left to do
+// rest of another one too. At most one at a time; lock held.
+struct ExpressSave {
+    std::unique_ptr<SaveJob> job;
+    bool abandoned = false;
+    bool active = false; // until its thread has nothing left to do
+};
+ExpressSave express;
 
 // Whether a job for `path` waits in the queue or is being written. Lock held.
 bool pendingLocked(std::string_view path) {
-    if (expressJob && path == expressJob->path.get())
+    if (express.job && path == express.job->path.get())
         return true;
     for (const auto& job : saveQueue)
         if (job && path == job->path.get())
@@ -53,7 +59,7 @@ bool pendingLocked(std::string_view path) {
 }
 
 bool anyPendingLocked() {
-    return expressActive ||
+    return express.active ||
            std::any_of(saveQueue.begin(), saveQueue.end(), [](const auto& job) { return job != nullptr; });
 }
 
@@ -61,15 +67,15 @@ void writeExpressJob(SaveJobWriter write) {
     SaveJob* job = nullptr;
     {
         std::lock_guard<std::mutex> hold(saveQueueLock);
-        job = expressJob.get();
+        job = express.job.get();
     }
     write(*job);
     std::unique_ptr<SaveJob> done;
     bool abandoned = false;
     {
         std::lock_guard<std::mutex> hold(saveQueueLock);
-        done = std::move(expressJob);
-        abandoned = expressAbandoned;
+        done = std::move(express.job);
+        abandoned = express.abandoned;
     }
     if (abandoned)
         std::remove(done->path.get());
@@ -77,24 +83,24 @@ void writeExpressJob(SaveJobWriter write) {
     // Under the lock: once it is let go this thread touches nothing shared,
     // so that the process may end as soon as a waiter hears it.
     std::lock_guard<std::mutex> hold(saveQueueLock);
-    expressActive = false;
+    express.active = false;
     saveWritten.notify_all();
 }
 
 // Hands the queued job in `slot` to an express thread; false, with the job
 // left in its slot, when one is running already or no thread can be made. Lock held.
 bool startExpressLocked(std::size_t slot) {
-    if (expressActive)
+    if (express.active)
         return false;
-    expressJob = std::move(saveQueue[slot]);
-    expressAbandoned = false;
+    express.job = std::move(saveQueue[slot]);
+    express.abandoned = false;
     try {
         std::thread(writeExpressJob, passWriter).detach();
     } catch (const std::system_error&) {
-        saveQueue[slot] = std::move(expressJob);
+        saveQueue[slot] = std::move(express.job);
         return false;
     }
-    expressActive = true;
+    express.active = true;
     return true;
 }
 
@@ -198,8 +204,8 @@ void runSavePass(SaveJobWriter write) {
             job = saveQueue[i].get();
             if (!job)
                 continue; // discarded
-            writingSlot = i;
-            writingAbandoned = false;
+            writing.slot = i;
+            writing.abandoned = false;
         }
         write(*job);
         std::unique_ptr<SaveJob> done;
@@ -207,8 +213,8 @@ void runSavePass(SaveJobWriter write) {
         {
             std::lock_guard<std::mutex> hold(saveQueueLock);
             done = std::move(saveQueue[i]);
-            writingSlot = noJob;
-            abandoned = writingAbandoned;
+            writing.slot = noJob;
+            abandoned = writing.abandoned;
         }
         // Whoever abandoned it may have looked for the file before it was in
         // its place; from here on nobody else will.
@@ -228,13 +234,13 @@ void abandonSave(std::string_view path) {
     std::vector<std::unique_ptr<SaveJob>> dropped;
     {
         std::lock_guard<std::mutex> hold(saveQueueLock);
-        if (expressJob && path == expressJob->path.get())
-            expressAbandoned = true;
+        if (express.job && path == express.job->path.get())
+            express.abandoned = true;
         for (std::size_t i = 0; i < saveQueue.size(); ++i) {
             if (!saveQueue[i] || path != saveQueue[i]->path.get())
                 continue;
-            if (i == writingSlot)
-                writingAbandoned = true;
+            if (i == writing.slot)
+                writing.abandoned = true;
             else
                 dropped.push_back(std::move(saveQueue[i]));
         }
@@ -252,16 +258,16 @@ bool promoteSave(std::string_view path) {
         std::lock_guard<std::mutex> hold(saveQueueLock);
         // Every slot before the first live one is written or dropped, so the
         // first live slot that is not being written is the next to be taken.
-        if (expressJob && path == expressJob->path.get())
+        if (express.job && path == express.job->path.get())
             return true;
         std::size_t front = noJob;
         for (std::size_t i = 0; i < saveQueue.size(); ++i) {
             if (!saveQueue[i])
                 continue;
             if (path == saveQueue[i]->path.get()) {
-                if (i == writingSlot)
+                if (i == writing.slot)
                     return true;
-                if (writingSlot != noJob && startExpressLocked(i))
+                if (writing.slot != noJob && startExpressLocked(i))
                     return true;
                 if (front == noJob)
                     front = i;
@@ -270,7 +276,7 @@ bool promoteSave(std::string_view path) {
                 wakeRequested = moved = true;
                 break;
             }
-            if (front == noJob && i != writingSlot)
+            if (front == noJob && i != writing.slot)
                 front = i;
         }
         if (!moved)
@@ -299,7 +305,7 @@ void saveWorker() {
         if (stopping) {
             // The express thread is detached: nothing may end under it.
             std::unique_lock<std::mutex> hold(saveQueueLock);
-            saveWritten.wait(hold, [] { return !expressActive; });
+            saveWritten.wait(hold, [] { return !express.active; });
             return;
         }
         {

@@ -9,36 +9,23 @@
 #include <fstream>
 #include <io.h>
 
+#include "output/file_handles.h"
+#include "output/stdio_stream.h"
 #include "prefs/prefs.h"
 
 namespace {
 
 constexpr DWORD userNameBufferSize = 129;
 
-// Closes the runtime stream on every exit.
-struct StdioFile {
-    std::FILE* file = nullptr;
-    ~StdioFile() {
-        if (file)
-            std::fclose(file);
-    }
-    bool close() {
-        std::FILE* f = file;
-        file = nullptr;
-        return std::fclose(f) == 0;
-    }
-};
-
 // The whole text into a new temporary file beside `target` in text mode
 // ("\n" becomes CR LF), on disk before it returns true; its name in `name`.
 bool writeTemporaryDurably(const std::string& target, const std::string& text, std::string& name) {
-    StdioFile out;
-    out.file = createTemporaryFile(target, true, name);
-    if (!out.file)
+    StdioStream out(createTemporaryFile(target, true, name));
+    if (!out)
         return false;
-    if (std::fwrite(text.data(), 1, text.size(), out.file) != text.size() || std::fflush(out.file) != 0)
+    if (std::fwrite(text.data(), 1, text.size(), out.get()) != text.size() || std::fflush(out.get()) != 0)
         return false;
-    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(out.file)));
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(out.get())));
     if (handle == INVALID_HANDLE_VALUE || !FlushFileBuffers(handle))
         return false;
     return out.close();
@@ -88,12 +75,15 @@ bool sameFolder(const std::string& first, const std::string& second) {
     const std::string* paths[2] = {&first, &second};
     for (int i = 0; i < 2; ++i) {
         // No access asked: only the identity is read. Backup semantics open a folder.
-        const HANDLE folder = CreateFileA(paths[i]->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-        if (folder == INVALID_HANDLE_VALUE)
-            return false;
-        const bool known = GetFileInformationByHandle(folder, &identity[i]) != FALSE;
-        CloseHandle(folder);
+        bool known = false;
+        {
+            const FileHandle folder(CreateFileA(paths[i]->c_str(), 0,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+            if (!folder)
+                return false;
+            known = GetFileInformationByHandle(folder.get(), &identity[i]) != FALSE;
+        }
         if (!known || !(identity[i].dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
             return false;
     }

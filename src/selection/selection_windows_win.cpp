@@ -19,7 +19,7 @@ namespace {
 
 constexpr BYTE selectionAlpha = 50;
 constexpr const char* overlayTitle = "Screen Capture Window";
-constexpr UINT_PTR keepPixelsTimer = 1; // on the first overlay
+constexpr UINT_PTR copyFrozenTimer = 1; // on the first overlay
 
 ScreenPoint toScreenPoint(const POINT& point) { return {point.x, point.y}; }
 
@@ -35,13 +35,11 @@ LRESULT onSelectionSetCursor(LPARAM lp) {
 }
 
 LRESULT paintOverlay(HWND hwnd) {
-    PAINTSTRUCT paint{};
-    const HDC dc = BeginPaint(hwnd, &paint);
+    const PaintScope paint(hwnd);
     const auto found = app.overlayMap.find(hwnd);
     // Without its monitor (being created or destroyed) an overlay paints nothing.
-    if (dc && found != app.overlayMap.end() && found->second < app.monitors.size())
-        paintFrozenDesktop(dc, app.monitors[found->second]);
-    EndPaint(hwnd, &paint);
+    if (paint.dc() && found != app.overlayMap.end() && found->second < app.monitors.size())
+        paintFrozenDesktop(paint.dc(), app.monitors[found->second]);
     return 0;
 }
 
@@ -119,7 +117,7 @@ CaptureOutcome beginCapture() {
         return CaptureOutcome::desktopUnreadable;
     }
     if (app.overlaysShown) {
-        keepFrozenPixels();
+        copyFrozenForSelection();
         return CaptureOutcome::started;
     }
     if (!makeOverlays())
@@ -135,8 +133,8 @@ CaptureOutcome beginCapture() {
     // The system puts painted windows on the screen once this thread waits for
     // messages, so the pixel copy waits for a timer; a press comes for it sooner.
     if (app.overlayWindows.empty() || !app.overlayWindows[0] ||
-        !SetTimer(app.overlayWindows[0], keepPixelsTimer, USER_TIMER_MINIMUM, nullptr))
-        keepFrozenPixels();
+        !SetTimer(app.overlayWindows[0], copyFrozenTimer, USER_TIMER_MINIMUM, nullptr))
+        copyFrozenForSelection();
     return CaptureOutcome::started;
 }
 
@@ -149,7 +147,7 @@ POINT messagePoint(HWND hwnd, LPARAM lp) {
 void beginSelection(POINT press) {
     app.selectionAnchor = press;
     app.lastCursorPos = press;
-    keepFrozenPixels();
+    copyFrozenForSelection();
     if (app.captureActive && !app.selectionButtonDown)
         showSelectionWindow();
     app.selectionButtonDown = true;
@@ -214,10 +212,10 @@ LRESULT dispatchOverlayMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         endSelection(messagePoint(hwnd, lp));
         return 0;
     case WM_TIMER:
-        if (wp != keepPixelsTimer)
+        if (wp != copyFrozenTimer)
             break;
-        KillTimer(hwnd, keepPixelsTimer);
-        keepFrozenPixels();
+        KillTimer(hwnd, copyFrozenTimer);
+        copyFrozenForSelection();
         return 0;
     }
     return DefWindowProcA(hwnd, msg, wp, lp);
@@ -240,9 +238,9 @@ LRESULT dispatchSelectionMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 } // namespace
 
 LRESULT CALLBACK overlayWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    return guarded([&] { return dispatchOverlayMessage(hwnd, msg, wp, lp); });
+    return runOrEndProcess([&] { return dispatchOverlayMessage(hwnd, msg, wp, lp); });
 }
 
 LRESULT CALLBACK selectionWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    return guarded([&] { return dispatchSelectionMessage(hwnd, msg, wp, lp); });
+    return runOrEndProcess([&] { return dispatchSelectionMessage(hwnd, msg, wp, lp); });
 }

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <vector>
 
+#include "output/file_handles.h"
 #include "output/output.h"
 #include "prefs/prefs.h"
 #include "shots/cache.h"
@@ -60,17 +61,16 @@ bool isReparsePoint(const std::string& path) {
 // when it is a plain file of that folder. Checked and deleted through one
 // handle, so that nothing swapped in between the two is what goes.
 void deleteCheckedEntry(const std::string& folder, const std::string& folderFinal, const char* name) {
-    const HANDLE file = CreateFileA((folder + name).c_str(), DELETE | FILE_READ_ATTRIBUTES, shareAll, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    const FileHandle file(CreateFileA((folder + name).c_str(), DELETE | FILE_READ_ATTRIBUTES, shareAll, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file)
         return; // a file that stays is left alone
     BY_HANDLE_FILE_INFORMATION info{};
     FILE_DISPOSITION_INFO dispose{TRUE};
-    if (GetFileInformationByHandle(file, &info) &&
+    if (GetFileInformationByHandle(file.get(), &info) &&
         !(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
-        isEntryOfFolder(folderFinal, name, finalPathOf(file)))
-        SetFileInformationByHandle(file, FileDispositionInfo, &dispose, sizeof(dispose));
-    CloseHandle(file);
+        isEntryOfFolder(folderFinal, name, finalPathOf(file.get())))
+        SetFileInformationByHandle(file.get(), FileDispositionInfo, &dispose, sizeof(dispose));
 }
 
 } // namespace
@@ -85,28 +85,29 @@ void cleanCacheFolder(const std::string& folder) {
     // Only files that are themselves entries of the folder: a link (a reparse
     // point, or a Unix link that Wine shows as its target and deletes the
     // target through) may point anywhere.
-    const HANDLE opened = CreateFileA(folder.c_str(), 0, shareAll, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (opened == INVALID_HANDLE_VALUE)
-        return;
-    const std::string folderFinal = finalPathOf(opened);
-    CloseHandle(opened);
+    std::string folderFinal;
+    {
+        const FileHandle opened(CreateFileA(folder.c_str(), 0, shareAll, nullptr, OPEN_EXISTING,
+                                            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        if (!opened)
+            return;
+        folderFinal = finalPathOf(opened.get());
+    }
     if (folderFinal.empty())
         return;
     std::vector<const char*> patterns(std::begin(cacheCleanupPatterns), std::end(cacheCleanupPatterns));
     patterns.push_back(cachePartPattern);
     for (const char* pattern : patterns) {
         WIN32_FIND_DATAA found{};
-        const HANDLE search = FindFirstFileA((folder + pattern).c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE)
+        const FindHandle search((folder + pattern).c_str(), found);
+        if (!search)
             continue;
         do {
             if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
                 continue;
             if (isCacheImageName(found.cFileName) || isCachePartName(found.cFileName))
                 deleteCheckedEntry(folder, folderFinal, found.cFileName);
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
+        } while (FindNextFileA(search.get(), &found));
     }
 }
 

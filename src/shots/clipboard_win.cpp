@@ -8,7 +8,7 @@ void copyScreenshot(const ScreenshotWindow& shot) {
     if (!OpenClipboard(app.trayWindow))
         return;
     EmptyClipboard();
-    HBITMAP picture = gdiMade(CreateBitmap(shot.imageWidth, shot.imageHeight, 1, 32, shot.pixels.get()));
+    HBITMAP picture = countGdiObject(CreateBitmap(shot.imageWidth, shot.imageHeight, 1, 32, shot.pixels.get()));
     if (picture && !SetClipboardData(CF_BITMAP, picture))
         gdiDeleteObject(picture);
     else if (picture)

@@ -14,7 +14,7 @@
 #include <string>
 
 struct DragDataObject {
-    IDataObjectVtbl* table;
+    const IDataObjectVtbl* table;
     LONG refCount;
     FORMATETC** formats; // private copies
     STGMEDIUM** media;   // parallel to formats; entry i holds the data of format i
@@ -24,7 +24,7 @@ struct DragDataObject {
 constexpr UINT maxDragDataEntries = 16;
 
 struct FormatEnumerator {
-    IEnumFORMATETCVtbl* table;
+    const IEnumFORMATETCVtbl* table;
     LONG refCount;
     FORMATETC* formats; // by value
     UINT count;
@@ -32,12 +32,11 @@ struct FormatEnumerator {
 };
 
 struct DragDropSource {
-    IDropSourceVtbl* table;
+    const IDropSourceVtbl* table;
     LONG refCount;
 };
 
 // New objects with one reference, owned by the caller; null when memory is short.
-// The tables must have been filled (prepareDragDropTables) first.
 IDataObject* createDragDataObject();
 IDropSource* createDragDropSource();
 IEnumFORMATETC* createFormatEnumerator(const FORMATETC* formats, UINT count, UINT position);

@@ -10,9 +10,10 @@
 
 namespace {
 
-IDataObjectVtbl dataObjectTable;
-IDropSourceVtbl dropSourceTable;
-IEnumFORMATETCVtbl enumeratorTable;
+// Defined, fully filled, after the operations they point to.
+extern const IDataObjectVtbl dataObjectTable;
+extern const IDropSourceVtbl dropSourceTable;
+extern const IEnumFORMATETCVtbl enumeratorTable;
 
 template <typename T> T* allocateZeroed(SIZE_T count = 1) {
     return static_cast<T*>(GlobalAlloc(GMEM_ZEROINIT, sizeof(T) * count));
@@ -289,36 +290,40 @@ HRESULT STDMETHODCALLTYPE sourceQueryContinueDrag(IDropSource*, BOOL escapePress
 
 HRESULT STDMETHODCALLTYPE sourceGiveFeedback(IDropSource*, DWORD) { return DRAGDROP_S_USEDEFAULTCURSORS; }
 
+const IEnumFORMATETCVtbl enumeratorTable = {
+    .QueryInterface = enumeratorQueryInterface,
+    .AddRef = addRefEntry<IEnumFORMATETC>,
+    .Release = enumeratorRelease,
+    .Next = enumeratorNext,
+    .Skip = enumeratorSkip,
+    .Reset = enumeratorReset,
+    .Clone = enumeratorClone,
+};
+
+const IDataObjectVtbl dataObjectTable = {
+    .QueryInterface = dataQueryInterface,
+    .AddRef = addRefEntry<IDataObject>,
+    .Release = dataRelease,
+    .GetData = dataGetData,
+    .GetDataHere = dataGetDataHere,
+    .QueryGetData = dataQueryGetData,
+    .GetCanonicalFormatEtc = dataGetCanonicalFormatEtc,
+    .SetData = dataSetData,
+    .EnumFormatEtc = dataEnumFormatEtc,
+    .DAdvise = dataDAdvise,
+    .DUnadvise = dataDUnadvise,
+    .EnumDAdvise = dataEnumDAdvise,
+};
+
+const IDropSourceVtbl dropSourceTable = {
+    .QueryInterface = sourceQueryInterface,
+    .AddRef = addRefEntry<IDropSource>,
+    .Release = sourceRelease,
+    .QueryContinueDrag = sourceQueryContinueDrag,
+    .GiveFeedback = sourceGiveFeedback,
+};
+
 } // namespace
-
-void prepareDragDropTables() {
-    enumeratorTable.QueryInterface = enumeratorQueryInterface;
-    enumeratorTable.AddRef = addRefEntry<IEnumFORMATETC>;
-    enumeratorTable.Release = enumeratorRelease;
-    enumeratorTable.Next = enumeratorNext;
-    enumeratorTable.Skip = enumeratorSkip;
-    enumeratorTable.Reset = enumeratorReset;
-    enumeratorTable.Clone = enumeratorClone;
-
-    dataObjectTable.QueryInterface = dataQueryInterface;
-    dataObjectTable.AddRef = addRefEntry<IDataObject>;
-    dataObjectTable.Release = dataRelease;
-    dataObjectTable.GetData = dataGetData;
-    dataObjectTable.GetDataHere = dataGetDataHere;
-    dataObjectTable.QueryGetData = dataQueryGetData;
-    dataObjectTable.GetCanonicalFormatEtc = dataGetCanonicalFormatEtc;
-    dataObjectTable.SetData = dataSetData;
-    dataObjectTable.EnumFormatEtc = dataEnumFormatEtc;
-    dataObjectTable.DAdvise = dataDAdvise;
-    dataObjectTable.DUnadvise = dataDUnadvise;
-    dataObjectTable.EnumDAdvise = dataEnumDAdvise;
-
-    dropSourceTable.QueryInterface = sourceQueryInterface;
-    dropSourceTable.AddRef = addRefEntry<IDropSource>;
-    dropSourceTable.Release = sourceRelease;
-    dropSourceTable.QueryContinueDrag = sourceQueryContinueDrag;
-    dropSourceTable.GiveFeedback = sourceGiveFeedback;
-}
 
 IDataObject* createDragDataObject() {
     auto* object = allocateZeroed<DragDataObject>();

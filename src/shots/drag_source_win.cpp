@@ -81,19 +81,19 @@ HGLOBAL makeDropFileBlock(const std::string& utf8Path, POINT cursor) {
     return block.release(); // the caller's now
 }
 
-LRESULT startScreenshotDrag(ScreenshotWindow& pressed, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+DragOutcome dragScreenshotFile(ScreenshotWindow& pressed, HWND hwnd) {
     if (app.dragWaiting)
-        return 0; // a press while another drag waits for its file
+        return DragOutcome::notStarted; // a press while another drag waits for its file
     app.dropPressPending = true;
     // A copy: the wait serves messages, and the window may close meanwhile.
     const std::string path = pressed.cachePath;
 
     // Never hand out a file that is not there yet: its cache job may still be queued.
     if (path.empty() || !waitForCacheFile(path) || GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
-        return 0;
+        return DragOutcome::notStarted;
     const auto open = app.screenshotIndex.find(hwnd);
     if (open == app.screenshotIndex.end() || !app.screenshots[open->second])
-        return 0;
+        return DragOutcome::notStarted;
     app.screenshots[open->second]->keepFile = true; // a drop target may still read the file after the window closes
     POINT cursor{};
     GetCursorPos(&cursor);
@@ -110,7 +110,7 @@ LRESULT startScreenshotDrag(ScreenshotWindow& pressed, HWND hwnd, UINT msg, WPAR
         if (data)
             IDataObject_Release(data);
         app.screenshots[open->second]->keepFile = false;
-        return 0;
+        return DragOutcome::notStarted;
     }
     block.release(); // the data object owns the block now and frees it with ReleaseStgMedium
 
@@ -129,5 +129,5 @@ LRESULT startScreenshotDrag(ScreenshotWindow& pressed, HWND hwnd, UINT msg, WPAR
 
     IDropSource_Release(source);
     IDataObject_Release(data);
-    return DefWindowProcA(hwnd, msg, wp, lp);
+    return DragOutcome::dragged;
 }

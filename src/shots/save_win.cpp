@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <map>
 #include <memory>
 #include <string>
 
@@ -67,16 +66,6 @@ bool makeFolders(const std::string& folder) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Quick Saves the worker has not reported yet, by the number posted back.
-// GUI thread only.
-struct PendingQuickSave {
-    HWND window = nullptr;
-    std::string folder;
-    bool closeWhenWritten = false;
-};
-std::map<WPARAM, PendingQuickSave> pendingQuickSaves;
-WPARAM lastQuickSave = 0;
-
 // A folder or file name of any length fits the message: the middle of a long one goes.
 std::string shownFolder(const std::string& folder) {
     constexpr std::size_t shown = 160;
@@ -105,15 +94,6 @@ const char* problemText(FolderProblem problem) {
 }
 
 void tellSaveAs(const std::string& text) { MessageBoxA(nullptr, text.c_str(), saveAsCaption, MB_OK | MB_ICONWARNING); }
-
-// Save As jobs the worker has not reported yet, by the number posted back.
-// GUI thread only.
-struct PendingSaveAs {
-    HWND window = nullptr;
-    std::string target; // the name it is written as
-};
-std::map<WPARAM, PendingSaveAs> pendingSaveAs;
-WPARAM lastSaveAs = 0;
 
 void tellQuickSave(const std::string& text) {
     MessageBoxA(nullptr, text.c_str(), quickSaveCaption, MB_OK | MB_ICONWARNING);
@@ -183,8 +163,8 @@ void saveScreenshotAs(const ScreenshotWindow& shot) {
         return;
     // The window stays either way; a failed write is told once the worker
     // has tried it, naming the file it was written as.
-    const WPARAM serial = ++lastSaveAs;
-    pendingSaveAs[serial] = PendingSaveAs{shot.hwnd, target};
+    const WPARAM serial = ++app.lastSaveAs;
+    app.pendingSaveAs[serial] = PendingSaveAs{shot.hwnd, target};
     const HWND reportTo = app.trayWindow;
     enqueueSave(
         target.c_str(), image.get(), static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), format,
@@ -192,11 +172,11 @@ void saveScreenshotAs(const ScreenshotWindow& shot) {
 }
 
 void onSaveAsWritten(WPARAM serial, bool written) {
-    const auto found = pendingSaveAs.find(serial);
-    if (found == pendingSaveAs.end())
+    const auto found = app.pendingSaveAs.find(serial);
+    if (found == app.pendingSaveAs.end())
         return;
     const PendingSaveAs done = found->second;
-    pendingSaveAs.erase(found);
+    app.pendingSaveAs.erase(found);
     if (written)
         return;
     // The user may have closed the window while it was being written.
@@ -228,9 +208,9 @@ void quickSaveScreenshot(const ScreenshotWindow& shot) {
     // The record stays until the file is known to be there: a full drive or a
     // read-only folder only shows when the worker writes. The window leaves the
     // screen now; the user is done with it.
-    const WPARAM serial = ++lastQuickSave;
+    const WPARAM serial = ++app.lastQuickSave;
     const bool closeWhenWritten = preferences.closeScreenshotOnSave;
-    pendingQuickSaves[serial] = PendingQuickSave{shot.hwnd, quickSaveFolder, closeWhenWritten};
+    app.pendingQuickSaves[serial] = PendingQuickSave{shot.hwnd, quickSaveFolder, closeWhenWritten};
     if (closeWhenWritten)
         ShowWindow(shot.hwnd, SW_HIDE);
     const HWND reportTo = app.trayWindow;
@@ -242,11 +222,11 @@ void quickSaveScreenshot(const ScreenshotWindow& shot) {
 }
 
 void onQuickSaveWritten(WPARAM serial, bool written) {
-    const auto found = pendingQuickSaves.find(serial);
-    if (found == pendingQuickSaves.end())
+    const auto found = app.pendingQuickSaves.find(serial);
+    if (found == app.pendingQuickSaves.end())
         return;
     const PendingQuickSave done = found->second;
-    pendingQuickSaves.erase(found);
+    app.pendingQuickSaves.erase(found);
     // The user may have closed it, or other windows may have moved its slot.
     const auto open = app.screenshotIndex.find(done.window);
     const bool stillOpen = open != app.screenshotIndex.end() && app.screenshots[open->second];

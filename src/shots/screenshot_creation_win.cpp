@@ -28,7 +28,7 @@ DesktopGeometry frozenGeometry() {
 
 ScreenshotOutcome makeScreenshotWindow(SelectionRect rect) {
     const FrozenDesktop& desktop = app.frozenDesktop;
-    keepFrozenPixels(); // a release may come before the capture made its copy
+    copyFrozenForSelection(); // a release may come before the capture made its copy
     // The monitors were learnt at start-up, the desktop at this capture: the
     // cut reads only what the capture holds.
     if (!desktop.valid || !desktop.pixels || !clipToDesktop(rect, frozenGeometry()) || !makesScreenshot(rect))

@@ -43,8 +43,8 @@ void drawNote(HDC dc, const ScreenshotWindow& shot, const RECT& client) {
     }
     const UINT dpi = shot.densityDpiY ? shot.densityDpiY : shot.dpiY;
     const int height = -MulDiv(10, static_cast<int>(dpi ? dpi : 96), 72);
-    const HFONT font = gdiMade(CreateFontA(height, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                           OUT_TT_PRECIS, 0, CLEARTYPE_QUALITY, 0, "Tahoma"));
+    const HFONT font = countGdiObject(CreateFontA(height, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                                  OUT_TT_PRECIS, 0, CLEARTYPE_QUALITY, 0, "Tahoma"));
     {
         const SelectedObject selected(dc, font);
         SIZE text{};
@@ -117,9 +117,8 @@ void setOpacity(ScreenshotWindow& shot, std::int32_t percent) {
 } // namespace
 
 LRESULT paintScreenshot(ScreenshotWindow& shot) {
-    PAINTSTRUCT paint{};
-    const HDC dc = BeginPaint(shot.hwnd, &paint);
-    if (dc) {
+    const PaintScope paint(shot.hwnd);
+    if (const HDC dc = paint.dc()) {
         RECT client{};
         GetClientRect(shot.hwnd, &client);
         drawPicture(dc, shot, client);
@@ -128,7 +127,6 @@ LRESULT paintScreenshot(ScreenshotWindow& shot) {
             FrameRect(dc, &client, frame.get());
         drawNote(dc, shot, client);
     }
-    EndPaint(shot.hwnd, &paint);
     return 0;
 }
 

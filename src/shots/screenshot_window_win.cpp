@@ -76,12 +76,13 @@ LRESULT onShotMouseMove(HWND hwnd, LPARAM lp) {
     return 0;
 }
 
-LRESULT onShotLeftDown(ScreenshotWindow& shot, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+// False after a drag that ran: its press goes on to the system as well.
+bool onShotLeftDown(ScreenshotWindow& shot, HWND hwnd, WPARAM wp) {
     // The press's own key state first: the asynchronous one may not have caught up with it yet.
     if ((wp & MK_CONTROL) || (GetAsyncKeyState(VK_CONTROL) & 0x8000))
-        return startScreenshotDrag(shot, hwnd, msg, wp, lp);
+        return dragScreenshotFile(shot, hwnd) == DragOutcome::notStarted;
     startMove(shot);
-    return 0;
+    return true;
 }
 
 // The mouse capture went elsewhere mid-move (our own release, a system
@@ -169,7 +170,9 @@ LRESULT dispatchScreenshotMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_MOUSEMOVE:
         return onShotMouseMove(hwnd, lp);
     case WM_LBUTTONDOWN:
-        return onShotLeftDown(shot, hwnd, msg, wp, lp);
+        if (onShotLeftDown(shot, hwnd, wp))
+            return 0;
+        break;
     case WM_LBUTTONUP:
         return onShotLeftUp(hwnd, lp);
     case WM_RBUTTONUP:
@@ -220,5 +223,5 @@ HMENU createShotMenu() {
 }
 
 LRESULT CALLBACK screenshotWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    return guarded([&] { return dispatchScreenshotMessage(hwnd, msg, wp, lp); });
+    return runOrEndProcess([&] { return dispatchScreenshotMessage(hwnd, msg, wp, lp); });
 }

@@ -17,10 +17,9 @@ enum class ScreenshotOutcome { made, nothingToShow, windowFailed, exceptionThrow
 // made when the frozen desktop does not hold the rectangle or it is under 5 x 5.
 ScreenshotOutcome createScreenshot(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height);
 
-// Frees one record and what it owns, in this order: pixels; bitmap out of the
-// memory DC, bitmap, memory DC; the cache file and its save unless keepFile
-// (never waiting for the worker); cachePath; the record. The window itself is not touched. `slot`
-// is null afterwards.
+// Frees one record and what it owns, in this order: pixels; the cache file
+// and its save unless keepFile (never waiting for the worker); cachePath; the
+// record. The window itself is not touched. `slot` is null afterwards.
 void releaseScreenshot(std::unique_ptr<ScreenshotWindow>& slot);
 
 // Closes the window in `slot` and gives the slot back: DestroyWindow, the
@@ -62,12 +61,12 @@ constexpr UINT_PTR shotCloseAllCommand = 1002;
 constexpr UINT_PTR shotQuickSaveCommand = 1003;
 HMENU createShotMenu();
 
-// Fills the operation tables of the drag-and-drop objects; after OleInitialize.
-void prepareDragDropTables();
-
-// Ctrl + left press: drags the cache file out (waiting for its save first);
-// the press's result. The window may be closed by the time it returns.
-LRESULT startScreenshotDrag(ScreenshotWindow& shot, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+// What a Ctrl + left press did: nothing (another drag waits, the file is not
+// there yet, or the drag objects could not be made), or a drag that ran.
+enum class DragOutcome { notStarted, dragged };
+// Ctrl + left press: drags the cache file out (waiting for its save first).
+// The window may be closed by the time it returns.
+DragOutcome dragScreenshotFile(ScreenshotWindow& shot, HWND hwnd);
 // "Copy": the image at its captured size onto the clipboard as CF_BITMAP.
 void copyScreenshot(const ScreenshotWindow& shot);
 // "Save As": the save dialog, then a queued save of a copy of the image; a

@@ -1,8 +1,22 @@
 // The process-wide state of the GUI thread: one AppState record, `app`, that
 // every subsystem reaches directly. Start-up fills it in a fixed order and
 // shutdown releases it in a fixed order (app/startup_win.cpp); nothing here
-// frees itself in a destructor. Only `running` and the save queue (output/)
-// are shared with the save worker.
+// frees itself in a destructor.
+//
+// What lives outside it, and why:
+// - output/save_queue.cpp: the queue, its lock, `running`, the worker's wake-ups
+//   and the express job; the GUI thread and the save threads, under saveQueueLock
+//   (`running` is atomic). output/save_worker.cpp: the worker thread (GUI thread).
+// - output/save_image.cpp: the save stream and its buffer, one per saving thread;
+//   output/png_memory.cpp: the kept PNG blocks, held by one saving thread at a time.
+// - prefs/preferences.cpp: the settings, prefs.txt's path and the Quick Save
+//   folder; GUI thread, portable code below this header.
+// - capture/duplication.cpp: the duplication cache (GUI thread, portable);
+//   capture/duplication_win.cpp: the DXGI and Direct3D entry points, loaded
+//   once, and the system duplication (GUI thread).
+// - state/gdi_ledger_win.cpp: the ledger's count (ledger build; any thread).
+// - Function-local statics that pick a SIMD variant or build a table are set
+//   once, at their first call (any thread), and only read after that.
 #pragma once
 
 #include <windows.h>
@@ -74,6 +88,39 @@ struct ScreenshotWindow {
 
 constexpr std::size_t screenshotSlots = 100;
 
+// A Quick Save the worker has not reported yet, by the number posted back.
+struct PendingQuickSave {
+    HWND window = nullptr;
+    std::string folder;
+    bool closeWhenWritten = false;
+};
+
+// A Save As the worker has not reported yet.
+struct PendingSaveAs {
+    HWND window = nullptr;
+    std::string target; // the name it is written as
+};
+
+// The options window and its controls; its tables hold exactly the controls of the open window.
+struct OptionsUi {
+    std::int32_t uiScale = 100; // percent, for layout and fonts
+    HFONT labelFont = nullptr;  // Tahoma 16 x uiScale / 100
+    HFONT formatFont = nullptr; // Tahoma 22 x uiScale / 100
+    HBITMAP checkmarkBitmap = nullptr;
+    HINSTANCE optionsInstance = nullptr;
+    std::map<HWND, std::string> labelTexts;
+    std::map<HWND, COLORREF> swatchColors;
+    std::map<HWND, std::uint32_t> swatchIndices;
+    std::map<HWND, std::uint32_t> formatIndices;
+    HWND selectedSwatch = nullptr;
+    HWND selectedFormatChoice = nullptr;
+    HWND resizeToggle = nullptr;
+    HWND browseButton = nullptr;
+    HWND pathEdit = nullptr;
+    HWND optionsWindow = nullptr;
+    bool optionsOpen = false;
+};
+
 // What the shell does when a running capture ended by a release: `makesShot`
 // when the rectangle (screen pixels) makes a screenshot. A call, not a
 // message: any program may post a message, and none may hand us a pointer.
@@ -88,7 +135,7 @@ struct AppState {
 
     // Capture and selection in progress.
     bool captureActive = false;
-    bool capturePrepared = false; // the readers and duplication made ready once, after start-up
+    bool capturePrepared = false; // desktop duplication made ready once, after start-up
     bool overlaysShown = false;
     std::vector<HWND> overlayWindows; // monitorCount entries; made and destroyed only by selection/
     std::map<HWND, std::uint32_t> overlayMap;
@@ -109,6 +156,14 @@ struct AppState {
     bool escapeCancelledCapture = false;
     bool dragWaiting = false; // a Ctrl + press waits, serving messages, for its cache file
 
+    // Saves queued from the screenshot menu, until the worker reports them.
+    std::map<WPARAM, PendingQuickSave> pendingQuickSaves;
+    WPARAM lastQuickSave = 0;
+    std::map<WPARAM, PendingSaveAs> pendingSaveAs;
+    WPARAM lastSaveAs = 0;
+
+    OptionsUi options;
+
     // Folders, both ending in their separator; cacheFolder is empty when no
     // per-user folder could be found (then no cache file is ever made).
     std::string exeFolder;
@@ -118,6 +173,7 @@ struct AppState {
     HWND trayWindow = nullptr;
     HMENU trayMenu = nullptr;
     HMENU shotMenu = nullptr;
+    UINT taskbarCreatedMessage = 0; // Explorer broadcasts it after it (re)starts; its icons are gone then
     HHOOK keyboardHook = nullptr;
     NOTIFYICONDATAA trayIcon{}; // kept to remove the icon and to add it again after Explorer restarts
     HCURSOR selectionCursor = nullptr;

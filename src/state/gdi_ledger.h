@@ -18,7 +18,7 @@ inline void gdiLedgerGone(BOOL) {}
 #endif
 
 // Counts a handle just made (nothing when it is null) and gives it back.
-template <class Handle> Handle gdiMade(Handle handle) {
+template <class Handle> Handle countGdiObject(Handle handle) {
     gdiLedgerMade(handle);
     return handle;
 }

@@ -1,7 +1,10 @@
-// Guards for handles made and released in one scope, each named for its
-// release call; GDI objects and DCs go through the GDI ledger. Long-lived
-// handles in records keep their record's release function instead (shutdown
-// order is deliberate). A GetDC or BeginPaint DC is never DeleteDC'd.
+// Guards for handles made and released in one scope, one per release call:
+// SelectedObject (SelectObject back), SolidBrush (DeleteObject), OwnedDc and
+// MemoryDc (DeleteDC), DisplayDc (ReleaseDC), PaintScope (EndPaint), ComRef
+// (Release), GlobalBlock (GlobalFree). GDI objects and DCs go through the GDI
+// ledger. File handles, folder searches and stdio streams have theirs lower
+// down, where prefs/ reaches them too: output/file_handles.h, output/stdio_stream.h.
+// Long-lived handles in records keep their record's release function.
 #pragma once
 
 #include <windows.h>
@@ -29,7 +32,7 @@ private:
 // A brush made for one paint → DeleteObject.
 class SolidBrush {
 public:
-    explicit SolidBrush(COLORREF colour) : brush_(gdiMade(CreateSolidBrush(colour))) {}
+    explicit SolidBrush(COLORREF colour) : brush_(countGdiObject(CreateSolidBrush(colour))) {}
     ~SolidBrush() {
         if (brush_)
             gdiDeleteObject(brush_);
@@ -61,7 +64,7 @@ private:
 // CreateCompatibleDC → DeleteDC.
 class MemoryDc : public OwnedDc {
 public:
-    explicit MemoryDc(HDC like) : OwnedDc(gdiMade(CreateCompatibleDC(like))) {}
+    explicit MemoryDc(HDC like) : OwnedDc(countGdiObject(CreateCompatibleDC(like))) {}
 };
 
 // The whole virtual screen's DC, GetDC(NULL) → ReleaseDC: a DC the system
@@ -78,6 +81,21 @@ public:
     HDC get() const { return dc_; }
 
 private:
+    HDC dc_;
+};
+
+// BeginPaint → EndPaint, around one WM_PAINT; the DC is the one the paint lends.
+class PaintScope {
+public:
+    explicit PaintScope(HWND hwnd) : hwnd_(hwnd), dc_(BeginPaint(hwnd, &paint_)) {}
+    ~PaintScope() { EndPaint(hwnd_, &paint_); }
+    PaintScope(const PaintScope&) = delete;
+    PaintScope& operator=(const PaintScope&) = delete;
+    HDC dc() const { return dc_; }
+
+private:
+    HWND hwnd_;
+    PAINTSTRUCT paint_{};
     HDC dc_;
 };
 

@@ -18,6 +18,11 @@ constexpr UINT quickSaveWrittenMessage = WM_APP + 2;
 constexpr UINT saveAsWrittenMessage = WM_APP + 3;
 constexpr UINT prepareCaptureMessage = WM_APP + 4; // posted once by start-up
 
+// Every window procedure has one shape: find the window's record, decode the
+// message on its case line, call a handler that says what happened. A case
+// whose handling is complete returns its answer; a case that leaves the
+// message (also) to the system breaks, and whatever breaks or has no case
+// reaches the one DefWindowProcA at the end. Handlers never call it themselves.
 constexpr const char* overlayWindowClass = "Screen Capture";
 constexpr const char* selectionWindowClass = "Screen Capture2";
 constexpr const char* screenshotWindowClass = "Capped";
@@ -33,7 +38,7 @@ void removeTrayIcon();
 
 // Runs what a window procedure does for one message: no exception may unwind
 // through the system's dispatch, so one ends the program as the entry point would.
-template <typename Handler> auto guarded(Handler handler) -> decltype(handler()) {
+template <typename Handler> auto runOrEndProcess(Handler handler) -> decltype(handler()) {
     try {
         return handler();
     } catch (const std::exception&) {

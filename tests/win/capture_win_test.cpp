@@ -260,7 +260,7 @@ TEST_F(CaptureInProcess, ASecondCaptureOfTheSameScreenCopiesItsOwnPicture) {
     ASSERT_TRUE(desktop.valid);
     tearDownSelection();
     const std::size_t bytes = std::size_t(desktop.width) * std::size_t(desktop.height) * 4;
-    keepFrozenPixels();
+    copyFrozenForSelection();
     ASSERT_TRUE(desktop.pixels);
     std::memset(desktop.pixels.get(), 0, bytes); // what the second capture must not show
 

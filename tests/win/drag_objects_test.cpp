@@ -42,10 +42,7 @@ std::vector<std::uint8_t> globalBytes(HGLOBAL block) {
 
 class DragObjects : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        OleInitialize(nullptr);
-        prepareDragDropTables();
-    }
+    static void SetUpTestSuite() { OleInitialize(nullptr); }
     static void TearDownTestSuite() { OleUninitialize(); }
 
     // A data object holding the drop-file block of `path`, as a drag makes it.

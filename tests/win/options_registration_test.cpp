@@ -37,7 +37,7 @@ TEST_F(OptionsRegistration, TheSystemDrawsTheFontsInTahoma) {
     ASSERT_TRUE(registered);
     HDC dc = CreateCompatibleDC(nullptr);
     ASSERT_NE(dc, nullptr);
-    for (HFONT font : {optionsUi.labelFont, optionsUi.formatFont}) {
+    for (HFONT font : {app.options.labelFont, app.options.formatFont}) {
         const HGDIOBJ previous = SelectObject(dc, font);
         char face[LF_FACESIZE] = {};
         GetTextFaceA(dc, LF_FACESIZE, face);
@@ -49,13 +49,13 @@ TEST_F(OptionsRegistration, TheSystemDrawsTheFontsInTahoma) {
 
 TEST_F(OptionsRegistration, LoadsTheCheckMarkFromTheProgramFolder) {
     ASSERT_TRUE(registered);
-    ASSERT_NE(optionsUi.checkmarkBitmap, nullptr);
+    ASSERT_NE(app.options.checkmarkBitmap, nullptr);
     BITMAP info{};
-    ASSERT_TRUE(GetObjectA(optionsUi.checkmarkBitmap, sizeof(info), &info));
+    ASSERT_TRUE(GetObjectA(app.options.checkmarkBitmap, sizeof(info), &info));
     EXPECT_EQ(info.bmWidth, 20);
     EXPECT_EQ(info.bmHeight, 20);
     HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ previous = SelectObject(dc, optionsUi.checkmarkBitmap);
+    HGDIOBJ previous = SelectObject(dc, app.options.checkmarkBitmap);
     EXPECT_EQ(GetPixel(dc, 0, 0), RGB(60, 60, 60)); // the options grey
     EXPECT_EQ(GetPixel(dc, 19, 0), RGB(60, 60, 60));
     EXPECT_GT(GetRValue(GetPixel(dc, 8, 14)), 200);   // the bend of the tick, near the bottom
@@ -80,11 +80,11 @@ TEST_F(OptionsRegistration, AStoredSelectionColourPastThePaletteBecomesZero) {
 
 TEST_F(OptionsRegistration, ShutdownDeletesBothFonts) {
     ASSERT_TRUE(registered);
-    HFONT label = optionsUi.labelFont;
-    HFONT format = optionsUi.formatFont;
+    HFONT label = app.options.labelFont;
+    HFONT format = app.options.formatFont;
     releaseOptionsFonts();
-    EXPECT_EQ(optionsUi.labelFont, nullptr);
-    EXPECT_EQ(optionsUi.formatFont, nullptr);
+    EXPECT_EQ(app.options.labelFont, nullptr);
+    EXPECT_EQ(app.options.formatFont, nullptr);
     EXPECT_EQ(GetObjectType(label), 0u);
     EXPECT_EQ(GetObjectType(format), 0u);
 }

@@ -66,7 +66,7 @@ std::vector<Creation> creationsOf(std::int32_t scale) {
     // Wine makes helper windows of its own on the way (the input method's, OLE's).
     std::vector<Creation> ours;
     for (const Creation& c : seen)
-        if (c.className == optionsWindowClass || (c.parent && c.parent == optionsUi.optionsWindow))
+        if (c.className == optionsWindowClass || (c.parent && c.parent == app.options.optionsWindow))
             ours.push_back(c);
     return ours;
 }
@@ -200,14 +200,14 @@ protected:
         prefsPath = (folder_ / "prefs.txt").string();
         quickSaveFolder = "C:/Users/Someone/Desktop/";
         // Another suite may have released the fonts as shutdown does.
-        if (!optionsUi.labelFont)
-            optionsUi.labelFont = createOptionsFont(scaledBy(16, optionsUi.uiScale));
-        if (!optionsUi.formatFont)
-            optionsUi.formatFont = createOptionsFont(scaledBy(22, optionsUi.uiScale));
+        if (!app.options.labelFont)
+            app.options.labelFont = createOptionsFont(scaledBy(16, app.options.uiScale));
+        if (!app.options.formatFont)
+            app.options.formatFont = createOptionsFont(scaledBy(22, app.options.uiScale));
     }
     void TearDown() override {
-        if (optionsUi.optionsOpen && IsWindow(optionsUi.optionsWindow))
-            SendMessageA(optionsUi.optionsWindow, WM_CLOSE, 0, 0);
+        if (app.options.optionsOpen && IsWindow(app.options.optionsWindow))
+            SendMessageA(app.options.optionsWindow, WM_CLOSE, 0, 0);
         pumpMessages();
         preferences = savedPrefs_;
         prefsPath = savedPath_;
@@ -218,13 +218,13 @@ protected:
 
     HWND open(std::int32_t scale) {
         openOptionsWindow(scale);
-        return optionsUi.optionsWindow;
+        return app.options.optionsWindow;
     }
     HWND child(std::size_t index) const {
-        const std::vector<HWND> children = childrenOf(optionsUi.optionsWindow);
+        const std::vector<HWND> children = childrenOf(app.options.optionsWindow);
         return index < children.size() ? children[index] : nullptr;
     }
-    void closeWindow() { SendMessageA(optionsUi.optionsWindow, WM_CLOSE, 0, 0); }
+    void closeWindow() { SendMessageA(app.options.optionsWindow, WM_CLOSE, 0, 0); }
 
     fs::path folder_;
     Preferences savedPrefs_;
@@ -251,7 +251,7 @@ TEST_P(OptionsWindowAtScale, AsksForTheWindowAndItsNineteenChildrenInGridOrder) 
     EXPECT_EQ(window.parent, nullptr);
     EXPECT_EQ(window.menu, nullptr);
     EXPECT_EQ(window.instance, app.instance);
-    const HWND options = optionsUi.optionsWindow;
+    const HWND options = app.options.optionsWindow;
     const OptionsLayout grid = optionsLayout(scale);
     for (std::size_t i = 0; i < optionsChildCount; ++i) {
         const Creation& c = made[i + 1];
@@ -285,7 +285,7 @@ TEST_P(OptionsWindowAtScale, AsksForTheWindowAndItsNineteenChildrenInGridOrder) 
         EXPECT_EQ(r.right - r.left, grid[i].rect.width) << i;
     }
     EXPECT_TRUE(IsWindowVisible(options));
-    EXPECT_TRUE(optionsUi.optionsOpen);
+    EXPECT_TRUE(app.options.optionsOpen);
 }
 
 INSTANTIATE_TEST_SUITE_P(Scales, OptionsWindowAtScale, ::testing::Values(100, 150, 125));
@@ -309,7 +309,7 @@ TEST_F(OptionsWindow, TheTablesNameEveryControlOfTheWindow) {
     preferences.selectionColor = 4;
     preferences.defaultFormat = 2;
     open(100);
-    const std::vector<HWND> c = childrenOf(optionsUi.optionsWindow);
+    const std::vector<HWND> c = childrenOf(app.options.optionsWindow);
     ASSERT_EQ(c.size(), 19u);
     const std::map<HWND, std::string> labels = {{c[0], "Lumagrab 3.0"},
                                                 {c[1], "Selection Color: "},
@@ -317,20 +317,20 @@ TEST_F(OptionsWindow, TheTablesNameEveryControlOfTheWindow) {
                                                 {c[3], "Default format: "},
                                                 {c[4], "Close Screenshot on image save: "},
                                                 {c[16], "Resize screenshot windows"}};
-    EXPECT_EQ(optionsUi.labelTexts, labels);
+    EXPECT_EQ(app.options.labelTexts, labels);
     const std::map<HWND, COLORREF> paint = {{c[5], RGB(0, 0, 0)},   {c[6], RGB(96, 96, 96)}, {c[7], RGB(200, 200, 200)},
                                             {c[8], RGB(128, 0, 0)}, {c[9], RGB(0, 128, 0)},  {c[10], RGB(0, 0, 128)}};
-    EXPECT_EQ(optionsUi.swatchColors, paint);
+    EXPECT_EQ(app.options.swatchColors, paint);
     const std::map<HWND, std::uint32_t> indices = {{c[5], 0}, {c[6], 1}, {c[7], 2}, {c[8], 3}, {c[9], 4}, {c[10], 5}};
-    EXPECT_EQ(optionsUi.swatchIndices, indices);
+    EXPECT_EQ(app.options.swatchIndices, indices);
     const std::map<HWND, std::uint32_t> formats = {{c[12], 0}, {c[13], 1}, {c[14], 2}};
-    EXPECT_EQ(optionsUi.formatIndices, formats);
-    EXPECT_EQ(optionsUi.selectedSwatch, c[9]);
-    EXPECT_EQ(optionsUi.selectedFormatChoice, c[14]);
-    EXPECT_EQ(optionsUi.browseButton, c[11]);
-    EXPECT_EQ(optionsUi.resizeToggle, c[17]);
-    EXPECT_EQ(optionsUi.pathEdit, c[18]);
-    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(c[18], WM_GETFONT, 0, 0)), optionsUi.labelFont);
+    EXPECT_EQ(app.options.formatIndices, formats);
+    EXPECT_EQ(app.options.selectedSwatch, c[9]);
+    EXPECT_EQ(app.options.selectedFormatChoice, c[14]);
+    EXPECT_EQ(app.options.browseButton, c[11]);
+    EXPECT_EQ(app.options.resizeToggle, c[17]);
+    EXPECT_EQ(app.options.pathEdit, c[18]);
+    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(c[18], WM_GETFONT, 0, 0)), app.options.labelFont);
 }
 
 TEST_F(OptionsWindow, ASecondOpenMakesNoSecondWindow) {
@@ -338,31 +338,31 @@ TEST_F(OptionsWindow, ASecondOpenMakesNoSecondWindow) {
     ASSERT_NE(first, nullptr);
     const std::vector<Creation> again = creationsOf(100);
     EXPECT_TRUE(again.empty());
-    EXPECT_EQ(optionsUi.optionsWindow, first);
+    EXPECT_EQ(app.options.optionsWindow, first);
     EXPECT_EQ(FindWindowExA(nullptr, first, "Screen Capture Options Menu", nullptr), nullptr);
 }
 
 TEST_F(OptionsWindow, ANewScaleMakesNewFontsEvenWhileTheWindowIsOpen) {
     open(100);
-    const HFONT oldLabel = optionsUi.labelFont;
-    const HFONT oldFormat = optionsUi.formatFont;
+    const HFONT oldLabel = app.options.labelFont;
+    const HFONT oldFormat = app.options.formatFont;
     EXPECT_TRUE(creationsOf(150).empty());
-    EXPECT_EQ(optionsUi.uiScale, 150);
+    EXPECT_EQ(app.options.uiScale, 150);
     LOGFONTA label{}, format{};
-    ASSERT_TRUE(GetObjectA(optionsUi.labelFont, sizeof(label), &label));
-    ASSERT_TRUE(GetObjectA(optionsUi.formatFont, sizeof(format), &format));
+    ASSERT_TRUE(GetObjectA(app.options.labelFont, sizeof(label), &label));
+    ASSERT_TRUE(GetObjectA(app.options.formatFont, sizeof(format), &format));
     EXPECT_EQ(label.lfHeight, 24);
     EXPECT_EQ(format.lfHeight, 33);
     EXPECT_STREQ(label.lfFaceName, "Tahoma");
     EXPECT_EQ(GetObjectType(oldLabel), 0u);
     EXPECT_EQ(GetObjectType(oldFormat), 0u);
     // The open box was handed the new font before the old one was deleted.
-    const auto boxFont = reinterpret_cast<HFONT>(SendMessageA(optionsUi.pathEdit, WM_GETFONT, 0, 0));
-    EXPECT_EQ(boxFont, optionsUi.labelFont);
+    const auto boxFont = reinterpret_cast<HFONT>(SendMessageA(app.options.pathEdit, WM_GETFONT, 0, 0));
+    EXPECT_EQ(boxFont, app.options.labelFont);
     EXPECT_EQ(GetObjectType(boxFont), static_cast<DWORD>(OBJ_FONT));
     closeWindow();
     openOptionsWindow(100); // back to the scale the other tests expect
-    EXPECT_EQ(optionsUi.uiScale, 100);
+    EXPECT_EQ(app.options.uiScale, 100);
 }
 
 // --- clicks ------------------------------------------------------------------------------------------
@@ -371,13 +371,13 @@ TEST_F(OptionsWindow, ASwatchReleaseSelectsItsColourAndAPressDoesNothing) {
     open(100);
     for (const std::uint32_t index : {3u, 0u, 5u, 5u, 2u}) {
         const HWND swatch = child(firstSwatch + index);
-        const HWND before = optionsUi.selectedSwatch;
+        const HWND before = app.options.selectedSwatch;
         const std::uint32_t colourBefore = preferences.selectionColor;
         SendMessageA(swatch, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-        EXPECT_EQ(optionsUi.selectedSwatch, before);
+        EXPECT_EQ(app.options.selectedSwatch, before);
         EXPECT_EQ(preferences.selectionColor, colourBefore);
         SendMessageA(swatch, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-        EXPECT_EQ(optionsUi.selectedSwatch, swatch) << index;
+        EXPECT_EQ(app.options.selectedSwatch, swatch) << index;
         EXPECT_EQ(preferences.selectionColor, index);
     }
 }
@@ -386,13 +386,13 @@ TEST_F(OptionsWindow, AFormatReleaseSetsTheDefaultFormat) {
     open(100);
     for (const ImageFormat code : {2, 0, 1, 1}) {
         const HWND choice = child(jpgChoice + static_cast<std::size_t>(code));
-        const HWND before = optionsUi.selectedFormatChoice;
+        const HWND before = app.options.selectedFormatChoice;
         const ImageFormat formatBefore = preferences.defaultFormat;
         SendMessageA(choice, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-        EXPECT_EQ(optionsUi.selectedFormatChoice, before);
+        EXPECT_EQ(app.options.selectedFormatChoice, before);
         EXPECT_EQ(preferences.defaultFormat, formatBefore);
         SendMessageA(choice, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-        EXPECT_EQ(optionsUi.selectedFormatChoice, choice);
+        EXPECT_EQ(app.options.selectedFormatChoice, choice);
         EXPECT_EQ(preferences.defaultFormat, code);
     }
 }
@@ -419,7 +419,7 @@ TEST_F(OptionsWindow, LabelsAndTheBoxIgnoreClicks) {
     release(child(0));
     release(child(16));
     EXPECT_EQ(preferences, before);
-    EXPECT_TRUE(optionsUi.optionsOpen);
+    EXPECT_TRUE(app.options.optionsOpen);
 }
 
 // --- pixels ---------------------------------------------------------------------------------------------
@@ -462,10 +462,10 @@ TEST_P(OptionsClose, KeepsTheTypedFolderAndWritesTheSettingsFile) {
         return text;
     };
     const HWND window = open(100);
-    SetWindowTextA(optionsUi.pathEdit, withUser(GetParam().typed).c_str());
+    SetWindowTextA(app.options.pathEdit, withUser(GetParam().typed).c_str());
     closeWindow();
     EXPECT_FALSE(IsWindow(window));
-    EXPECT_FALSE(optionsUi.optionsOpen);
+    EXPECT_FALSE(app.options.optionsOpen);
     EXPECT_EQ(quickSaveFolder, withUser(GetParam().folder));
     EXPECT_EQ(preferences.quickSaveLocation, GetParam().location);
     EXPECT_EQ(readBytes(prefsPath), "1:1:1:" + GetParam().location + "\r\nresizeScreenshotWindows=0\r\n");
@@ -484,25 +484,25 @@ INSTANTIATE_TEST_SUITE_P(Folders, OptionsClose,
 TEST_F(OptionsWindow, ClosingEmptiesTheTablesAndAReopenHoldsOnlyTheNewControls) {
     const HWND first = open(100);
     closeWindow();
-    EXPECT_TRUE(optionsUi.labelTexts.empty());
-    EXPECT_TRUE(optionsUi.swatchColors.empty());
-    EXPECT_TRUE(optionsUi.swatchIndices.empty());
-    EXPECT_TRUE(optionsUi.formatIndices.empty());
+    EXPECT_TRUE(app.options.labelTexts.empty());
+    EXPECT_TRUE(app.options.swatchColors.empty());
+    EXPECT_TRUE(app.options.swatchIndices.empty());
+    EXPECT_TRUE(app.options.formatIndices.empty());
     const HWND second = open(100);
     ASSERT_NE(second, nullptr);
     EXPECT_TRUE(IsWindow(second));
     EXPECT_FALSE(IsWindow(first));
-    EXPECT_EQ(optionsUi.labelTexts.size(), 6u);
-    EXPECT_EQ(optionsUi.swatchColors.size(), 6u);
-    EXPECT_EQ(optionsUi.swatchIndices.size(), 6u);
-    EXPECT_EQ(optionsUi.formatIndices.size(), 3u);
-    for (const auto& table : {optionsUi.swatchIndices, optionsUi.formatIndices})
+    EXPECT_EQ(app.options.labelTexts.size(), 6u);
+    EXPECT_EQ(app.options.swatchColors.size(), 6u);
+    EXPECT_EQ(app.options.swatchIndices.size(), 6u);
+    EXPECT_EQ(app.options.formatIndices.size(), 3u);
+    for (const auto& table : {app.options.swatchIndices, app.options.formatIndices})
         for (const auto& [hwnd, value] : table)
             EXPECT_EQ(GetParent(hwnd), second) << value;
-    for (const auto& [hwnd, text] : optionsUi.labelTexts)
+    for (const auto& [hwnd, text] : app.options.labelTexts)
         EXPECT_EQ(GetParent(hwnd), second) << text;
-    for (HWND named : {optionsUi.selectedSwatch, optionsUi.selectedFormatChoice, optionsUi.resizeToggle,
-                       optionsUi.browseButton, optionsUi.pathEdit})
+    for (HWND named : {app.options.selectedSwatch, app.options.selectedFormatChoice, app.options.resizeToggle,
+                       app.options.browseButton, app.options.pathEdit})
         EXPECT_EQ(GetParent(named), second);
     // And its controls act.
     release(child(firstSwatch + 5));
@@ -526,7 +526,7 @@ TEST_F(OptionsWindow, ChangedSettingsReachTheFileOnlyOnClose) {
 TEST_F(OptionsWindow, ALongFolderIsKeptWhole) {
     const std::string longFolder = "C:/" + std::string(300, 'a') + "/Shots/";
     open(100);
-    SetWindowTextA(optionsUi.pathEdit, longFolder.c_str());
+    SetWindowTextA(app.options.pathEdit, longFolder.c_str());
     closeWindow();
     EXPECT_EQ(quickSaveFolder, longFolder);
     EXPECT_EQ(preferences.quickSaveLocation, longFolder);
@@ -534,7 +534,7 @@ TEST_F(OptionsWindow, ALongFolderIsKeptWhole) {
 
 TEST_F(OptionsWindow, ALineBreakInTheBoxNeverReachesTheSettingsFile) {
     open(100);
-    SetWindowTextA(optionsUi.pathEdit, "C:/Shots\r\nresizeScreenshotWindows=1");
+    SetWindowTextA(app.options.pathEdit, "C:/Shots\r\nresizeScreenshotWindows=1");
     closeWindow();
     EXPECT_EQ(quickSaveFolder, "C:/Shots/");
     EXPECT_EQ(readBytes(prefsPath), "1:1:1:C:/Shots/\r\nresizeScreenshotWindows=0\r\n");
@@ -542,7 +542,7 @@ TEST_F(OptionsWindow, ALineBreakInTheBoxNeverReachesTheSettingsFile) {
 
 TEST_F(OptionsWindow, WithoutItsBoxACloseKeepsTheFolder) {
     open(100);
-    DestroyWindow(optionsUi.pathEdit);
+    DestroyWindow(app.options.pathEdit);
     closeWindow();
     EXPECT_EQ(quickSaveFolder, "C:/Users/Someone/Desktop/");
     EXPECT_EQ(preferences.quickSaveLocation, Preferences{}.quickSaveLocation);
@@ -597,8 +597,8 @@ TEST_F(OptionsWindow, AWindowThatCannotBeMadeShowsTheMessageAndTheNextOpenTriesA
         EXPECT_EQ(watcher.caption(), "Error!");
         EXPECT_EQ(watcher.text(), "Options Window Creation Failed!");
     }
-    EXPECT_FALSE(optionsUi.optionsOpen);
-    EXPECT_EQ(optionsUi.optionsWindow, nullptr);
+    EXPECT_FALSE(app.options.optionsOpen);
+    EXPECT_EQ(app.options.optionsWindow, nullptr);
 
     WNDCLASSEXA record{};
     record.cbSize = sizeof(record);
@@ -610,7 +610,7 @@ TEST_F(OptionsWindow, AWindowThatCannotBeMadeShowsTheMessageAndTheNextOpenTriesA
     record.lpszClassName = optionsWindowClass;
     ASSERT_TRUE(RegisterClassExA(&record));
     EXPECT_NE(open(100), nullptr);
-    EXPECT_TRUE(optionsUi.optionsOpen);
+    EXPECT_TRUE(app.options.optionsOpen);
 }
 
 } // namespace
