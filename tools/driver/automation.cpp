@@ -7,8 +7,10 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <system_error>
+#include <utility>
 
 namespace driver {
 
@@ -29,12 +31,16 @@ void sendMouse(DWORD flags, DWORD wheelData = 0) {
     SendInput(1, &input, sizeof(input));
 }
 
-void sendKey(WORD virtualKey, DWORD flags) {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = virtualKey;
-    input.ki.dwFlags = flags;
-    SendInput(1, &input, sizeof(input));
+// Keys (virtual key, flags) in one SendInput call, so that nothing comes between them.
+void sendKeys(std::initializer_list<std::pair<WORD, DWORD>> keys) {
+    std::vector<INPUT> inputs;
+    for (const auto& [virtualKey, flags] : keys) {
+        INPUT& input = inputs.emplace_back();
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = virtualKey;
+        input.ki.dwFlags = flags;
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
 DWORD windowProcess(HWND window) {
@@ -306,29 +312,12 @@ void pressLeft(POINT screenPoint) {
 void releaseLeft() { sendMouse(MOUSEEVENTF_LEFTUP); }
 
 void pressChord(WORD modifier, WORD key) {
-    INPUT inputs[4]{};
-    for (INPUT& input : inputs)
-        input.type = INPUT_KEYBOARD;
-    inputs[0].ki.wVk = modifier;
-    inputs[1].ki.wVk = key;
-    inputs[2].ki.wVk = key;
-    inputs[2].ki.dwFlags = KEYEVENTF_KEYUP;
-    inputs[3].ki.wVk = modifier;
-    inputs[3].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(4, inputs, sizeof(INPUT));
+    sendKeys({{modifier, 0}, {key, 0}, {key, KEYEVENTF_KEYUP}, {modifier, KEYEVENTF_KEYUP}});
 }
 
-void pressKey(WORD virtualKey) {
-    INPUT inputs[2]{};
-    inputs[0].type = INPUT_KEYBOARD;
-    inputs[0].ki.wVk = virtualKey;
-    inputs[1] = inputs[0];
-    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, inputs, sizeof(INPUT));
-}
-
-void keyDown(WORD virtualKey) { sendKey(virtualKey, 0); }
-void keyUp(WORD virtualKey) { sendKey(virtualKey, KEYEVENTF_KEYUP); }
+void pressKey(WORD virtualKey) { sendKeys({{virtualKey, 0}, {virtualKey, KEYEVENTF_KEYUP}}); }
+void keyDown(WORD virtualKey) { sendKeys({{virtualKey, 0}}); }
+void keyUp(WORD virtualKey) { sendKeys({{virtualKey, KEYEVENTF_KEYUP}}); }
 
 void pressChord(const std::vector<WORD>& keys) {
     for (WORD key : keys) {

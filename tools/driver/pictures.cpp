@@ -12,6 +12,17 @@
 
 namespace driver {
 
+namespace {
+
+// A 32-bit top-down device-independent bitmap of this size.
+BITMAPINFO topDownInfo(int width, int height) {
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(info.bmiHeader), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    return info;
+}
+
+} // namespace
+
 COLORREF Picture::pixel(int x, int y) const {
     x -= origin.x;
     y -= origin.y;
@@ -78,26 +89,18 @@ Picture settledScreen(DWORD timeoutMs) {
 
 Picture grabScreen(const RECT& area) {
     Picture shot;
-    const int left = area.left;
-    const int top = area.top;
     shot.width = area.right - area.left;
     shot.height = area.bottom - area.top;
     if (shot.width <= 0 || shot.height <= 0)
         return {};
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = shot.width;
-    info.bmiHeader.biHeight = -shot.height; // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO info = topDownInfo(shot.width, shot.height);
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (memory && bitmap) {
         HGDIOBJ previous = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, shot.width, shot.height, screen, left, top, SRCCOPY);
+        BitBlt(memory, 0, 0, shot.width, shot.height, screen, area.left, area.top, SRCCOPY);
         GdiFlush();
         const auto* bytes = static_cast<const std::uint8_t*>(bits);
         shot.bgra.assign(bytes,
@@ -113,7 +116,6 @@ Picture grabScreen(const RECT& area) {
         return {};
     return shot;
 }
-
 
 Picture Picture::crop(const RECT& rect) const {
     Picture part;
@@ -358,13 +360,7 @@ LRESULT CALLBACK PatternWindow::windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARA
         if (self) {
             std::lock_guard<std::mutex> hold(self->lock_);
             const Picture& p = self->picture_;
-            BITMAPINFO info{};
-            info.bmiHeader.biSize = sizeof(info.bmiHeader);
-            info.bmiHeader.biWidth = p.width;
-            info.bmiHeader.biHeight = -p.height;
-            info.bmiHeader.biPlanes = 1;
-            info.bmiHeader.biBitCount = 32;
-            info.bmiHeader.biCompression = BI_RGB;
+            const BITMAPINFO info = topDownInfo(p.width, p.height);
             SetDIBitsToDevice(dc, 0, 0, p.width, p.height, 0, 0, 0, p.height, p.bgra.data(), &info, DIB_RGB_COLORS);
         }
         EndPaint(hwnd, &paint);
