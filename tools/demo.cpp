@@ -71,9 +71,7 @@ Picture knownDesktop(int width, int height, std::string& source) {
     return testPicture(width, height);
 }
 
-std::string describeShot(const Picture& shot) {
-    return std::to_string(shot.width) + "x" + std::to_string(shot.height);
-}
+std::string describeShot(const Picture& shot) { return std::to_string(shot.width) + "x" + std::to_string(shot.height); }
 
 // PrintScreen, a drag, the pinned window and its cache file, on a known desktop.
 int demonstrateCapture(Log& log, const std::string& out, Session& orvane) {

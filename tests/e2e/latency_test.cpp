@@ -89,8 +89,8 @@ protected:
         probe = {rect.left + 37, rect.top + 23};
         pattern = std::make_unique<PatternWindow>(at, testPicture(width, height));
         ASSERT_NO_FATAL_FAILURE(start());
-        ASSERT_TRUE(
-            waitUntil([&] { return grabScreen().crop(pattern->rect()).sameColours(testPicture(width, height)); }, 3000));
+        ASSERT_TRUE(waitUntil(
+            [&] { return grabScreen().crop(pattern->rect()).sameColours(testPicture(width, height)); }, 3000));
         // A person presses PrintScreen a moment after the icon appears, not within milliseconds.
         Sleep(1000); // the scenario's own pause, not a wait for the program
     }

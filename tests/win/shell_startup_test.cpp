@@ -69,9 +69,9 @@ TEST(CacheCleanup, DeletesImagesAndCutShortSavesDirectlyInTheFolderAndNothingEls
     const std::string folder = freshFolder("cache");
     fs::create_directories(folder + "folder.png");
     fs::create_directories(folder + "sub");
-    for (const char* name : {"1.jpg", "2.png", "3.bmp", "4.JPG", "5.png.part", "keep.txt", "keep.jpeg", "keep.png.txt",
-                             "a.pngold" /* its short name ends in .PNG */, "notes.txt.part", "sub\\6.png",
-                             "folder.png\\7.png"})
+    for (const char* name :
+         {"1.jpg", "2.png", "3.bmp", "4.JPG", "5.png.part", "keep.txt", "keep.jpeg", "keep.png.txt",
+          "a.pngold" /* its short name ends in .PNG */, "notes.txt.part", "sub\\6.png", "folder.png\\7.png"})
         touch(folder + name);
     cleanCacheFolder(folder);
     EXPECT_EQ(namesIn(folder), (std::set<std::string>{"a.pngold", "folder.png", "keep.jpeg", "keep.png.txt", "keep.txt",

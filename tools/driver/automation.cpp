@@ -510,7 +510,8 @@ bool startsWithIgnoringCase(const std::string& text, const std::string& start) {
     if (text.size() - first < start.size())
         return false;
     for (std::size_t i = 0; i < start.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[first + i])) != std::tolower(static_cast<unsigned char>(start[i])))
+        if (std::tolower(static_cast<unsigned char>(text[first + i])) !=
+            std::tolower(static_cast<unsigned char>(start[i])))
             return false;
     return true;
 }
