@@ -552,14 +552,6 @@ HWND waitForSaveDialog(DWORD process) {
 
 constexpr const char* saveTypes[] = {"JPG Files", "PNG Files", "BMP Files", "Any File"};
 
-// A control's text asked of the control itself: GetWindowText does not ask
-// another process's windows.
-std::string controlText(HWND control) {
-    char text[512] = {};
-    SendMessageA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
 // The dialog's file type list: the combo box that offers "JPG Files" first.
 HWND fileTypeList(HWND dialog) {
     for (HWND child : descendants(dialog)) {
@@ -628,7 +620,7 @@ TEST_F(ScreenshotWindowUse, SaveAsWritesTheChosenNameInTheFormatOfItsExtensionAn
         std::string name;
         int type;
         const char* told; // the file a "Save As" message must name, or null
-        WPARAM reply = IDOK;
+        int reply = IDOK;
     };
     // "Any File" without an extension is told at once and writes nothing; a
     // folder named like the file makes the write itself fail.
@@ -666,8 +658,7 @@ TEST_F(ScreenshotWindowUse, SaveAsWritesTheChosenNameInTheFormatOfItsExtensionAn
         const HWND message = waitForSaveAsMessage(orvane.id(), text);
         ASSERT_NE(message, nullptr) << "nothing told the user that " << step.told << " was not written";
         EXPECT_NE(text.find(folder + step.told), std::string::npos) << "the message does not name the file: " << text;
-        PostMessageA(message, WM_COMMAND, step.reply, 0);
-        EXPECT_TRUE(waitUntil([&] { return !IsWindow(message); }, 3000));
+        EXPECT_TRUE(acknowledge(message, step.reply));
     }
 
     // Written under another name and renamed when whole; the saves before it are done too (one queue).

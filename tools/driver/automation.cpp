@@ -427,9 +427,9 @@ std::string messageText(HWND box) {
     return {};
 }
 
-bool acknowledge(HWND box, DWORD timeoutMs) {
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
-    return waitUntil([&] { return !IsWindow(box); }, timeoutMs);
+bool acknowledge(HWND box, int reply) {
+    PostMessageA(box, WM_COMMAND, static_cast<WPARAM>(reply), 0);
+    return waitUntil([&] { return !IsWindow(box); }, 3000);
 }
 
 bool typeInto(HWND edit, const std::string& text) {

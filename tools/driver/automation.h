@@ -118,8 +118,8 @@ void clickMenuItem(HWND menu, int index, int itemCount);
 std::string controlText(HWND control);
 // A message box's text: that of its first static control with any.
 std::string messageText(HWND box);
-// OK on a message box, and the box gone.
-bool acknowledge(HWND box, DWORD timeoutMs = 3000);
+// A message box answered with `reply` (OK by default), and the box gone.
+bool acknowledge(HWND box, int reply = IDOK);
 // Focuses an edit control, replaces its text by typing `text`, and waits until it shows it.
 bool typeInto(HWND edit, const std::string& text);
 // In an open "Browse for Folder" dialog of another process: expands the tree

@@ -158,7 +158,7 @@ std::optional<DWORD> Session::stop(DWORD timeoutMs) {
     if (!process_->running())
         return process_->waitForExit(0);
     for (HWND box : windows(dialogClass))
-        acknowledge(box, 2000);
+        acknowledge(box);
     if (!chooseTrayItem(exitItem))
         return std::nullopt;
     const std::optional<DWORD> code = process_->waitForExit(timeoutMs);
