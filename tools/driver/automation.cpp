@@ -363,7 +363,7 @@ void handDrag(const std::vector<POINT>& path, DWORD paceMs, const std::vector<WO
     Sleep(40);
     for (WORD key : held) {
         keyDown(key);
-        // Orvane's keyboard hook sees a key first: a press that overtakes it would start a move.
+        // A keyboard hook sees the key first: a press that overtakes it is taken without the key.
         waitUntil([key] { return (GetAsyncKeyState(key) & 0x8000) != 0; }, 2000);
     }
     if (!held.empty())

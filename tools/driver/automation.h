@@ -1,7 +1,7 @@
 // Windows automation for the driver: files, waiting, other processes' windows,
-// menus and controls, and input through SendInput as a person gives it. Every
-// input primitive waits until the thread it went to has taken it, instead of
-// for a fixed time. Nothing here knows orvane.exe (session.h does).
+// menus and controls, and input through SendInput as a person gives it. Input
+// waits until the thread it went to has taken it, not for a fixed time (the
+// hand-paced drag apart). What is particular to orvane.exe is in session.h.
 #pragma once
 
 #include <windows.h>
