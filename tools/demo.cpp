@@ -12,7 +12,8 @@
 
 #include <lodepng.h>
 
-#include "driver.h"
+#include "pictures.h"
+#include "session.h"
 
 using namespace driver;
 
@@ -48,12 +49,12 @@ int fail(Log& log, const std::string& why) {
 
 // The known desktop: the desktop picture the build makes (tests/corpus), cut
 // to the screen's size, or the driver's own test picture when it is not there.
-Screenshot knownDesktop(int width, int height, std::string& source) {
+Picture knownDesktop(int width, int height, std::string& source) {
     std::vector<unsigned char> rgba;
     unsigned w = 0, h = 0;
     const std::string path = std::string(ORVANE_CORPUS_DIR) + "/desktop_1920x1080.png";
     if (lodepng::decode(rgba, w, h, path) == 0 && static_cast<int>(w) >= width && static_cast<int>(h) >= height) {
-        Screenshot picture;
+        Picture picture;
         picture.width = width;
         picture.height = height;
         picture.bgra.resize(static_cast<std::size_t>(width) * height * 4);
@@ -70,15 +71,13 @@ Screenshot knownDesktop(int width, int height, std::string& source) {
     return testPicture(width, height);
 }
 
-std::string describeShot(const Screenshot& shot) {
-    return std::to_string(shot.width) + "x" + std::to_string(shot.height);
-}
+std::string describeShot(const Picture& shot) { return std::to_string(shot.width) + "x" + std::to_string(shot.height); }
 
 // PrintScreen, a drag, the pinned window and its cache file, on a known desktop.
 int demonstrateCapture(Log& log, const std::string& out, Session& orvane) {
-    const Screenshot screen = grabScreen();
+    const Picture screen = grabScreen();
     std::string source;
-    const Screenshot desktop = knownDesktop(screen.width, screen.height, source);
+    const Picture desktop = knownDesktop(screen.width, screen.height, source);
     moveMouse({screen.width / 2, screen.height / 2}); // away from the icon and its tip
     PatternWindow wallpaper({0, 0}, desktop);
     log("known desktop shown full screen: " + source);
@@ -94,7 +93,7 @@ int demonstrateCapture(Log& log, const std::string& out, Session& orvane) {
         SetWindowPos(tray, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         painted(tray);
     }
-    const Screenshot before = settledScreen();
+    const Picture before = settledScreen();
 
     log("pressing and releasing PrintScreen");
     orvane.settle();
@@ -137,7 +136,7 @@ int demonstrateCapture(Log& log, const std::string& out, Session& orvane) {
     if (const HWND selection = orvane.selectionWindow())
         log("selection window \"" + std::string(selectionClass) + "\" over " + describe(windowRect(selection)) +
             " (layered, alpha 50: a tint where a compositing manager runs, as scripts/run starts)");
-    const Screenshot selecting = settledScreen();
+    const Picture selecting = settledScreen();
     selecting.savePng(out + "selecting.png");
     log("picture while dragging: " + out + "selecting.png");
 
@@ -151,7 +150,7 @@ int demonstrateCapture(Log& log, const std::string& out, Session& orvane) {
         " ms at " + describe(windowRect(shot)) + "; overlays left: " + std::to_string(orvane.overlays().size()));
     const RECT inner{rect.left + 1, rect.top + 1, rect.right - 1, rect.bottom - 1};
     waitUntil([&] { return grabScreen().crop(inner).sameColours(before.crop(inner)); }, 3000);
-    const Screenshot after = settledScreen();
+    const Picture after = settledScreen();
     const bool exact = after.crop(inner).sameColours(before.crop(inner));
     const COLORREF frame = expectedFrameColor(before.crop(rect));
     char frameText[64];
@@ -165,7 +164,7 @@ int demonstrateCapture(Log& log, const std::string& out, Session& orvane) {
         return fail(log, "no cache file within 2 s");
     const std::string name = cacheImageFiles().front();
     const DWORD attributes = GetFileAttributesA(cacheFolder().c_str());
-    Screenshot saved;
+    Picture saved;
     waitUntil([&] { return (saved = decodeImageFile(cacheFolder() + name)).width > 0; }, 2000);
     log("cache file " + cacheFolder() + name + " (" + describeShot(saved) +
         "), folder hidden: " + ((attributes & FILE_ATTRIBUTE_HIDDEN) ? "yes" : "no") +
@@ -220,7 +219,7 @@ int main(int argc, char** argv) {
         return fail(log, "the tray menu did not open");
     log("tray menu open at " + describe(windowRect(menu)) + ": Begin Capture, Options, Close All, Exit");
     painted(menu);
-    const Screenshot desktop = settledScreen();
+    const Picture desktop = settledScreen();
     if (!desktop.savePng(out + "desktop.png"))
         return fail(log, "could not write desktop.png");
     log("desktop picture: " + out + "desktop.png (" + std::to_string(desktop.width) + "x" +
@@ -236,13 +235,13 @@ int main(int argc, char** argv) {
     const HWND exitMenu = orvane.openTrayMenu();
     if (!exitMenu)
         return fail(log, "the tray menu did not open for Exit");
-    clickMenuItem(exitMenu, exitItem, trayItemCount);
-    const ULONGLONG chosen = GetTickCount64();
+    double chosen = 0;
+    orvane.chooseMenuItem(exitMenu, exitItem, trayItemCount, &chosen);
     const auto code = orvane.process().waitForExit(5000);
     if (!code)
         return fail(log, "Orvane did not end within 5 s");
-    log("Orvane ended with code " + std::to_string(*code) + " after " + std::to_string(GetTickCount64() - chosen) +
-        " ms");
+    log("Orvane ended with code " + std::to_string(*code) + " after " +
+        std::to_string(static_cast<long long>(nowMs() - chosen)) + " ms");
     waitUntil([&] { return trayIcons().size() == before.size(); }, 2000);
     log("icons left in the tray: " + std::to_string(trayIcons().size()));
     log("cache files left after Exit: " + std::to_string(cacheImageFiles().size()));

@@ -14,7 +14,8 @@
 #include <string>
 #include <thread>
 
-#include "driver.h"
+#include "pictures.h"
+#include "session.h"
 
 using namespace driver;
 
@@ -173,8 +174,8 @@ public:
     bool take(const std::string& name, HWND shown = nullptr, const RECT* area = nullptr) {
         if (shown)
             painted(shown);
-        const Screenshot whole = settledScreen();
-        const Screenshot picture = area ? whole.crop(*area) : whole;
+        const Picture whole = settledScreen();
+        const Picture picture = area ? whole.crop(*area) : whole;
         const std::string path = folder_ + name + ".png";
         if (picture.bgra.empty() || !picture.savePng(path)) {
             std::printf("FAILED   %s.png: could not grab or write %s\n", name.c_str(), path.c_str());
@@ -219,7 +220,7 @@ void dragTo(POINT from, POINT to, bool release) {
 // alpha 50 over the frozen desktop. Without a compositing manager X draws it
 // opaque; the picture must show the tint. Empty when every sampled pixel of
 // `during` inside `rect` (inset past the edges) is that blend of `before`.
-std::string notATint(const Screenshot& before, const Screenshot& during, RECT rect) {
+std::string notATint(const Picture& before, const Picture& during, RECT rect) {
     constexpr int grey = 96, alpha = 50, tolerance = 3;
     int sampled = 0, wrong = 0;
     std::string example;
@@ -310,7 +311,8 @@ int main(int argc, char** argv) {
         return 1;
 
     // 2. A selection being dragged: "Begin Capture" freezes the screen.
-    clickMenuItem(trayMenu, beginCaptureItem, trayItemCount);
+    if (!orvane.chooseMenuItem(trayMenu, beginCaptureItem, trayItemCount))
+        return 1;
     const POINT selectionStart{240, 150};
     const POINT selectionEnd{760, 510};
     bool pinned = false, tintFailed = false;
@@ -318,7 +320,7 @@ int main(int argc, char** argv) {
         pictures.skip("selection", "no capture overlay (\"Screen Capture\") appeared: capturing is not in this build");
     } else {
         painted(overlay); // the frozen desktop shown, and taking input
-        const Screenshot frozen = settledScreen();
+        const Picture frozen = settledScreen();
         dragTo(selectionStart, selectionEnd, false);
         if (!visibleWindow(id, "Screen Capture2", 2000)) {
             pictures.skip("selection", "no selection rectangle (\"Screen Capture2\") followed the drag");
@@ -353,9 +355,7 @@ int main(int argc, char** argv) {
         pictures.take("screenshot", shot, &belowTray);
 
         // 4. Its menu.
-        click(centreOf(windowRect(shot)), Button::right);
-        const HWND shotMenu = waitForPopupMenu(id, 3000);
-        if (!shotMenu) {
+        if (const HWND shotMenu = orvane.openScreenshotMenu(shot); !shotMenu) {
             pictures.skip("screenshot-menu", "the right button opened no menu on the screenshot");
         } else {
             const RECT area = around(windowRect(shot), windowRect(shotMenu), 30);
@@ -389,17 +389,15 @@ int main(int argc, char** argv) {
     }
 
     // 5. The options window.
-    if (!orvane.chooseTrayItem(optionsItem)) {
-        pictures.skip("options", "the tray menu did not open for \"Options\"");
-    } else if (const HWND options = visibleWindow(id, "Screen Capture Options Menu", 3000); !options) {
-        pictures.skip("options", "no options window (\"Screen Capture Options Menu\") opened: it is not in this build");
+    if (const HWND options = orvane.openOptions(); !options) {
+        pictures.skip("options", "no options window (\"Screen Capture Options Menu\"): " + orvane.failure());
     } else {
         // Away from the tray, over the document.
         SetWindowPos(options, nullptr, 300, 150, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         waitUntil([&] { return windowRect(options).left == 300; }, 2000);
         const RECT area = around(windowRect(options), windowRect(options), 24);
         pictures.take("options", options, &area);
-        PostMessageA(options, WM_CLOSE, 0, 0);
+        orvane.closeOptions();
     }
 
     const bool ended = orvane.stop() == 0u;

@@ -40,7 +40,7 @@ protected:
         waitUntil([] { return !cacheImageFiles().empty(); }, 3000);
         return made;
     }
-    Screenshot clientPicture() const {
+    Picture clientPicture() const {
         const HWND options = orvane.options();
         RECT client{};
         GetClientRect(options, &client);
@@ -298,28 +298,15 @@ protected:
     }
 };
 
-TEST_F(CacheCleanup, DeletesOnlyTheProgramsImagesDirectlyInTheFolderAndNothingThroughLinks) {
+// Which names go is the clean-up's own test (tests/win); here: the start-up runs it, and never through a link.
+TEST_F(CacheCleanup, StartUpDeletesTheProgramsImagesAndNothingThroughLinks) {
     // Also when an assertion ends the test early: the next resetProfile would go through them.
     struct Unlink {
         ~Unlink() { removeCacheLinks(); }
     } unlinkAtTheEnd;
     const std::string outside = scratchFolder("cache-outside");
     const std::string cache = cacheFolder();
-    const std::vector<std::string> deleted = {"ScreenCapture17000000001.png", "ScreenCapture17000000002.jpg",
-                                              "ScreenCapture17000000003.bmp", "ScreenCapture17000000004.PNG",
-                                              "ScreenCapture17000000008.png.part"}; // a save cut short
-    const std::vector<std::string> kept = {"notes.txt",
-                                           "a.pngold", // its short name ends in .PNG
-                                           "picture.png.txt",
-                                           "notes.txt.part",
-                                           "ScreenCapture1.jpeg",
-                                           "sub\\ScreenCapture17000000005.png",
-                                           "sub\\deeper\\ScreenCapture17000000006.bmp",
-                                           "folder.png\\ScreenCapture17000000007.png"};
-    for (const std::string& name : deleted)
-        writeFile(cache + name, "stale");
-    for (const std::string& name : kept)
-        writeFile(cache + name, "keep " + name);
+    writeFile(cache + "ScreenCapture17000000001.png", "stale");
     const std::vector<std::string> targets = {"target.png", "dir\\kept.png", "dir\\kept.jpg", "dir\\kept.bmp"};
     for (const std::string& name : targets)
         writeFile(outside + name, "outside " + name);
@@ -340,10 +327,7 @@ TEST_F(CacheCleanup, DeletesOnlyTheProgramsImagesDirectlyInTheFolderAndNothingTh
     ASSERT_NO_FATAL_FAILURE(start());
     EXPECT_EQ(orvane.stop(), 0u) << orvane.failure();
 
-    for (const std::string& name : deleted)
-        EXPECT_FALSE(fileExists(cache + name)) << name;
-    for (const std::string& name : kept)
-        EXPECT_EQ(readFile(cache + name), "keep " + name) << name;
+    EXPECT_FALSE(fileExists(cache + "ScreenCapture17000000001.png"));
     for (const std::string& name : targets)
         EXPECT_EQ(readFile(outside + name), "outside " + name) << name;
     EXPECT_EQ(readFile(cache + "link-to-dir\\kept.png"), "outside dir\\kept.png");

@@ -40,7 +40,7 @@ RECT rectOf(POINT a, POINT b) {
 RECT inset(const RECT& r, int by) { return {r.left + by, r.top + by, r.right - by, r.bottom - by}; }
 
 // The one-pixel frame along the inside of `rect` is `colour` everywhere.
-bool framedIn(const Screenshot& screen, const RECT& rect, COLORREF colour) {
+bool framedIn(const Picture& screen, const RECT& rect, COLORREF colour) {
     for (LONG x = rect.left; x < rect.right; ++x)
         if (screen.pixel(x, rect.top) != colour || screen.pixel(x, rect.bottom - 1) != colour)
             return false;
@@ -106,7 +106,7 @@ protected:
     virtual void writeSettings() {}
 
     // Waits until the screen shows `picture` inside `rect`.
-    static bool screenShows(const RECT& rect, const Screenshot& picture) {
+    static bool screenShows(const RECT& rect, const Picture& picture) {
         return waitUntil([&] { return grabScreen().crop(rect).sameColours(picture); }, screenSettles);
     }
 
@@ -134,7 +134,7 @@ void expectOverlaysOnEveryMonitor(const std::vector<HWND>& shown) {
 }
 
 TEST_F(CaptureProgram, PrintScreenFreezesTheScreenUnderOneOverlayPerMonitor) {
-    const Screenshot before = settledScreen();
+    const Picture before = settledScreen();
     ASSERT_TRUE(orvane.startCapture());
     const std::vector<HWND> shown = orvane.overlays();
     ASSERT_FALSE(shown.empty());
@@ -160,12 +160,12 @@ TEST_F(CaptureProgram, PrintScreenFreezesTheScreenUnderOneOverlayPerMonitor) {
 
 // A screenshot window is exactly over `rect` and shows `before`'s pixels there
 // inside the frame of the inverted edge average.
-void expectPinned(HWND shot, const RECT& rect, const Screenshot& before) {
-    const Screenshot cut = before.crop(rect);
+void expectPinned(HWND shot, const RECT& rect, const Picture& before) {
+    const Picture cut = before.crop(rect);
     const COLORREF frame = expectedFrameColor(cut);
     const auto topmost = [&] { return (GetWindowLongPtrA(shot, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; };
     const auto pixelsShown = [&] {
-        const Screenshot screen = grabScreen();
+        const Picture screen = grabScreen();
         return screen.crop(inset(rect, 1)).sameColours(cut.crop(inset({0, 0, cut.width, cut.height}, 1))) &&
                framedIn(screen, rect, frame);
     };
@@ -182,11 +182,11 @@ void expectPinned(HWND shot, const RECT& rect, const Screenshot& before) {
 TEST_F(CaptureProgram, ASelectionOnEachMonitorShowsWhatWasThere) {
     std::vector<std::unique_ptr<PatternWindow>> marks;
     for (const RECT& monitor : monitors()) {
-        const Screenshot mark = testPicture(200, 150, static_cast<int>(marks.size()) + 7);
+        const Picture mark = testPicture(200, 150, static_cast<int>(marks.size()) + 7);
         marks.push_back(std::make_unique<PatternWindow>(POINT{monitor.left + 40, monitor.top + 40}, mark));
         ASSERT_TRUE(screenShows(marks.back()->rect(), mark));
     }
-    const Screenshot before = settledScreen();
+    const Picture before = settledScreen();
     for (const auto& mark : marks) {
         const RECT rect = inset(mark->rect(), 20);
         const HWND shot = pin(rect);
@@ -204,7 +204,7 @@ struct Drag {
 class DragSelection : public CaptureProgram, public ::testing::WithParamInterface<Drag> {};
 
 TEST_P(DragSelection, TheRectangleBecomesAPinnedWindowWithItsCacheFile) {
-    const Screenshot before = settledScreen();
+    const Picture before = settledScreen();
     ASSERT_TRUE(orvane.startCapture());
     const POINT from = GetParam().from, to = GetParam().to;
     const RECT rect = rectOf(from, to);
@@ -260,7 +260,7 @@ TEST_P(DragSelection, TheRectangleBecomesAPinnedWindowWithItsCacheFile) {
     ASSERT_NE(folder, INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(folder & FILE_ATTRIBUTE_HIDDEN) << "the cache folder is hidden";
     EXPECT_FALSE(GetFileAttributesA((cacheFolder() + name).c_str()) & FILE_ATTRIBUTE_HIDDEN) << "the file is not";
-    Screenshot saved;
+    Picture saved;
     ASSERT_TRUE(waitUntil([&] { return (saved = decodeImageFile(cacheFolder() + name)).width > 0; }, 1000));
     EXPECT_TRUE(saved.sameColours(before.crop(rect))) << "the cache file holds other pixels";
 }
@@ -286,7 +286,7 @@ protected:
 };
 
 TEST_P(CacheFormat, TheCacheFileHasTheDefaultFormatAndTheSelectionItsColour) {
-    const Screenshot before = settledScreen();
+    const Picture before = settledScreen();
     const RECT rect{201, 143, 377, 290};
     ASSERT_TRUE(orvane.startCapture());
     ASSERT_TRUE(orvane.pressInOverlay({rect.left, rect.top}));
@@ -299,9 +299,9 @@ TEST_P(CacheFormat, TheCacheFileHasTheDefaultFormatAndTheSelectionItsColour) {
     ASSERT_TRUE(waitUntil([&] { return cacheImageFiles().size() == 1; }, 1500));
     const std::string name = cacheImageFiles().front();
     EXPECT_EQ(name.substr(name.size() - 4), GetParam().extension);
-    Screenshot saved;
+    Picture saved;
     ASSERT_TRUE(waitUntil([&] { return (saved = decodeImageFile(cacheFolder() + name)).width > 0; }, 1000));
-    const Screenshot cut = before.crop(rect);
+    const Picture cut = before.crop(rect);
     ASSERT_EQ(saved.width, cut.width);
     ASSERT_EQ(saved.height, cut.height);
     if (GetParam().tolerance == 0) {
@@ -379,7 +379,7 @@ TEST_F(CaptureProgram, EscapeEndsTheCaptureAndIsStillPassedOn) {
     // The next PrintScreen freezes the screen afresh, as it now is.
     pattern->show(testPicture(patternWidth, patternHeight, 3));
     ASSERT_TRUE(screenShows(pattern->rect(), testPicture(patternWidth, patternHeight, 3)));
-    const Screenshot now = settledScreen();
+    const Picture now = settledScreen();
     ASSERT_TRUE(orvane.startCapture());
     pattern->show(testPicture(patternWidth, patternHeight, 4));
     EXPECT_TRUE(waitUntil([&] { return grabScreen().sameColours(now); }, screenSettles));
@@ -439,7 +439,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, SmallSelection,
 TEST_F(CaptureProgram, PrintScreenWhileTheOverlaysAreUpDoesNothing) {
     ASSERT_TRUE(orvane.startCapture());
     const std::vector<HWND> first = orvane.overlays();
-    const Screenshot frozen = grabScreen();
+    const Picture frozen = grabScreen();
     pattern->show(testPicture(patternWidth, patternHeight, 5));
     pressKey(VK_SNAPSHOT);
     orvane.settle(); // the second capture request is handled by now
@@ -456,7 +456,7 @@ TEST_F(CaptureProgram, BeginCaptureWaitsAQuarterSecondBeforeReadingTheScreen) {
     clickMenuItem(menu, beginCaptureItem, trayItemCount);
     const double chosen = nowMs();
     // Changed right after the choice: the capture, 250 ms later, sees the change.
-    const Screenshot changed = testPicture(patternWidth, patternHeight, 6);
+    const Picture changed = testPicture(patternWidth, patternHeight, 6);
     pattern->show(changed);
     const std::optional<double> shown = msUntil([&] { return !orvane.overlays().empty(); }, chosen, 5000);
     ASSERT_TRUE(shown);
@@ -473,7 +473,7 @@ TEST_F(CaptureProgram, AReleaseOverAScreenshotWindowEndsTheSelection) {
     const HWND first = pin(firstRect);
     ASSERT_NE(first, nullptr);
     ASSERT_TRUE(waitUntil([&] { return cacheImageFiles().size() == 1; }, 1500));
-    const Screenshot withFirst = settledScreen();
+    const Picture withFirst = settledScreen();
 
     ASSERT_TRUE(orvane.startCapture());
     // A screenshot window above the overlays gets the pointer.
@@ -482,15 +482,8 @@ TEST_F(CaptureProgram, AReleaseOverAScreenshotWindowEndsTheSelection) {
     const POINT from{250, 200}, to{450, 340};
     ASSERT_TRUE(orvane.dragSelection(from, to));
     ASSERT_TRUE(orvane.captureEnded()) << "the release over the screenshot window did not end the capture";
-    HWND second = nullptr;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            for (HWND window : orvane.screenshots())
-                if (window != first)
-                    second = window;
-            return second != nullptr;
-        },
-        3000));
+    const HWND second = orvane.waitForNewScreenshot({first});
+    ASSERT_NE(second, nullptr) << orvane.failure();
     EXPECT_TRUE(IsWindowVisible(first));
     EXPECT_EQ(orvane.screenshots().size(), 2u);
     expectPinned(second, rectOf(from, to), withFirst);
@@ -554,10 +547,9 @@ TEST_F(CaptureProgram, ExitDeletesTheCacheFilesOfOpenScreenshots) {
 TEST_F(CaptureProgram, ExitWhileTheOverlaysAreUpEndsTheProgram) {
     ASSERT_TRUE(orvane.startCapture());
     // The overlays cover the tray icon: the menu comes from the icon's callback.
-    PostMessageA(orvane.trayWindow(), WM_USER + 1, 1, WM_RBUTTONUP);
-    const HWND menu = waitForPopupMenu(pid(), 3000);
+    const HWND menu = orvane.relayIconMouse(WM_RBUTTONUP);
     ASSERT_NE(menu, nullptr);
-    clickMenuItem(menu, exitItem, trayItemCount);
+    ASSERT_TRUE(orvane.chooseMenuItem(menu, exitItem, trayItemCount)) << orvane.failure();
     EXPECT_EQ(orvane.process().waitForExit(10000), 0u) << "windows:" << windowList(pid());
 }
 
@@ -605,7 +597,7 @@ TEST_F(CaptureProgram, ACaptureFailureShowsTheMessageAndTheNextCaptureTriesAgain
 
     // Allowed again: the next capture succeeds.
     refuseDxgi(false);
-    const Screenshot before = settledScreen();
+    const Picture before = settledScreen();
     ASSERT_TRUE(orvane.startCapture());
     EXPECT_TRUE(waitUntil([&] { return grabScreen().sameColours(before); }, screenSettles));
     EXPECT_TRUE(orvane.windows(dialogClass).empty());
@@ -627,7 +619,7 @@ TEST_F(DeskModes, TheOverlaysFollowAModeChangeAndOneMidCaptureCancelsTheCapture)
     orvane.settle();
     pattern->moveTo({1350, 680}); // in the strip the mode change added
     ASSERT_TRUE(screenShows(pattern->rect(), testPicture(patternWidth, patternHeight)));
-    const Screenshot before = settledScreen();
+    const Picture before = settledScreen();
     const RECT rect{1400, 720, 1700, 1000};
     const HWND shot = pin(rect);
     ASSERT_NE(shot, nullptr);
@@ -658,10 +650,10 @@ TEST_F(DeskFlicker, EveryFrozenPictureShowsOneMoment) {
     int mixed = 0;
     for (int i = 0; i < 16; ++i) {
         ASSERT_TRUE(orvane.startCapture());
-        Screenshot frozen; // once two reads agree, the overlay is on the screen
+        Picture frozen; // once two reads agree, the overlay is on the screen
         waitUntil(
             [&] {
-                Screenshot next = grabScreen(area);
+                Picture next = grabScreen(area);
                 const bool same = next.sameColours(frozen);
                 frozen = std::move(next);
                 return same;

@@ -10,7 +10,7 @@
 #include <iterator>
 #include <vector>
 
-#include "driver.h"
+#include "session.h"
 
 namespace faults {
 

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "driver.h"
+#include "session.h"
 #include "orvane_version.h"
 
 using namespace driver;

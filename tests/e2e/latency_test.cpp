@@ -12,7 +12,7 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <numeric>
+#include <memory>
 
 #include "scenario.h"
 
@@ -75,30 +75,32 @@ double floorMs() {
     return copied && window ? ms : -1;
 }
 
-using Latency = OrvaneScenario;
+// The scenario's steps; each adds its figures to the lists below.
+class Latency : public OrvaneScenario {
+protected:
+    // Quick Saves go to a scratch folder, and the window closes once saved;
+    // a pattern window of the driver's own is the live desktop.
+    void startBesideAPattern() {
+        writePreferences({true, 1, 1, quickFolder});
+        width = std::min(640, screen.width / 2);
+        height = std::min(480, screen.height / 2);
+        at = {screen.width / 4, screen.height / 4};
+        rect = {at.x + 10, at.y + 10, at.x + width - 10, at.y + height - 10};
+        probe = {rect.left + 37, rect.top + 23};
+        pattern = std::make_unique<PatternWindow>(at, testPicture(width, height));
+        ASSERT_NO_FATAL_FAILURE(start());
+        ASSERT_TRUE(waitUntil(
+            [&] { return grabScreen().crop(pattern->rect()).sameColours(testPicture(width, height)); }, 3000));
+        // A person presses PrintScreen a moment after the icon appears, not within milliseconds.
+        Sleep(1000); // the scenario's own pause, not a wait for the program
+    }
 
-TEST_F(Latency, PrintScreenToOverlaysAndReleaseToScreenshotWindow) {
-    // Quick Saves go to a scratch folder, and the window closes once saved.
-    const std::string quickFolder = scratchFolder("latency-quick");
-    writePreferences({true, 1, 1, quickFolder});
-    const Screenshot screen = grabScreen();
-    const int width = std::min(640, screen.width / 2), height = std::min(480, screen.height / 2);
-    const POINT at{screen.width / 4, screen.height / 4};
-    PatternWindow pattern(at, testPicture(width, height));
-    ASSERT_NO_FATAL_FAILURE(start());
-    ASSERT_TRUE(
-        waitUntil([&] { return grabScreen().crop(pattern.rect()).sameColours(testPicture(width, height)); }, 3000));
-    // A person presses PrintScreen a moment after the icon appears, not within milliseconds.
-    Sleep(1000); // the scenario's own pause, not a wait for the program
-
-    const RECT rect{at.x + 10, at.y + 10, at.x + width - 10, at.y + height - 10};
-    const POINT probe{rect.left + 37, rect.top + 23};
-    std::vector<double> toOverlays, toScreenshot, bare;
-    // PrintScreen, and the overlays showing the frozen picture; the milliseconds.
-    const auto freeze = [&](int variant, COLORREF& frozenProbe) -> std::optional<double> {
-        const Screenshot shown = testPicture(width, height, variant);
-        pattern.show(shown);
-        if (!waitUntil([&] { return grabScreen().crop(pattern.rect()).sameColours(shown); }, 3000))
+    // PrintScreen over pattern `variant`, and the overlays showing the frozen
+    // picture; the milliseconds from the release.
+    std::optional<double> freeze(int variant, COLORREF& frozenProbe) {
+        const Picture shown = testPicture(width, height, variant);
+        pattern->show(shown);
+        if (!waitUntil([&] { return grabScreen().crop(pattern->rect()).sameColours(shown); }, 3000))
             return std::nullopt;
         frozenProbe = screenPixel(probe);
         keyDown(VK_SNAPSHOT);
@@ -120,8 +122,11 @@ TEST_F(Latency, PrintScreenToOverlaysAndReleaseToScreenshotWindow) {
                 return waitUntilResponsive(overlays.front(), 5000);
             },
             released, 10000);
-    };
-    for (int i = 0; i < captures; ++i) {
+    }
+
+    // Capture `i`: PrintScreen to the overlays, and the release of a drag over
+    // `rect` to the screenshot window showing its pixels; then Close All.
+    void measureCapture(int i) {
         COLORREF frozenProbe = 0;
         const auto overlayUp = freeze(i, frozenProbe);
         ASSERT_TRUE(overlayUp) << "capture " << i;
@@ -133,7 +138,7 @@ TEST_F(Latency, PrintScreenToOverlaysAndReleaseToScreenshotWindow) {
         moveMouse({rect.right, rect.bottom});
         inputTaken(POINT{rect.right, rect.bottom});
         nudgeMouse({rect.right, rect.bottom}); // the rectangle trails the pointer by one move
-        pattern.show(testPicture(width, height, i + 50));
+        pattern->show(testPicture(width, height, i + 50));
         // On a loaded machine the tinted window may take a while to reach a 4K screen.
         ASSERT_TRUE(waitUntil([&] { return screenPixel(probe) != frozenProbe; }, 3000))
             << "the selection window should cover the probe; selection windows: "
@@ -164,29 +169,19 @@ TEST_F(Latency, PrintScreenToOverlaysAndReleaseToScreenshotWindow) {
         ASSERT_TRUE(waitUntil([&] { return orvane.screenshots().empty(); }, 3000));
     }
 
-    // Quick Save of a whole-screen screenshot: from the click on the menu item
-    // to the window off the screen, and to the file written and the window closed.
-    const RECT whole{0, 0, screen.width - 1, screen.height - 1}; // the pointer's last pixels: the whole screen
-    std::vector<double> toHidden, toWritten;
-    for (int i = 0; i < quickSaves; ++i) {
+    // Quick Save `i` of a whole-screen screenshot: from the click on the menu
+    // item to the window off the screen, and to the file written and the window closed.
+    void measureQuickSave(int i) {
         COLORREF frozenProbe = 0;
         ASSERT_TRUE(freeze(100 + i, frozenProbe)) << "Quick Save capture " << i;
         ASSERT_TRUE(orvane.dragSelection({whole.left, whole.top}, {whole.right, whole.bottom}, 4));
         const HWND shot = orvane.waitForNewScreenshot({}, 10000);
         ASSERT_NE(shot, nullptr);
         ASSERT_TRUE(waitUntil([&] { return screenPixel(probe) == frozenProbe; }, 5000));
-        pattern.show(testPicture(width, height, 150 + i)); // the live desktop changes under the window
+        pattern->show(testPicture(width, height, 150 + i)); // the live desktop changes under the window
         ASSERT_TRUE(waitUntilResponsive(shot, 5000));
-        click(centreOf(windowRect(shot)), Button::right);
-        const HWND menu = waitForPopupMenu(orvane.id(), 3000);
-        ASSERT_NE(menu, nullptr);
-        clickMenuItem(menu, quickSaveItem, shotMenuItems);
-        double chosen = nowMs();
-        // A loaded machine may lose the click: the menu then stays open, and is clicked again.
-        if (!waitUntil([&] { return !popupMenuOpen(orvane.id()); }, 3000)) {
-            clickMenuItem(menu, quickSaveItem, shotMenuItems);
-            chosen = nowMs();
-        }
+        double chosen = 0;
+        ASSERT_TRUE(orvane.chooseScreenshotItem(shot, quickSaveItem, &chosen)) << orvane.failure();
         const auto hidden =
             msUntil([&] { return (!IsWindow(shot) || !IsWindowVisible(shot)) && screenPixel(probe) != frozenProbe; },
                     chosen, 10000);
@@ -199,37 +194,61 @@ TEST_F(Latency, PrintScreenToOverlaysAndReleaseToScreenshotWindow) {
     }
 
     // The floor last, so that its window never stands in a capture's way.
-    for (int i = 0; i < captures; ++i) {
-        bare.push_back(floorMs());
-        Sleep(100); // the scenario's own pause between two readings
+    void measureFloor() {
+        for (int i = 0; i < captures; ++i) {
+            bare.push_back(floorMs());
+            Sleep(100); // the scenario's own pause between two readings
+        }
     }
-    const double later = median({toOverlays.begin() + 1, toOverlays.end()});
-    const double bareMedian = median(bare);
-    std::printf("[ latency  ] screen %dx%d, %d captures, the first one second after the icon appeared\n", screen.width,
-                screen.height, captures);
-    std::printf("[ latency  ] PrintScreen release -> overlays shown (ms):%s; median of the later ones %.0f\n",
-                figures(toOverlays).c_str(), later);
-    std::printf("[ latency  ] first capture %.0f ms = %.2f x the later median (target <= 1.5 x later + 20 ms = %.0f)\n",
-                toOverlays.front(), toOverlays.front() / later, 1.5 * later + 20);
-    std::printf("[ latency  ] floor: bare BitBlt of the virtual screen into a new DIB + its paint onto a window of"
-                " the screen's size (ms):%s; median %.1f\n",
-                figures(bare).c_str(), bareMedian);
-    std::printf("[ latency  ] later captures / floor = %.2f, first capture / floor = %.2f (target <= 1.3)\n",
-                later / bareMedian, toOverlays.front() / bareMedian);
-    std::printf("[ latency  ] mouse release -> screenshot window shown (ms):%s; median %.0f\n",
-                figures(toScreenshot).c_str(), median(toScreenshot));
-    std::printf("[ latency  ] Quick Save of a %dx%d screenshot -> window off the screen (ms):%s; median %.0f"
-                " (target <= 50)\n",
-                int(whole.right + 1 - whole.left), int(whole.bottom + 1 - whole.top), figures(toHidden).c_str(),
-                median(toHidden));
-    std::printf("[ latency  ] Quick Save -> file written, window closed (ms):%s; median %.0f\n",
-                figures(toWritten).c_str(), median(toWritten));
-    ::testing::Test::RecordProperty("screen", std::to_string(screen.width) + "x" + std::to_string(screen.height));
-    ::testing::Test::RecordProperty("overlaysMs", figures(toOverlays));
-    ::testing::Test::RecordProperty("floorMs", figures(bare));
-    ::testing::Test::RecordProperty("screenshotMs", figures(toScreenshot));
-    ::testing::Test::RecordProperty("quickSaveHiddenMs", figures(toHidden));
 
+    void report() const {
+        const double later = median({toOverlays.begin() + 1, toOverlays.end()});
+        const double bareMedian = median(bare);
+        std::printf("[ latency  ] screen %dx%d, %d captures, the first one second after the icon appeared\n",
+                    screen.width, screen.height, captures);
+        std::printf("[ latency  ] PrintScreen release -> overlays shown (ms):%s; median of the later ones %.0f\n",
+                    figures(toOverlays).c_str(), later);
+        std::printf(
+            "[ latency  ] first capture %.0f ms = %.2f x the later median (target <= 1.5 x later + 20 ms = %.0f)\n",
+            toOverlays.front(), toOverlays.front() / later, 1.5 * later + 20);
+        std::printf("[ latency  ] floor: bare BitBlt of the virtual screen into a new DIB + its paint onto a window of"
+                    " the screen's size (ms):%s; median %.1f\n",
+                    figures(bare).c_str(), bareMedian);
+        std::printf("[ latency  ] later captures / floor = %.2f, first capture / floor = %.2f (target <= 1.3)\n",
+                    later / bareMedian, toOverlays.front() / bareMedian);
+        std::printf("[ latency  ] mouse release -> screenshot window shown (ms):%s; median %.0f\n",
+                    figures(toScreenshot).c_str(), median(toScreenshot));
+        std::printf("[ latency  ] Quick Save of a %dx%d screenshot -> window off the screen (ms):%s; median %.0f"
+                    " (target <= 50)\n",
+                    int(whole.right + 1 - whole.left), int(whole.bottom + 1 - whole.top), figures(toHidden).c_str(),
+                    median(toHidden));
+        std::printf("[ latency  ] Quick Save -> file written, window closed (ms):%s; median %.0f\n",
+                    figures(toWritten).c_str(), median(toWritten));
+        RecordProperty("screen", std::to_string(screen.width) + "x" + std::to_string(screen.height));
+        RecordProperty("overlaysMs", figures(toOverlays));
+        RecordProperty("floorMs", figures(bare));
+        RecordProperty("screenshotMs", figures(toScreenshot));
+        RecordProperty("quickSaveHiddenMs", figures(toHidden));
+    }
+
+    const std::string quickFolder = scratchFolder("latency-quick");
+    const Picture screen = grabScreen();
+    const RECT whole{0, 0, screen.width - 1, screen.height - 1}; // the pointer's last pixels: the whole screen
+    int width = 0, height = 0;
+    POINT at{}, probe{};
+    RECT rect{};
+    std::unique_ptr<PatternWindow> pattern;
+    std::vector<double> toOverlays, toScreenshot, bare, toHidden, toWritten;
+};
+
+TEST_F(Latency, PrintScreenToOverlaysAndReleaseToScreenshotWindow) {
+    ASSERT_NO_FATAL_FAILURE(startBesideAPattern());
+    for (int i = 0; i < captures; ++i)
+        ASSERT_NO_FATAL_FAILURE(measureCapture(i));
+    for (int i = 0; i < quickSaves; ++i)
+        ASSERT_NO_FATAL_FAILURE(measureQuickSave(i));
+    measureFloor();
+    report();
     EXPECT_EQ(orvane.stop(), 0u) << orvane.failure();
 }
 

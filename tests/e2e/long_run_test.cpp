@@ -31,8 +31,8 @@ constexpr int cellWidth = 120, cellHeight = 90;
 constexpr int shotWidth = 96, shotHeight = 72;
 
 // Every pixel its own colour, so that a saved file shows which cell it came from.
-Screenshot noisePicture(int width, int height) {
-    Screenshot picture;
+Picture noisePicture(int width, int height) {
+    Picture picture;
     picture.width = width;
     picture.height = height;
     picture.bgra.resize(std::size_t(width) * std::size_t(height) * 4);
@@ -116,7 +116,7 @@ protected:
     }
 
     std::string quickFolder;
-    Screenshot picture;
+    Picture picture;
     std::unique_ptr<PatternWindow> pattern;
 };
 
@@ -208,7 +208,7 @@ TEST_F(LongRun, ThreeHundredCapturesAHundredWindowsAndTheirSavesAndCopiesLeaveNo
         EXPECT_EQ(bytes.substr(0, 8), "\x89PNG\r\n\x1a\n") << name;
         EXPECT_EQ(bytes.size() >= 8 ? bytes.substr(bytes.size() - 8, 4) : std::string(), "IEND")
             << name << " does not end in its end chunk";
-        const Screenshot file = decodeImageFile(quickFolder + name);
+        const Picture file = decodeImageFile(quickFolder + name);
         ASSERT_EQ(file.width, shotWidth) << name << " does not decode";
         ASSERT_EQ(file.height, shotHeight) << name;
         bool fromACell = false;

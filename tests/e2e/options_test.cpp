@@ -68,7 +68,7 @@ protected:
         return showsWithin(x, y, [on](COLORREF seen) { return tick(seen) == on; });
     }
     // The client area once the window's thread has painted what it was asked to.
-    Screenshot clientPicture() const {
+    Picture clientPicture() const {
         painted(window_);
         RECT client{};
         GetClientRect(window_, &client);
@@ -130,7 +130,7 @@ TEST_F(OptionsProgram, TheWindowShowsTheSettingsInItsFixedColours) {
     const HWND window = openOptions();
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(shows(164, 39, yellow));
-    const Screenshot p = clientPicture();
+    const Picture p = clientPicture();
     EXPECT_EQ(p.pixel(300, 200), grey); // the window's own background
     EXPECT_EQ(p.pixel(3, 3), grey);     // a label's
     const COLORREF fills[] = {RGB(0, 0, 0),   RGB(96, 96, 96), RGB(200, 200, 200),
@@ -162,7 +162,7 @@ TEST_F(OptionsProgram, StoredSettingsAreShownSelectedWhenTheWindowOpens) {
     ASSERT_NO_FATAL_FAILURE(start());
     ASSERT_NE(openOptions(), nullptr);
     ASSERT_TRUE(shows(236, 39, yellow)); // swatch 4
-    const Screenshot p = clientPicture();
+    const Picture p = clientPicture();
     EXPECT_EQ(p.pixel(164, 39), RGB(96, 96, 96));
     EXPECT_EQ(p.pixel(220, 99), yellow); // BMP
     EXPECT_EQ(p.pixel(180, 99), grey);
@@ -204,7 +204,7 @@ TEST_F(OptionsProgram, TogglesAlternateBetweenOutlineAndCheckMark) {
     for (const bool on : {false, true, false}) {
         clickChild(closeToggle);
         EXPECT_TRUE(showsTick(228, 143, on)) << on;
-        const Screenshot p = clientPicture();
+        const Picture p = clientPicture();
         EXPECT_EQ(p.pixel(220, 129), white) << on;
         EXPECT_EQ(p.pixel(239, 148), white) << on;
         EXPECT_EQ(tick(p.pixel(228, 143)), on) << on;
@@ -221,7 +221,7 @@ TEST_F(OptionsProgram, WithoutTheCheckMarkFileAnOnToggleShowsItsFrameAlone) {
     ASSERT_NO_FATAL_FAILURE(start(folder + "orvane.exe"));
     ASSERT_NE(openOptions(), nullptr);
     ASSERT_TRUE(shows(164, 39, yellow));
-    const Screenshot p = clientPicture();
+    const Picture p = clientPicture();
     EXPECT_EQ(p.pixel(220, 129), white);
     EXPECT_EQ(p.pixel(239, 148), white);
     // Inside the frame, the class background (the system's window colour), not the mark.
@@ -334,7 +334,7 @@ TEST_F(OptionsProgram, AReopenedWindowsControlsAct) {
     clickChild(bmpChoice);
     clickChild(resizeToggle);
     ASSERT_TRUE(showsTick(228, 173, true));
-    const Screenshot p = clientPicture();
+    const Picture p = clientPicture();
     EXPECT_EQ(p.pixel(140, 39), yellow);
     EXPECT_EQ(p.pixel(188, 39), RGB(200, 200, 200));
     EXPECT_EQ(p.pixel(220, 99), yellow);

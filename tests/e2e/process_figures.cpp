@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "driver.h"
+#include "session.h"
 
 namespace driver {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "driver.h"
+#include "session.h"
 #include "orvane_version.h"
 
 using namespace driver;

@@ -5,7 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "driver.h"
+#include "pictures.h"
+#include "session.h"
 
 class OrvaneScenario : public ::testing::Test {
 protected:

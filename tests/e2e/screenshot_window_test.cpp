@@ -58,7 +58,7 @@ bool sameRect(const RECT& a, const RECT& b) {
 }
 
 TEST_F(ScreenshotWindowUse, ADragMovesItAndAPlainClickClosesItWithItsCacheFile) {
-    const Screenshot before = grabScreen();
+    const Picture before = grabScreen();
     const HWND shot = pin(area);
     ASSERT_NE(shot, nullptr);
     ASSERT_EQ(cacheImageFiles().size(), 1u);
@@ -90,20 +90,12 @@ TEST_F(ScreenshotWindowUse, ADragMovesItAndAPlainClickClosesItWithItsCacheFile) 
 TEST_F(ScreenshotWindowUse, ADragThatEndsWhereItBeganClosesIt) {
     const HWND shot = pin(area);
     ASSERT_NE(shot, nullptr);
-    moveMouse({250, 200});
-    Sleep(40);
-    buttonDown();
-    for (POINT p : {POINT{280, 230}, POINT{300, 240}, POINT{250, 200}}) {
-        Sleep(30);
-        moveMouse(p);
-    }
-    Sleep(40);
-    buttonUp();
+    handDrag({{250, 200}, {280, 230}, {300, 240}, {250, 200}}, 30);
     EXPECT_TRUE(waitUntil([&] { return !IsWindow(shot); }, 3000));
 }
 
 TEST_F(ScreenshotWindowUse, QuickSaveWritesTheCapturedPixelsAndClosesTheWindow) {
-    const Screenshot before = grabScreen();
+    const Picture before = grabScreen();
     const HWND shot = pin(area);
     ASSERT_NE(shot, nullptr);
     chooseShotItem(shot, quickSaveItem);
@@ -112,7 +104,7 @@ TEST_F(ScreenshotWindowUse, QuickSaveWritesTheCapturedPixelsAndClosesTheWindow) 
     ASSERT_TRUE(waitUntil([&] { return (saved = fileNamesIn(quickFolder)).size() == 1; }, 3000));
     EXPECT_EQ(saved.front().rfind("ScreenCapture", 0), 0u) << saved.front();
     EXPECT_EQ(saved.front().substr(saved.front().size() - 4), ".png");
-    const Screenshot file = decodeImageFile(quickFolder + saved.front());
+    const Picture file = decodeImageFile(quickFolder + saved.front());
     EXPECT_TRUE(file.sameColours(before.crop(area))) << "the saved file does not hold the captured pixels";
 }
 
@@ -157,7 +149,7 @@ TEST_F(ScreenshotWindowUse, AQuickSaveFolderThatCannotBeMadeKeepsTheWindowAndSay
 // program as soon as WM_ENDSESSION returns, so the file must be complete by then.
 TEST_F(ScreenshotWindowUse, TheSessionEndingRightAfterAQuickSaveWaitsForTheFile) {
     const RECT whole{10, 10, 1270, 1010}; // large: its PNG takes a while to write
-    const Screenshot before = grabScreen();
+    const Picture before = grabScreen();
     const HWND shot = pin(whole);
     ASSERT_NE(shot, nullptr);
     chooseShotItem(shot, quickSaveItem);
@@ -174,7 +166,7 @@ TEST_F(ScreenshotWindowUse, TheSessionEndingRightAfterAQuickSaveWaitsForTheFile)
     EXPECT_EQ(orvane.process().waitForExit(5000), 0u) << "it should end by itself, as at Exit";
     const std::vector<std::string> saved = fileNamesIn(quickFolder);
     ASSERT_EQ(saved.size(), 1u) << "the Quick Save file was lost";
-    const Screenshot file = decodeImageFile(quickFolder + saved.front());
+    const Picture file = decodeImageFile(quickFolder + saved.front());
     const RECT shown = pattern->rect();
     EXPECT_TRUE(
         file.crop({shown.left - whole.left, shown.top - whole.top, shown.right - whole.left, shown.bottom - whole.top})
@@ -184,8 +176,8 @@ TEST_F(ScreenshotWindowUse, TheSessionEndingRightAfterAQuickSaveWaitsForTheFile)
 }
 
 // The clipboard's CF_BITMAP as it pastes, top-down; empty when there is none or it cannot be read whole.
-Screenshot clipboardPicture() {
-    Screenshot pasted;
+Picture clipboardPicture() {
+    Picture pasted;
     if (!OpenClipboard(nullptr))
         return pasted;
     const HBITMAP bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
@@ -207,7 +199,7 @@ Screenshot clipboardPicture() {
 }
 
 TEST_F(ScreenshotWindowUse, CopyPutsTheCapturedPixelsOnTheClipboardAndTheyOutliveTheWindow) {
-    const Screenshot before = grabScreen();
+    const Picture before = grabScreen();
     const HWND shot = pin(area);
     ASSERT_NE(shot, nullptr);
     chooseShotItem(shot, copyItem);
@@ -215,7 +207,7 @@ TEST_F(ScreenshotWindowUse, CopyPutsTheCapturedPixelsOnTheClipboardAndTheyOutliv
     click({300, 250}); // close the window
     ASSERT_TRUE(waitUntil([&] { return !IsWindow(shot); }, 3000));
 
-    const Screenshot pasted = clipboardPicture();
+    const Picture pasted = clipboardPicture();
     EXPECT_EQ(pasted.width, area.right - area.left);
     EXPECT_EQ(pasted.height, area.bottom - area.top);
     EXPECT_TRUE(pasted.sameColours(before.crop(area))) << "the clipboard does not hold the captured pixels";
@@ -353,28 +345,13 @@ private:
 
 const RECT dropPlace{760, 200, 1000, 440};
 
-// Ctrl + left press at `from`, moves to `to`, then `finish` while
-// the button is still down. The drag's own loop reads the pointer and the
-// keys as it polls, and the target is reached through OLE: nothing outside
-// shows when a step has arrived, so the steps keep a hand's pace.
-void ctrlDrag(POINT from, POINT to, const std::function<void()>& finish) {
-    moveMouse(from);
-    Sleep(40);
-    keyDown(VK_CONTROL);
-    // Orvane's keyboard hook sees the key first: a press that overtakes it would start a move.
-    waitUntil([] { return (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0; }, 2000);
-    Sleep(300);
-    buttonDown();
-    Sleep(100);
-    for (int i = 1; i <= 12; ++i) {
-        moveMouse({from.x + (to.x - from.x) * i / 12, from.y + (to.y - from.y) * i / 12});
-        Sleep(60);
-    }
-    Sleep(200);
-    moveMouse(to);
-    Sleep(200);
-    finish();
-    keyUp(VK_CONTROL);
+// Ctrl + left press at `from`, moves to `to` through OLE's drag loop, then
+// `finish` (the release by default) while the button is still down.
+void ctrlDrag(POINT from, POINT to, const std::function<void()>& finish = {}) {
+    std::vector<POINT> path{from};
+    for (int i = 1; i <= 12; ++i)
+        path.push_back({from.x + (to.x - from.x) * i / 12, from.y + (to.y - from.y) * i / 12});
+    handDrag(path, 100, {VK_CONTROL}, finish);
 }
 
 // Without letter case, either separator.
@@ -402,7 +379,7 @@ struct DropCase {
 class ScreenshotDragOut : public ScreenshotWindowUse, public ::testing::WithParamInterface<DropCase> {};
 
 TEST_P(ScreenshotDragOut, HandsOutTheCacheFileAndClosesOnlyWhenTheFileWasMoved) {
-    const Screenshot before = grabScreen();
+    const Picture before = grabScreen();
     const HWND shot = pin(area);
     ASSERT_NE(shot, nullptr);
     const HWND other = pin({420, 160, 560, 260});
@@ -414,7 +391,7 @@ TEST_P(ScreenshotDragOut, HandsOutTheCacheFileAndClosesOnlyWhenTheFileWasMoved) 
     // A window not yet on the screen is no target a drag can find.
     ASSERT_TRUE(waitUntil([&] { return WindowFromPoint(centreOf(dropPlace)) == target.window(); }, 3000));
 
-    ctrlDrag(centreOf(windowRect(shot)), centreOf(dropPlace), [] { buttonUp(); });
+    ctrlDrag(centreOf(windowRect(shot)), centreOf(dropPlace));
     ASSERT_TRUE(waitUntil([&] { return target.dropped(); }, 5000))
         << "no drop arrived (entered: " << target.entered() << ", window open: " << (IsWindow(shot) != 0) << " at "
         << windowRect(shot).left << "," << windowRect(shot).top << ", fg " << className(GetForegroundWindow()) << ")";
@@ -456,7 +433,7 @@ TEST_F(ScreenshotWindowUse, ADragOutReleasedOverAPlainWindowKeepsTheScreenshot) 
     const HWND shot = pin(area);
     ASSERT_NE(shot, nullptr);
     const POINT plain{560, 420}; // the pattern window, beside the screenshot
-    ctrlDrag(centreOf(windowRect(shot)), plain, [] { buttonUp(); });
+    ctrlDrag(centreOf(windowRect(shot)), plain);
     orvane.settle();
     EXPECT_TRUE(IsWindow(shot)) << "the screenshot closed";
     EXPECT_TRUE(waitUntil([&] { return allShotsTopmost(orvane.id()); }, 3000));
@@ -491,7 +468,7 @@ TEST_F(ScreenshotWindowUse, EscapeDuringADragOutCancelsItAndTheReleaseIsIgnored)
 // --- The wheel, the keys and Alt+F4 ----------------------------------------------
 
 // `zoomed` shows `picture` with each pixel a `factor` x `factor` block (its 1-px frame aside).
-bool showsBlocks(const Screenshot& zoomed, const Screenshot& picture, int factor) {
+bool showsBlocks(const Picture& zoomed, const Picture& picture, int factor) {
     for (int y = 1; y + 1 < zoomed.height; ++y)
         for (int x = 1; x + 1 < zoomed.width; ++x)
             if ((zoomed.pixel(x, y) & 0xFFFFFF) != (picture.pixel(x / factor, y / factor) & 0xFFFFFF))
@@ -511,7 +488,7 @@ bool layered(HWND window) { return (GetWindowLongPtrA(window, GWL_EXSTYLE) & WS_
 // 100 %, and Alt+F4 leaving the cache file behind (it did: the window went
 // through the default handling, its record stayed).
 TEST_F(ScreenshotWindowUse, TheWheelZoomsAndFadesItTheKeysActAndAltF4ClosesItWithItsCacheFile) {
-    const Screenshot before = grabScreen();
+    const Picture before = grabScreen();
     const HWND shot = pin(area); // 160 x 120 at (200, 160), active
     ASSERT_NE(shot, nullptr);
     pointAt({250, 200}, shot); // 50, 40 into the picture
@@ -575,14 +552,6 @@ HWND waitForSaveDialog(DWORD process) {
 
 constexpr const char* saveTypes[] = {"JPG Files", "PNG Files", "BMP Files", "Any File"};
 
-// A control's text asked of the control itself: GetWindowText does not ask
-// another process's windows.
-std::string controlText(HWND control) {
-    char text[512] = {};
-    SendMessageA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
 // The dialog's file type list: the combo box that offers "JPG Files" first.
 HWND fileTypeList(HWND dialog) {
     for (HWND child : descendants(dialog)) {
@@ -643,7 +612,7 @@ HWND waitForSaveAsMessage(DWORD process, std::string& text) {
 
 TEST_F(ScreenshotWindowUse, SaveAsWritesTheChosenNameInTheFormatOfItsExtensionAndKeepsTheWindow) {
     const std::string folder = scratchFolder("save-as");
-    const Screenshot before = grabScreen();
+    const Picture before = grabScreen();
     const HWND shot = pin(area);
     ASSERT_NE(shot, nullptr);
 
@@ -651,7 +620,7 @@ TEST_F(ScreenshotWindowUse, SaveAsWritesTheChosenNameInTheFormatOfItsExtensionAn
         std::string name;
         int type;
         const char* told; // the file a "Save As" message must name, or null
-        WPARAM reply = IDOK;
+        int reply = IDOK;
     };
     // "Any File" without an extension is told at once and writes nothing; a
     // folder named like the file makes the write itself fail.
@@ -689,8 +658,7 @@ TEST_F(ScreenshotWindowUse, SaveAsWritesTheChosenNameInTheFormatOfItsExtensionAn
         const HWND message = waitForSaveAsMessage(orvane.id(), text);
         ASSERT_NE(message, nullptr) << "nothing told the user that " << step.told << " was not written";
         EXPECT_NE(text.find(folder + step.told), std::string::npos) << "the message does not name the file: " << text;
-        PostMessageA(message, WM_COMMAND, step.reply, 0);
-        EXPECT_TRUE(waitUntil([&] { return !IsWindow(message); }, 3000));
+        EXPECT_TRUE(acknowledge(message, step.reply));
     }
 
     // Written under another name and renamed when whole; the saves before it are done too (one queue).
@@ -711,22 +679,16 @@ TEST_F(ScreenshotWindowUse, SaveAsWritesTheChosenNameInTheFormatOfItsExtensionAn
 TEST_F(ScreenshotWindowUse, ARightClickWhileDraggingOpensNoMenu) {
     const HWND shot = pin(area);
     ASSERT_NE(shot, nullptr);
-    moveMouse({250, 200});
-    Sleep(40);
-    buttonDown();
-    for (POINT p : {POINT{260, 210}, POINT{280, 230}}) {
-        Sleep(30);
-        moveMouse(p);
-    }
-    Sleep(40);
-    buttonDown(Button::right);
-    Sleep(40);
-    buttonUp(Button::right);
-    orvane.settle(); // the right button is handled: a menu would be open now
-    EXPECT_FALSE(popupMenuOpen(orvane.id())) << "the menu opened during a drag";
-    moveMouse({300, 240});
-    Sleep(40);
-    buttonUp();
+    handDrag({{250, 200}, {260, 210}, {280, 230}}, 30, {}, [&] {
+        buttonDown(Button::right);
+        Sleep(40);
+        buttonUp(Button::right);
+        orvane.settle(); // the right button is handled: a menu would be open now
+        EXPECT_FALSE(popupMenuOpen(orvane.id())) << "the menu opened during a drag";
+        moveMouse({300, 240});
+        Sleep(40);
+        buttonUp();
+    });
     EXPECT_TRUE(waitUntil(
         [&] {
             return sameRect(windowRect(shot), {250, 200, 410, 320});

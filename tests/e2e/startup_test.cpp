@@ -103,13 +103,10 @@ INSTANTIATE_TEST_SUITE_P(Buttons, TrayMenuButton, ::testing::Values(Button::left
                          [](const auto& test) { return test.param == Button::left ? "Left" : "Right"; });
 
 TEST_F(TrayProgram, APressOrAMoveOverTheIconOpensNothing) {
-    for (LPARAM mouse : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_LBUTTONDBLCLK, WM_MBUTTONUP})
-        PostMessageA(orvane.trayWindow(), WM_USER + 1, 1, mouse);
-    orvane.settle();
-    EXPECT_FALSE(popupMenuOpen(orvane.id()));
+    for (UINT mouse : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_LBUTTONDBLCLK, WM_MBUTTONUP})
+        EXPECT_EQ(orvane.relayIconMouse(mouse), nullptr) << mouse;
     // The callback the icon sends for a release does open it.
-    PostMessageA(orvane.trayWindow(), WM_USER + 1, 1, WM_RBUTTONUP);
-    EXPECT_NE(waitForPopupMenu(orvane.id(), 3000), nullptr);
+    EXPECT_NE(orvane.relayIconMouse(WM_RBUTTONUP), nullptr);
     pressKey(VK_ESCAPE);
     EXPECT_TRUE(waitUntil([&] { return !popupMenuOpen(orvane.id()); }, 3000));
 }
@@ -117,10 +114,10 @@ TEST_F(TrayProgram, APressOrAMoveOverTheIconOpensNothing) {
 TEST_F(TrayProgram, ExitEndsTheProgramWithinASecondAndRemovesTheIcon) {
     const HWND menu = orvane.openTrayMenu();
     ASSERT_NE(menu, nullptr);
-    clickMenuItem(menu, exitItem, trayItemCount);
-    const ULONGLONG chosen = GetTickCount64();
+    double chosen = 0;
+    ASSERT_TRUE(orvane.chooseMenuItem(menu, exitItem, trayItemCount, &chosen)) << orvane.failure();
     EXPECT_EQ(orvane.process().waitForExit(1000), 0u);
-    EXPECT_LE(GetTickCount64() - chosen, 1000u);
+    EXPECT_LE(nowMs() - chosen, 1000.0);
     EXPECT_TRUE(waitUntil([&] { return trayIcons().size() == iconsBefore.size(); }, 2000));
 }
 

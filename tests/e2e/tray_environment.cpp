@@ -3,7 +3,7 @@
 // instead of failing on a missing icon.
 #include <gtest/gtest.h>
 
-#include "driver.h"
+#include "session.h"
 
 namespace {
 

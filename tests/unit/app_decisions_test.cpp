@@ -1,14 +1,10 @@
-// The application shell's pure decisions: folders, cache clean-up names, the
-// selection colour check, the tray callback and the options scale.
-#include <cctype>
-#include <iterator>
+// The application shell's pure decisions: folders, the selection colour
+// check, the tray callback and the options scale.
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "app/decisions.h"
-#include "shots/cache.h"
-#include "output/output.h"
 
 namespace {
 
@@ -30,59 +26,6 @@ INSTANTIATE_TEST_SUITE_P(
                       FolderCase{"C:\\mixed/dir\\orvane.exe", "C:\\mixed/dir\\"},
                       FolderCase{"\\\\server\\share\\orvane.exe", "\\\\server\\share\\"}, FolderCase{"orvane.exe", ""},
                       FolderCase{"", ""}, FolderCase{"C:\\", "C:\\"}));
-
-struct CacheFolderCase {
-    const char* settings;
-    const char* cache;
-};
-
-class CacheFolder : public ::testing::TestWithParam<CacheFolderCase> {};
-
-TEST_P(CacheFolder, LivesInTheSettingsFolderInBackslashForm) {
-    EXPECT_EQ(cacheFolderFor(GetParam().settings), GetParam().cache);
-}
-
-INSTANTIATE_TEST_SUITE_P(Folders, CacheFolder,
-                         ::testing::Values(CacheFolderCase{"C:/Users/Bob/AppData/Local/Lumagrab/",
-                                                           "C:\\Users\\Bob\\AppData\\Local\\Lumagrab\\VELTO_CACHE\\"},
-                                           CacheFolderCase{"D:\\Profiles\\bob\\Local\\Lumagrab\\",
-                                                           "D:\\Profiles\\bob\\Local\\Lumagrab\\VELTO_CACHE\\"},
-                                           CacheFolderCase{"E:/Local/Lumagrab", "E:\\Local\\Lumagrab\\VELTO_CACHE\\"},
-                                           // No settings folder: no cache folder, never the current directory.
-                                           CacheFolderCase{"", ""}));
-
-struct NameCase {
-    const char* name;
-    bool deleted;
-};
-
-class CacheCleanup : public ::testing::TestWithParam<NameCase> {};
-
-TEST_P(CacheCleanup, DeletesOnlyNamesWithAnImageExtension) {
-    EXPECT_EQ(isCacheImageName(GetParam().name), GetParam().deleted) << GetParam().name;
-}
-
-INSTANTIATE_TEST_SUITE_P(Names, CacheCleanup,
-                         ::testing::Values(NameCase{"1700000000_123.jpg", true}, NameCase{"a.png", true},
-                                           NameCase{"a.bmp", true}, NameCase{"SHOT.JPG", true},
-                                           NameCase{"Shot.Png", true}, NameCase{"notes.txt", false},
-                                           // What a search for "*.png" also finds through the 8.3 name.
-                                           NameCase{"a.pngold", false}, NameCase{"a.jpeg", false},
-                                           NameCase{"a.bmp.txt", false}, NameCase{"jpg", false}, NameCase{"", false}));
-
-TEST(CachePartFiles, AreThoseAnImageSaveCutShortLeftBehind) {
-    EXPECT_TRUE(isCachePartName("1700000000_123.png.part"));
-    EXPECT_TRUE(isCachePartName("a.JPG.PART"));
-    EXPECT_FALSE(isCachePartName("notes.txt.part")) << "not one of ours";
-    EXPECT_FALSE(isCachePartName("a.part"));
-    EXPECT_FALSE(isCachePartName(".part"));
-    EXPECT_FALSE(isCachePartName("a.png")) << "an image itself is matched as one";
-    // Catches a clean-up that misses the later temporary names a save may take.
-    for (int attempt = 1; attempt <= temporaryNameTries; ++attempt)
-        EXPECT_TRUE(isCachePartName(temporaryName("1700000000_123.png", attempt))) << attempt;
-    EXPECT_FALSE(isCachePartName("a.7.part"));
-    EXPECT_FALSE(isCachePartName("a.png.x7.part"));
-}
 
 TEST(SelectionColor, AnIndexPastThePaletteBecomesZero) {
     EXPECT_EQ(validSelectionColor(0, 6), 0u);
@@ -168,44 +111,5 @@ TEST_P(HookStall, OnlyALongDispatchCountsAsAPossiblyLostHook) {
 INSTANTIATE_TEST_SUITE_P(Durations, HookStall,
                          ::testing::Values(StallCase{0, false}, StallCase{hookStallMs - 1, false},
                                            StallCase{hookStallMs, true}, StallCase{60000, true}));
-
-struct EntryCase {
-    const char* what;
-    const char* folder;
-    const char* name;
-    const char* entry;
-    bool isEntry;
-};
-
-class CacheEntry : public ::testing::TestWithParam<EntryCase> {};
-
-TEST_P(CacheEntry, OnlyAnEntryThatIsItselfInTheFolderIsDeleted) {
-    EXPECT_EQ(isEntryOfFolder(GetParam().folder, GetParam().name, GetParam().entry), GetParam().isEntry)
-        << GetParam().what;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    FinalPaths, CacheEntry,
-    ::testing::Values(
-        EntryCase{"a file of the folder", "\\\\?\\C:\\cache", "a.png", "\\\\?\\C:\\cache\\a.png", true},
-        EntryCase{"folder with its separator", "\\\\?\\C:\\cache\\", "a.png", "\\\\?\\C:\\cache\\a.png", true},
-        EntryCase{"letters differ in case", "\\\\?\\C:\\Users\\Bob\\cache", "Shot.PNG",
-                  "\\\\?\\c:\\users\\bob\\CACHE\\shot.png", true},
-        EntryCase{"a link to a file elsewhere", "\\\\?\\C:\\cache", "a.png", "\\\\?\\C:\\elsewhere\\target.png", false},
-        EntryCase{"a link to another file of the folder", "\\\\?\\C:\\cache", "a.png", "\\\\?\\C:\\cache\\b.png",
-                  false},
-        EntryCase{"a link into a subfolder", "\\\\?\\C:\\cache", "a.png", "\\\\?\\C:\\cache\\sub\\a.png", false},
-        EntryCase{"a link to a same-named file elsewhere", "\\\\?\\C:\\cache", "a.png", "\\\\?\\C:\\other\\a.png",
-                  false},
-        EntryCase{"a folder name that only starts the same", "\\\\?\\C:\\cache", "a.png", "\\\\?\\C:\\cache2\\a.png",
-                  false},
-        EntryCase{"no final path", "\\\\?\\C:\\cache", "a.png", "", false},
-        EntryCase{"no folder", "", "a.png", "\\a.png", false}),
-    [](const auto& test) {
-        std::string name;
-        for (const char c : std::string(test.param.what))
-            name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-        return name;
-    });
 
 } // namespace

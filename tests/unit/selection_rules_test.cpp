@@ -1,13 +1,11 @@
 // The pure rules of a selection and of a new screenshot: the rectangle, the
 // 5 x 5 minimum, clipping, the cut out of a bottom-up desktop with its edge
-// sums, the frame colour and the cache file name.
-#include <set>
+// sums and the frame colour.
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "selection/selection_rules.h"
-#include "shots/cache.h"
 #include "test_support.h"
 
 namespace {
@@ -169,42 +167,5 @@ INSTANTIATE_TEST_SUITE_P(Edges, FrameColour,
                                            FrameCase{{100 * 3, 100 * 3, 100 * 3, 3}, rgb(155, 155, 155)},
                                            // Averages truncate: 10 / 4 is 2.
                                            FrameCase{{10, 20, 30, 4}, rgb(253, 250, 248)}));
-
-struct NameCase {
-    ImageFormat format;
-    std::uint32_t remainder;
-    std::uint32_t counter;
-    const char* name;
-};
-
-class CacheName : public ::testing::TestWithParam<NameCase> {};
-
-TEST_P(CacheName, IsSecondsThenClockRemainderThenTheExtension) {
-    const NameCase& c = GetParam();
-    EXPECT_EQ(cacheFileName("C:\\c\\", 1700000000, c.remainder, c.format, c.counter), c.name);
-}
-
-INSTANTIATE_TEST_SUITE_P(Names, CacheName,
-                         ::testing::Values(NameCase{pngFormat, 7, 1, "C:\\c\\ScreenCapture17000000007.png"},
-                                           NameCase{jpegFormat, 0, 1, "C:\\c\\ScreenCapture17000000000.jpg"},
-                                           NameCase{bmpFormat, 999, 1, "C:\\c\\ScreenCapture1700000000999.bmp"},
-                                           NameCase{5, 42, 1, "C:\\c\\ScreenCapture170000000042.png"},
-                                           NameCase{-1, 42, 1, "C:\\c\\ScreenCapture170000000042.png"},
-                                           NameCase{pngFormat, 7, 2, "C:\\c\\ScreenCapture17000000007_2.png"},
-                                           NameCase{bmpFormat, 7, 13, "C:\\c\\ScreenCapture17000000007_13.bmp"}));
-
-TEST(UniqueCacheName, AddsACounterOnlyOnAClash) {
-    std::set<std::string> taken;
-    const auto isTaken = [&](const std::string& name) { return taken.count(name) != 0; };
-    const std::string first = uniqueCacheFileName("F\\", 1700000000, 5, pngFormat, isTaken);
-    EXPECT_EQ(first, "F\\ScreenCapture17000000005.png");
-    taken.insert(first);
-    const std::string second = uniqueCacheFileName("F\\", 1700000000, 5, pngFormat, isTaken);
-    EXPECT_EQ(second, "F\\ScreenCapture17000000005_2.png");
-    taken.insert(second);
-    EXPECT_EQ(uniqueCacheFileName("F\\", 1700000000, 5, pngFormat, isTaken), "F\\ScreenCapture17000000005_3.png");
-    // Another tick: no counter.
-    EXPECT_EQ(uniqueCacheFileName("F\\", 1700000000, 6, pngFormat, isTaken), "F\\ScreenCapture17000000006.png");
-}
 
 } // namespace

@@ -65,13 +65,19 @@ TEST(ProgramFolder, IsTheFolderOfTheRunningProgram) {
     EXPECT_TRUE(fs::exists(folder + "orvane_win_tests.exe")) << folder;
 }
 
-TEST(CacheCleanup, DeletesJpgPngAndBmpFilesAndNothingElse) {
+TEST(CacheCleanup, DeletesImagesAndCutShortSavesDirectlyInTheFolderAndNothingElse) {
     const std::string folder = freshFolder("cache");
-    for (const char* name : {"1.jpg", "2.png", "3.bmp", "4.JPG", "keep.txt", "keep.jpeg", "keep.png.txt"})
+    fs::create_directories(folder + "folder.png");
+    fs::create_directories(folder + "sub");
+    for (const char* name :
+         {"1.jpg", "2.png", "3.bmp", "4.JPG", "5.png.part", "keep.txt", "keep.jpeg", "keep.png.txt",
+          "a.pngold" /* its short name ends in .PNG */, "notes.txt.part", "sub\\6.png", "folder.png\\7.png"})
         touch(folder + name);
-    fs::create_directory(folder + "folder.png");
     cleanCacheFolder(folder);
-    EXPECT_EQ(namesIn(folder), (std::set<std::string>{"folder.png", "keep.jpeg", "keep.png.txt", "keep.txt"}));
+    EXPECT_EQ(namesIn(folder), (std::set<std::string>{"a.pngold", "folder.png", "keep.jpeg", "keep.png.txt", "keep.txt",
+                                                      "notes.txt.part", "sub"}));
+    EXPECT_EQ(namesIn(folder + "sub"), std::set<std::string>{"6.png"});
+    EXPECT_EQ(namesIn(folder + "folder.png"), std::set<std::string>{"7.png"});
 }
 
 TEST(CacheCleanup, AMissingFolderIsFine) {

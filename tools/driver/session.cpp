@@ -1,12 +1,117 @@
-// The user-level driver: Orvane's windows and files; see driver.h.
-#include "driver.h"
+// orvane.exe as its user meets it; see session.h.
+#include "session.h"
 
 #include <algorithm>
-#include <cstring>
-#include <string>
-#include <vector>
+#include <filesystem>
+#include <system_error>
 
 namespace driver {
+
+// --- the user's profile --------------------------------------------------------------------
+
+std::string orvanePath() { return driverFolder() + "orvane.exe"; }
+
+std::string userName() {
+    char name[257] = {};
+    DWORD size = sizeof(name);
+    if (!GetUserNameA(name, &size))
+        return {};
+    return name;
+}
+
+std::string settingsFolder() { return "C:/Users/" + userName() + "/AppData/Local/Lumagrab/"; }
+
+std::string cacheFolder() { return "C:\\Users\\" + userName() + "\\AppData\\Local\\Lumagrab\\VELTO_CACHE\\"; }
+
+void resetProfile() {
+    std::error_code ignored;
+    std::filesystem::remove_all(settingsFolder(), ignored);
+}
+
+std::string prefsPath() { return settingsFolder() + "prefs.txt"; }
+
+std::string prefsText(const Prefs& prefs) {
+    return std::string(prefs.closeOnSave ? "1" : "0") + ":" + std::to_string(prefs.selectionColor) + ":" +
+           std::to_string(prefs.defaultFormat) + ":" + prefs.folder +
+           "\r\nresizeScreenshotWindows=" + (prefs.resize ? "1" : "0") + "\r\n";
+}
+
+void writePreferences(const Prefs& prefs) { writeFile(prefsPath(), prefsText(prefs)); }
+
+std::vector<std::string> cacheImageFiles() {
+    std::vector<std::string> images;
+    for (const std::string& name : fileNamesIn(cacheFolder())) {
+        const std::string extension = name.size() >= 4 ? name.substr(name.size() - 4) : std::string();
+        if (extension == ".jpg" || extension == ".png" || extension == ".bmp")
+            images.push_back(name);
+    }
+    return images;
+}
+
+// --- a running program -------------------------------------------------------------------
+
+Process::Process(const std::string& exe, const std::string& workingFolder) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    std::string commandLine = "\"" + exe + "\"";
+    const std::string folder =
+        workingFolder.empty() ? std::filesystem::path(exe).parent_path().string() : workingFolder;
+    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &info))
+        return;
+    CloseHandle(info.hThread);
+    handle_ = info.hProcess;
+    id_ = info.dwProcessId;
+}
+
+Process::~Process() {
+    if (!handle_)
+        return;
+    if (running()) {
+        TerminateProcess(handle_, 1);
+        WaitForSingleObject(handle_, 5000);
+    }
+    CloseHandle(handle_);
+}
+
+bool Process::running() const { return handle_ && WaitForSingleObject(handle_, 0) == WAIT_TIMEOUT; }
+
+std::optional<DWORD> Process::waitForExit(DWORD timeoutMs) const {
+    if (!handle_ || WaitForSingleObject(handle_, timeoutMs) != WAIT_OBJECT_0)
+        return std::nullopt;
+    DWORD code = 0;
+    if (!GetExitCodeProcess(handle_, &code))
+        return std::nullopt;
+    return code;
+}
+
+bool Process::waitUntilIdle(DWORD timeoutMs) const { return handle_ && WaitForInputIdle(handle_, timeoutMs) == 0; }
+
+std::vector<HWND> trayIcons() {
+    std::vector<HWND> icons;
+    const HWND tray = FindWindowA("__winex11_standalone_tray", nullptr);
+    if (!tray)
+        return icons;
+    for (HWND icon = FindWindowExA(tray, nullptr, "__winex11_tray_icon", nullptr); icon;
+         icon = FindWindowExA(tray, icon, "__winex11_tray_icon", nullptr))
+        if (IsWindowVisible(icon))
+            icons.push_back(icon);
+    std::sort(icons.begin(), icons.end(), [](HWND a, HWND b) { return windowRect(a).left < windowRect(b).left; });
+    return icons;
+}
+
+std::string trayUnavailableReason() {
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    if (ntdll && GetProcAddress(ntdll, "wine_get_version"))
+        return {};
+    // Windows' own notification area keeps every icon inside one toolbar (or,
+    // on Windows 11, a XAML island): no window per icon to find and click.
+    if (FindWindowA("Shell_TrayWnd", nullptr))
+        return "the notification area is Windows' own (Shell_TrayWnd), whose icons are not windows the driver "
+               "can click: the user-level scenarios run under Wine";
+    return "no notification area (neither Wine's tray nor Shell_TrayWnd)";
+}
 
 // --- a session -------------------------------------------------------------------------------------------------
 
@@ -52,7 +157,8 @@ std::optional<DWORD> Session::stop(DWORD timeoutMs) {
         return std::nullopt;
     if (!process_->running())
         return process_->waitForExit(0);
-    dismissMessages();
+    for (HWND box : windows(dialogClass))
+        acknowledge(box);
     if (!chooseTrayItem(exitItem))
         return std::nullopt;
     const std::optional<DWORD> code = process_->waitForExit(timeoutMs);
@@ -65,12 +171,16 @@ std::optional<DWORD> Session::stop(DWORD timeoutMs) {
 
 bool Session::settle(DWORD timeoutMs) const { return inputTaken(trayWindow_, timeoutMs); }
 
-bool Session::menuClosed(HWND menu, int item, int itemCount) {
-    if (waitUntil([&] { return !popupMenuOpen(id()); }, 1500))
-        return true;
+bool Session::chooseMenuItem(HWND menu, int item, int itemCount, double* chosenMs) {
     // A loaded machine may lose a click: the menu then stays open, and a user clicks again.
-    clickMenuItem(menu, item, itemCount);
-    return waitUntil([&] { return !popupMenuOpen(id()); }, 3000);
+    for (DWORD patienceMs : {1500u, 3000u}) {
+        clickMenuItem(menu, item, itemCount);
+        if (chosenMs)
+            *chosenMs = nowMs();
+        if (waitUntil([&] { return !popupMenuOpen(id()); }, patienceMs))
+            return true;
+    }
+    return fail("the menu stayed open");
 }
 
 HWND Session::openTrayMenu(Button button) {
@@ -87,15 +197,17 @@ HWND Session::openTrayMenu(Button button) {
     return menu;
 }
 
-bool Session::chooseTrayItem(TrayItem item) {
-    const HWND menu = openTrayMenu();
-    if (!menu)
-        return false;
-    clickMenuItem(menu, item, trayItemCount);
-    return menuClosed(menu, item, trayItemCount) || fail("the tray menu stayed open");
+HWND Session::relayIconMouse(UINT mouseMessage) {
+    constexpr UINT iconCallbackMessage = WM_USER + 1, iconId = 1;
+    PostMessageA(trayWindow_, iconCallbackMessage, iconId, mouseMessage);
+    settle();
+    return waitForPopupMenu(id(), mouseMessage == WM_LBUTTONUP || mouseMessage == WM_RBUTTONUP ? 3000 : 0);
 }
 
-std::vector<HWND> Session::windows(const std::string& windowClass) const { return visibleWindows(id(), windowClass); }
+bool Session::chooseTrayItem(TrayItem item) {
+    const HWND menu = openTrayMenu();
+    return menu && chooseMenuItem(menu, item, trayItemCount);
+}
 
 HWND Session::selectionWindow() const {
     const std::vector<HWND> found = windows(selectionClass);
@@ -176,13 +288,17 @@ HWND Session::pin(const RECT& rect, int steps) {
     return waitForNewScreenshot(before, 5000);
 }
 
-bool Session::chooseScreenshotItem(HWND shot, int item) {
+HWND Session::openScreenshotMenu(HWND shot) {
     click(centreOf(windowRect(shot)), Button::right);
     const HWND menu = waitForPopupMenu(id(), 3000);
     if (!menu)
-        return fail("the screenshot menu did not open");
-    clickMenuItem(menu, item, shotMenuItems);
-    return menuClosed(menu, item, shotMenuItems) || fail("the screenshot menu stayed open");
+        fail("the screenshot menu did not open");
+    return menu;
+}
+
+bool Session::chooseScreenshotItem(HWND shot, int item, double* chosenMs) {
+    const HWND menu = openScreenshotMenu(shot);
+    return menu && chooseMenuItem(menu, item, shotMenuItems, chosenMs);
 }
 
 HWND Session::openOptions() {
@@ -227,104 +343,6 @@ HWND Session::waitForWindowTitled(const std::string& title, DWORD timeoutMs) {
     if (!found)
         fail("no window titled \"" + title + "\"");
     return found;
-}
-
-void Session::dismissMessages() {
-    for (HWND window : windows(dialogClass))
-        PostMessageA(window, WM_COMMAND, IDOK, 0);
-    waitUntil([&] { return windows(dialogClass).empty(); }, 2000);
-}
-
-// --- controls ----------------------------------------------------------------------------------------------------
-
-std::string controlText(HWND control) {
-    const LRESULT length = SendMessageA(control, WM_GETTEXTLENGTH, 0, 0);
-    std::string text(static_cast<std::size_t>(length > 0 ? length : 0) + 1, '\0');
-    const LRESULT copied =
-        SendMessageA(control, WM_GETTEXT, static_cast<WPARAM>(text.size()), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
-    return text;
-}
-
-std::string messageText(HWND box) {
-    for (HWND child : childWindows(box))
-        if (className(child) == "Static")
-            if (std::string text = controlText(child); !text.empty())
-                return text;
-    return {};
-}
-
-bool acknowledge(HWND box, DWORD timeoutMs) {
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
-    return waitUntil([&] { return !IsWindow(box); }, timeoutMs);
-}
-
-bool focus(HWND control) {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof(info);
-    const DWORD thread = GetWindowThreadProcessId(control, nullptr);
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        click(centreOf(windowRect(control)));
-        if (waitUntil([&] { return GetGUIThreadInfo(thread, &info) && info.hwndFocus == control; }, 1000))
-            return true;
-    }
-    return false;
-}
-
-bool typeInto(HWND edit, const std::string& text) {
-    if (!focus(edit))
-        return false;
-    // Wine's edit box knows no Ctrl+A: select from the start to the end.
-    pressKey(VK_HOME);
-    pressChord(VK_SHIFT, VK_END);
-    pressKey(VK_DELETE);
-    typeText(text);
-    return waitUntil([&] { return controlText(edit) == text; }, 3000);
-}
-
-// --- Orvane's windows and files ----------------------------------------------------------------------------------
-
-std::vector<HWND> visibleWindows(DWORD process, const std::string& windowClass) {
-    std::vector<HWND> found;
-    for (HWND window : topLevelWindows(process))
-        if (IsWindowVisible(window) && className(window) == windowClass)
-            found.push_back(window);
-    return found;
-}
-
-std::string prefsPath() { return settingsFolder() + "prefs.txt"; }
-
-std::string prefsText(const Prefs& prefs) {
-    return std::string(prefs.closeOnSave ? "1" : "0") + ":" + std::to_string(prefs.selectionColor) + ":" +
-           std::to_string(prefs.defaultFormat) + ":" + prefs.folder +
-           "\r\nresizeScreenshotWindows=" + (prefs.resize ? "1" : "0") + "\r\n";
-}
-
-void writePreferences(const Prefs& prefs) { writeFile(prefsPath(), prefsText(prefs)); }
-
-std::vector<std::string> cacheImageFiles() {
-    std::vector<std::string> images;
-    for (const std::string& name : fileNamesIn(cacheFolder())) {
-        const std::string extension = name.size() >= 4 ? name.substr(name.size() - 4) : std::string();
-        if (extension == ".jpg" || extension == ".png" || extension == ".bmp")
-            images.push_back(name);
-    }
-    return images;
-}
-
-COLORREF expectedFrameColor(const Screenshot& cut) {
-    std::uint32_t sum[3] = {}, count = 0;
-    for (int y = 0; y < cut.height; ++y)
-        for (int x = 0; x < cut.width; ++x) {
-            if (x != 0 && y != 0 && x != cut.width - 1 && y != cut.height - 1)
-                continue;
-            const std::uint8_t* p = &cut.bgra[(static_cast<std::size_t>(y) * cut.width + x) * 4];
-            for (int c = 0; c < 3; ++c)
-                sum[c] += p[c];
-            ++count;
-        }
-    // sum[0] is blue: it becomes the red component.
-    return RGB(255 - sum[0] / count, 255 - sum[1] / count, 255 - sum[2] / count);
 }
 
 } // namespace driver

@@ -1,0 +1,614 @@
+// Windows automation for the driver; see automation.h.
+#include "automation.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <iterator>
+#include <system_error>
+#include <utility>
+
+namespace driver {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string folderOf(const std::string& path) {
+    const std::size_t separator = path.find_last_of("\\/");
+    return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
+}
+
+void sendMouse(DWORD flags, DWORD wheelData = 0) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    input.mi.mouseData = wheelData;
+    SendInput(1, &input, sizeof(input));
+}
+
+// Keys (virtual key, flags) in one SendInput call, so that nothing comes between them.
+void sendKeys(std::initializer_list<std::pair<WORD, DWORD>> keys) {
+    std::vector<INPUT> inputs;
+    for (const auto& [virtualKey, flags] : keys) {
+        INPUT& input = inputs.emplace_back();
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = virtualKey;
+        input.ki.dwFlags = flags;
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+DWORD windowProcess(HWND window) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    return process;
+}
+
+// The thread that has the keyboard focus has taken the keys sent before.
+bool keysTaken(DWORD timeoutMs = 2000) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    if (!GetGUIThreadInfo(0, &info))
+        return false;
+    return inputTaken(info.hwndFocus ? info.hwndFocus : info.hwndActive, timeoutMs);
+}
+
+// Types the characters as keyboard input (plain ASCII).
+void typeText(const std::string& text) {
+    for (const char c : text) {
+        INPUT inputs[2]{};
+        inputs[0].type = INPUT_KEYBOARD;
+        inputs[0].ki.wScan = static_cast<WORD>(static_cast<unsigned char>(c));
+        inputs[0].ki.dwFlags = KEYEVENTF_UNICODE;
+        inputs[1] = inputs[0];
+        inputs[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
+        SendInput(2, inputs, sizeof(INPUT));
+        keysTaken();
+    }
+}
+
+} // namespace
+
+// --- files ---------------------------------------------------------------------------------
+
+std::string driverFolder() {
+    char path[MAX_PATH * 4] = {};
+    GetModuleFileNameA(nullptr, path, sizeof(path));
+    return folderOf(path);
+}
+
+void writeFile(const std::string& path, const std::string& content) {
+    std::error_code ignored;
+    fs::create_directories(fs::path(path).parent_path(), ignored);
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+bool fileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::string> fileNamesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(fs::path(folder), error))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string scratchFolder(const std::string& name) {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(sizeof(temp), temp);
+    const fs::path folder = fs::path(temp) / ("orvane-e2e-" + name);
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+    fs::create_directories(folder, ignored);
+    return folder.string() + "\\";
+}
+
+// --- waiting ---------------------------------------------------------------------------
+
+bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (condition())
+            return true;
+        if (GetTickCount64() >= end)
+            return false;
+        Sleep(20);
+    }
+}
+
+double nowMs() {
+    static const double frequency = [] {
+        LARGE_INTEGER f{};
+        QueryPerformanceFrequency(&f);
+        return static_cast<double>(f.QuadPart);
+    }();
+    LARGE_INTEGER now{};
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) * 1000.0 / frequency;
+}
+
+std::optional<double> msUntil(const std::function<bool()>& condition, double startMs, DWORD timeoutMs) {
+    for (;;) {
+        if (condition())
+            return nowMs() - startMs;
+        if (nowMs() - startMs > timeoutMs)
+            return std::nullopt;
+        Sleep(0);
+    }
+}
+
+// --- windows ----------------------------------------------------------------------------------
+
+std::string className(HWND window) {
+    char name[256] = {};
+    GetClassNameA(window, name, sizeof(name));
+    return name;
+}
+
+std::string windowTitle(HWND window) {
+    char title[256] = {};
+    GetWindowTextA(window, title, sizeof(title));
+    return title;
+}
+
+RECT windowRect(HWND window) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+std::vector<HWND> topLevelWindows(DWORD process) {
+    struct Search {
+        DWORD process;
+        std::vector<HWND> found;
+    } search{process, {}};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(data);
+            if (s.process == 0 || windowProcess(window) == s.process)
+                s.found.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+bool waitUntilResponsive(HWND window, DWORD timeoutMs) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
+}
+
+HWND waitForWindow(DWORD process, const std::string& windowClass, DWORD timeoutMs) {
+    HWND found = nullptr;
+    waitUntil(
+        [&] {
+            for (HWND window : topLevelWindows(process))
+                if (!found && className(window) == windowClass)
+                    found = window;
+            return found != nullptr;
+        },
+        timeoutMs);
+    return found;
+}
+
+std::vector<HWND> descendants(HWND parent) {
+    std::vector<HWND> found;
+    EnumChildWindows(
+        parent,
+        [](HWND child, LPARAM into) {
+            reinterpret_cast<std::vector<HWND>*>(into)->push_back(child);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+std::vector<HWND> childWindows(HWND parent) {
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        children.push_back(child);
+    return children;
+}
+
+std::optional<POINT> closeButtonOf(HWND window) {
+    const RECT rect = windowRect(window);
+    // The close button sits at the right end of the caption.
+    for (int y = rect.top; y < rect.top + 40 && y < rect.bottom; y += 2)
+        for (int x = rect.right - 1; x > rect.right - 80 && x > rect.left; x -= 2)
+            if (SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(x, y)) == HTCLOSE)
+                return POINT{x - 3, y + 3};
+    return std::nullopt;
+}
+
+std::vector<HWND> visibleWindows(DWORD process, const std::string& windowClass) {
+    std::vector<HWND> found;
+    for (HWND window : topLevelWindows(process))
+        if (IsWindowVisible(window) && className(window) == windowClass)
+            found.push_back(window);
+    return found;
+}
+
+// --- input ---------------------------------------------------------------------------------------
+
+POINT centreOf(const RECT& rect) { return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
+
+void moveMouse(POINT screenPoint) {
+    SetCursorPos(screenPoint.x, screenPoint.y);
+    sendMouse(MOUSEEVENTF_MOVE); // a real move event, so that hover tracking sees it
+}
+
+bool inputTaken(HWND window, DWORD timeoutMs) {
+    // A sent message is handled before queued input: the first round trip may
+    // overtake the input, the second comes back only once the thread has
+    // asked for its next message, the input handled.
+    return window && waitUntilResponsive(window, timeoutMs) && waitUntilResponsive(window, timeoutMs);
+}
+
+bool inputTaken(POINT screenPoint, DWORD timeoutMs) { return inputTaken(WindowFromPoint(screenPoint), timeoutMs); }
+
+bool painted(HWND window, DWORD timeoutMs) {
+    if (!inputTaken(window, timeoutMs))
+        return false;
+    // WM_PAINT comes once the queue is empty, for one window at a time: wait
+    // until nothing of the window and its children is left to paint.
+    std::vector<HWND> windows = descendants(window);
+    windows.push_back(window);
+    const auto nothingLeft = [&] {
+        return std::none_of(windows.begin(), windows.end(),
+                            [](HWND each) { return GetUpdateRect(each, nullptr, FALSE); });
+    };
+    // Then twice more through the loop: the paint under way ends, and the
+    // thread waits, which is when Wine puts what it painted on the screen.
+    return waitUntil(nothingLeft, timeoutMs) && inputTaken(window, timeoutMs);
+}
+
+bool pointAt(POINT screenPoint, HWND taker) {
+    return waitUntil(
+        [&] {
+            moveMouse(screenPoint);
+            inputTaken(taker ? taker : WindowFromPoint(screenPoint));
+            POINT now{};
+            return GetCursorPos(&now) && now.x == screenPoint.x && now.y == screenPoint.y;
+        },
+        3000);
+}
+
+void nudgeMouse(POINT screenPoint) {
+    moveMouse(screenPoint);
+    HWND target = WindowFromPoint(screenPoint);
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(target, nullptr), &info) && info.hwndCapture)
+        target = info.hwndCapture;
+    POINT inside = screenPoint;
+    ScreenToClient(target, &inside);
+    const WPARAM keys = (GetAsyncKeyState(VK_LBUTTON) & 0x8000) ? MK_LBUTTON : 0;
+    PostMessageA(target, WM_MOUSEMOVE, keys, MAKELPARAM(inside.x, inside.y));
+}
+
+void click(POINT screenPoint, Button button) {
+    pointAt(screenPoint);
+    buttonDown(button);
+    inputTaken(screenPoint);
+    buttonUp(button);
+}
+
+void pressLeft(POINT screenPoint) {
+    pointAt(screenPoint);
+    sendMouse(MOUSEEVENTF_LEFTDOWN);
+}
+
+void releaseLeft() { sendMouse(MOUSEEVENTF_LEFTUP); }
+
+void pressChord(WORD modifier, WORD key) {
+    sendKeys({{modifier, 0}, {key, 0}, {key, KEYEVENTF_KEYUP}, {modifier, KEYEVENTF_KEYUP}});
+}
+
+void pressKey(WORD virtualKey) { sendKeys({{virtualKey, 0}, {virtualKey, KEYEVENTF_KEYUP}}); }
+void keyDown(WORD virtualKey) { sendKeys({{virtualKey, 0}}); }
+void keyUp(WORD virtualKey) { sendKeys({{virtualKey, KEYEVENTF_KEYUP}}); }
+
+void pressChord(const std::vector<WORD>& keys) {
+    for (WORD key : keys) {
+        keyDown(key);
+        keysTaken();
+    }
+    for (auto key = keys.rbegin(); key != keys.rend(); ++key) {
+        keyUp(*key);
+        keysTaken();
+    }
+}
+
+void buttonDown(Button button) {
+    sendMouse(button == Button::left    ? MOUSEEVENTF_LEFTDOWN
+              : button == Button::right ? MOUSEEVENTF_RIGHTDOWN
+                                        : MOUSEEVENTF_MIDDLEDOWN);
+}
+void buttonUp(Button button) {
+    sendMouse(button == Button::left    ? MOUSEEVENTF_LEFTUP
+              : button == Button::right ? MOUSEEVENTF_RIGHTUP
+                                        : MOUSEEVENTF_MIDDLEUP);
+}
+
+void turnWheel(int notches) { sendMouse(MOUSEEVENTF_WHEEL, static_cast<DWORD>(notches * WHEEL_DELTA)); }
+
+void drag(POINT from, POINT to, int steps) {
+    pointAt(from);
+    buttonDown();
+    inputTaken(from);
+    for (int i = 1; i <= steps; ++i) {
+        const POINT at{from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps};
+        moveMouse(at);
+        inputTaken(at);
+    }
+    moveMouse(to);
+    inputTaken(to);
+    buttonUp();
+}
+
+void handDrag(const std::vector<POINT>& path, DWORD paceMs, const std::vector<WORD>& held,
+              const std::function<void()>& finish) {
+    moveMouse(path.front());
+    Sleep(40);
+    for (WORD key : held) {
+        keyDown(key);
+        // A keyboard hook sees the key first: a press that overtakes it is taken without the key.
+        waitUntil([key] { return (GetAsyncKeyState(key) & 0x8000) != 0; }, 2000);
+    }
+    if (!held.empty())
+        Sleep(300);
+    buttonDown();
+    for (std::size_t i = 1; i < path.size(); ++i) {
+        Sleep(paceMs);
+        moveMouse(path[i]);
+    }
+    Sleep(2 * paceMs);
+    moveMouse(path.back());
+    Sleep(2 * paceMs);
+    if (finish)
+        finish();
+    else
+        buttonUp();
+    for (auto key = held.rbegin(); key != held.rend(); ++key)
+        keyUp(*key);
+}
+
+// --- menus, controls and dialogs of another process ------------------------------------------
+
+HWND waitForPopupMenu(DWORD process, DWORD timeoutMs) {
+    HWND menu = nullptr;
+    waitUntil(
+        [&] {
+            const std::vector<HWND> open = visibleWindows(process, "#32768");
+            menu = open.empty() ? nullptr : open.front();
+            return menu != nullptr;
+        },
+        timeoutMs);
+    return menu;
+}
+
+bool popupMenuOpen(DWORD process) { return !visibleWindows(process, "#32768").empty(); }
+
+void clickMenuItem(HWND menu, int index, int itemCount) {
+    // Another process cannot read the items, but plain string items share one
+    // height: the menu is itemCount equal rows inside a thin frame. The click
+    // waits for the menu's loop to run, or a loaded machine may lose it.
+    waitUntilResponsive(menu, 3000);
+    const RECT rect = windowRect(menu);
+    const int rowHeight = (rect.bottom - rect.top) / itemCount;
+    click({(rect.left + rect.right) / 2, rect.top + rowHeight * index + rowHeight / 2});
+}
+
+std::string controlText(HWND control) {
+    const LRESULT length = SendMessageA(control, WM_GETTEXTLENGTH, 0, 0);
+    std::string text(static_cast<std::size_t>(length > 0 ? length : 0) + 1, '\0');
+    const LRESULT copied =
+        SendMessageA(control, WM_GETTEXT, static_cast<WPARAM>(text.size()), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
+    return text;
+}
+
+std::string messageText(HWND box) {
+    for (HWND child : childWindows(box))
+        if (className(child) == "Static")
+            if (std::string text = controlText(child); !text.empty())
+                return text;
+    return {};
+}
+
+bool acknowledge(HWND box, int reply) {
+    PostMessageA(box, WM_COMMAND, static_cast<WPARAM>(reply), 0);
+    return waitUntil([&] { return !IsWindow(box); }, 3000);
+}
+
+bool typeInto(HWND edit, const std::string& text) {
+    // Clicked until its thread says it has the focus: a click on a window that
+    // has only just opened may be taken for its activation.
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    const DWORD thread = GetWindowThreadProcessId(edit, nullptr);
+    bool focused = false;
+    for (int attempt = 0; attempt < 3 && !focused; ++attempt) {
+        click(centreOf(windowRect(edit)));
+        focused = waitUntil([&] { return GetGUIThreadInfo(thread, &info) && info.hwndFocus == edit; }, 1000);
+    }
+    if (!focused)
+        return false;
+    // Wine's edit box knows no Ctrl+A: select from the start to the end.
+    pressKey(VK_HOME);
+    pressChord(VK_SHIFT, VK_END);
+    pressKey(VK_DELETE);
+    typeText(text);
+    return waitUntil([&] { return controlText(edit) == text; }, 3000);
+}
+
+namespace {
+
+// Memory inside another process, for the tree-view messages that carry a pointer.
+class RemoteBuffer {
+public:
+    RemoteBuffer(DWORD process, std::size_t size)
+        : process_(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process)) {
+        if (process_)
+            address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    }
+    ~RemoteBuffer() {
+        if (address_)
+            VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+        if (process_)
+            CloseHandle(process_);
+    }
+    RemoteBuffer(const RemoteBuffer&) = delete;
+    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+
+    char* address() const { return static_cast<char*>(address_); }
+    bool write(std::size_t offset, const void* data, std::size_t size) const {
+        return WriteProcessMemory(process_, address() + offset, data, size, nullptr) != 0;
+    }
+    bool read(std::size_t offset, void* data, std::size_t size) const {
+        return ReadProcessMemory(process_, address() + offset, data, size, nullptr) != 0;
+    }
+
+private:
+    HANDLE process_;
+    void* address_ = nullptr;
+};
+
+std::string treeItemText(HWND tree, HTREEITEM item) {
+    constexpr std::size_t textSize = 260;
+    RemoteBuffer remote(windowProcess(tree), sizeof(TVITEMA) + textSize);
+    if (!remote.address())
+        return {};
+    TVITEMA request{};
+    request.mask = TVIF_TEXT;
+    request.hItem = item;
+    request.pszText = remote.address() + sizeof(TVITEMA);
+    request.cchTextMax = static_cast<int>(textSize);
+    const char empty = '\0';
+    if (!remote.write(0, &request, sizeof(request)) || !remote.write(sizeof(TVITEMA), &empty, 1))
+        return {};
+    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(remote.address()));
+    char text[textSize] = {};
+    remote.read(sizeof(TVITEMA), text, textSize - 1);
+    return text;
+}
+
+// `text`, leading spaces apart, starts with `start`, letters compared without case.
+bool startsWithIgnoringCase(const std::string& text, const std::string& start) {
+    const std::size_t first = std::min(text.find_first_not_of(' '), text.size());
+    if (text.size() - first < start.size())
+        return false;
+    for (std::size_t i = 0; i < start.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(text[first + i])) !=
+            std::tolower(static_cast<unsigned char>(start[i])))
+            return false;
+    return true;
+}
+
+HTREEITEM treeItem(HWND tree, UINT relation, HTREEITEM item) {
+    return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
+}
+
+} // namespace
+
+bool selectFolderInDialog(HWND dialog, const std::vector<std::string>& labels) {
+    const std::vector<HWND> all = descendants(dialog);
+    const auto isTree = [](HWND window) { return className(window) == WC_TREEVIEWA; };
+    const auto treeAt = std::find_if(all.begin(), all.end(), isTree);
+    if (treeAt == all.end())
+        return false;
+    const HWND tree = *treeAt;
+    HTREEITEM parent = nullptr;
+    for (const std::string& label : labels) {
+        if (parent)
+            SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(parent));
+        HTREEITEM found = nullptr;
+        for (HTREEITEM item = parent ? treeItem(tree, TVGN_CHILD, parent) : treeItem(tree, TVGN_ROOT, nullptr);
+             item && !found; item = treeItem(tree, TVGN_NEXT, item))
+            if (startsWithIgnoringCase(treeItemText(tree, item), label))
+                found = item;
+        if (!found)
+            return false;
+        parent = found;
+    }
+    return SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(parent)) != 0;
+}
+
+void clickDialogButton(HWND dialog, int id) {
+    const HWND button = GetDlgItem(dialog, id);
+    if (button)
+        click(centreOf(windowRect(button)));
+}
+
+// --- the key watcher -----------------------------------------------------------------------
+
+namespace {
+
+KeyWatcher* activeWatcher = nullptr;
+
+} // namespace
+
+KeyWatcher::KeyWatcher() {
+    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    activeWatcher = this;
+    thread_ = std::thread([this, ready] {
+        threadId_ = GetCurrentThreadId();
+        HHOOK hook = SetWindowsHookExA(WH_KEYBOARD_LL, hookProc, GetModuleHandleA(nullptr), 0);
+        SetEvent(ready);
+        MSG msg{};
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0)
+            DispatchMessageA(&msg);
+        if (hook)
+            UnhookWindowsHookEx(hook);
+    });
+    WaitForSingleObject(ready, 10000);
+    CloseHandle(ready);
+}
+
+KeyWatcher::~KeyWatcher() {
+    if (threadId_)
+        PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
+    if (thread_.joinable())
+        thread_.join();
+    activeWatcher = nullptr;
+}
+
+LRESULT CALLBACK KeyWatcher::hookProc(int code, WPARAM wp, LPARAM lp) {
+    if (code == HC_ACTION && activeWatcher) {
+        const auto* key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lp);
+        std::lock_guard<std::mutex> hold(activeWatcher->lock_);
+        activeWatcher->keys_.push_back({wp, key->vkCode});
+    }
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+std::vector<KeyWatcher::Key> KeyWatcher::keys() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return keys_;
+}
+
+bool KeyWatcher::saw(WPARAM message, DWORD virtualKey) const {
+    std::lock_guard<std::mutex> hold(lock_);
+    for (const Key& key : keys_)
+        if (key.message == message && key.virtualKey == virtualKey)
+            return true;
+    return false;
+}
+
+void KeyWatcher::clear() {
+    std::lock_guard<std::mutex> hold(lock_);
+    keys_.clear();
+}
+
+} // namespace driver
