@@ -4,7 +4,6 @@
 #include <wincodec.h>
 
 #include <algorithm>
-#include <cstring>
 
 #include <lodepng.h>
 
@@ -182,67 +181,15 @@ Picture testPicture(int width, int height, int variant) {
 
 namespace {
 
-template <typename T> T readAt(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
-    T value{};
-    if (offset + sizeof(T) <= bytes.size())
-        std::memcpy(&value, bytes.data() + offset, sizeof(T));
-    return value;
-}
-
-Picture decodeBmp(const std::vector<std::uint8_t>& file) {
-    Picture picture;
-    if (file.size() < 54 || file[0] != 'B' || file[1] != 'M')
-        return picture;
-    const auto dataOffset = readAt<std::uint32_t>(file, 10);
-    const auto width = readAt<std::int32_t>(file, 18);
-    const auto height = readAt<std::int32_t>(file, 22);
-    const auto bits = readAt<std::uint16_t>(file, 28);
-    if (width <= 0 || height == 0 || (bits != 24 && bits != 32))
-        return picture;
-    const int rows = std::abs(height);
-    const std::size_t stride = (static_cast<std::size_t>(width) * bits / 8 + 3) / 4 * 4;
-    if (dataOffset + stride * rows > file.size())
-        return picture;
-    picture.width = width;
-    picture.height = rows;
-    picture.bgra.resize(static_cast<std::size_t>(width) * rows * 4);
-    for (int y = 0; y < rows; ++y) {
-        const int fileRow = height > 0 ? rows - 1 - y : y;
-        const std::uint8_t* source = &file[dataOffset + stride * fileRow];
-        for (int x = 0; x < width; ++x) {
-            std::uint8_t* p = &picture.bgra[(static_cast<std::size_t>(y) * width + x) * 4];
-            std::copy_n(source + static_cast<std::size_t>(x) * bits / 8, 3, p);
-            p[3] = 255;
-        }
-    }
-    return picture;
-}
-
-Picture decodePng(const std::vector<std::uint8_t>& file) {
-    Picture picture;
-    std::vector<unsigned char> rgba;
-    unsigned width = 0, height = 0;
-    if (lodepng::decode(rgba, width, height, file) != 0)
-        return picture;
-    picture.width = static_cast<int>(width);
-    picture.height = static_cast<int>(height);
-    picture.bgra.resize(rgba.size());
-    for (std::size_t i = 0; i + 3 < rgba.size(); i += 4) {
-        picture.bgra[i] = rgba[i + 2];
-        picture.bgra[i + 1] = rgba[i + 1];
-        picture.bgra[i + 2] = rgba[i];
-        picture.bgra[i + 3] = rgba[i + 3];
-    }
-    return picture;
-}
-
 template <typename T> void releaseCom(T*& pointer) {
     if (pointer)
         pointer->Release();
     pointer = nullptr;
 }
 
-Picture decodeWithImaging(const std::string& path) {
+} // namespace
+
+Picture decodeImageFile(const std::string& path) {
     Picture picture;
     const HRESULT initialised = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     IWICImagingFactory* factory = nullptr;
@@ -260,11 +207,8 @@ Picture decodeWithImaging(const std::string& path) {
                                         WICBitmapPaletteTypeCustom)) &&
         SUCCEEDED(converter->GetSize(&width, &height))) {
         std::vector<std::uint8_t> bgra(static_cast<std::size_t>(width) * height * 4);
-        if (SUCCEEDED(converter->CopyPixels(nullptr, width * 4, static_cast<UINT>(bgra.size()), bgra.data()))) {
-            picture.width = static_cast<int>(width);
-            picture.height = static_cast<int>(height);
-            picture.bgra = std::move(bgra);
-        }
+        if (SUCCEEDED(converter->CopyPixels(nullptr, width * 4, static_cast<UINT>(bgra.size()), bgra.data())))
+            picture = {static_cast<int>(width), static_cast<int>(height), std::move(bgra)};
     }
     releaseCom(converter);
     releaseCom(frame);
@@ -273,20 +217,6 @@ Picture decodeWithImaging(const std::string& path) {
     if (SUCCEEDED(initialised))
         CoUninitialize();
     return picture;
-}
-
-} // namespace
-
-Picture decodeImageFile(const std::string& path) {
-    const std::string bytes = readFile(path);
-    const std::vector<std::uint8_t> file(bytes.begin(), bytes.end());
-    if (file.size() >= 2 && file[0] == 'B' && file[1] == 'M')
-        return decodeBmp(file);
-    if (file.size() >= 8 && file[0] == 0x89 && file[1] == 'P')
-        return decodePng(file);
-    if (file.size() >= 3 && file[0] == 0xFF && file[1] == 0xD8)
-        return decodeWithImaging(path);
-    return {};
 }
 
 Picture dimmed(const Picture& picture, int percent) {
