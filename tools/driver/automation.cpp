@@ -53,8 +53,6 @@ bool keysTaken() {
 
 } // namespace
 
-// --- files ---------------------------------------------------------------------------------
-
 std::string driverFolder() {
     char path[MAX_PATH * 4] = {};
     GetModuleFileNameA(nullptr, path, sizeof(path));
@@ -93,8 +91,6 @@ std::string scratchFolder(const std::string& name) {
     return folder.string() + "\\";
 }
 
-// --- waiting ---------------------------------------------------------------------------
-
 bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
     return msUntil(condition, nowMs(), timeoutMs, 20).has_value();
 }
@@ -121,8 +117,6 @@ HWND waitFor(const std::function<HWND()>& find, DWORD timeoutMs) {
     waitUntil([&] { return (found = find()) != nullptr; }, timeoutMs);
     return found;
 }
-
-// --- windows ----------------------------------------------------------------------------------
 
 std::string className(HWND window) {
     char name[256] = {};
@@ -206,8 +200,6 @@ std::vector<HWND> visibleWindows(DWORD process, const std::string& windowClass) 
             found.push_back(window);
     return found;
 }
-
-// --- input ---------------------------------------------------------------------------------------
 
 POINT centreOf(const RECT& rect) { return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
 
@@ -334,8 +326,6 @@ void handDrag(const std::vector<POINT>& path, DWORD paceMs, const std::vector<WO
         keyUp(*key);
 }
 
-// --- menus, controls and dialogs of another process ------------------------------------------
-
 bool popupMenuOpen(DWORD process) { return !visibleWindows(process, "#32768").empty(); }
 
 void clickMenuItem(HWND menu, int index, int itemCount) {
@@ -457,8 +447,6 @@ void clickDialogButton(HWND dialog, int id) {
     if (const HWND button = GetDlgItem(dialog, id))
         click(centreOf(windowRect(button)));
 }
-
-// --- the key watcher -----------------------------------------------------------------------
 
 namespace {
 KeyWatcher* activeWatcher = nullptr;

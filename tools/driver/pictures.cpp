@@ -27,8 +27,7 @@ COLORREF Picture::pixel(int x, int y) const {
     y -= origin.y;
     if (x < 0 || y < 0 || x >= width || y >= height)
         return CLR_INVALID;
-    const std::uint8_t* p =
-        &bgra[(static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 4];
+    const std::uint8_t* p = &bgra[(static_cast<std::size_t>(y) * width + x) * 4];
     return RGB(p[2], p[1], p[0]);
 }
 
@@ -87,9 +86,7 @@ Picture settledScreen(DWORD timeoutMs) {
 }
 
 Picture grabScreen(const RECT& area) {
-    Picture shot;
-    shot.width = area.right - area.left;
-    shot.height = area.bottom - area.top;
+    Picture shot{area.right - area.left, area.bottom - area.top, {}};
     if (shot.width <= 0 || shot.height <= 0)
         return {};
     HDC screen = GetDC(nullptr);
@@ -102,18 +99,13 @@ Picture grabScreen(const RECT& area) {
         BitBlt(memory, 0, 0, shot.width, shot.height, screen, area.left, area.top, SRCCOPY);
         GdiFlush();
         const auto* bytes = static_cast<const std::uint8_t*>(bits);
-        shot.bgra.assign(bytes,
-                         bytes + static_cast<std::size_t>(shot.width) * static_cast<std::size_t>(shot.height) * 4);
+        shot.bgra.assign(bytes, bytes + static_cast<std::size_t>(shot.width) * shot.height * 4);
         SelectObject(memory, previous);
     }
-    if (bitmap)
-        DeleteObject(bitmap);
-    if (memory)
-        DeleteDC(memory);
+    DeleteObject(bitmap); // both take null
+    DeleteDC(memory);
     ReleaseDC(nullptr, screen);
-    if (shot.bgra.empty())
-        return {};
-    return shot;
+    return shot.bgra.empty() ? Picture{} : shot;
 }
 
 Picture Picture::crop(const RECT& rect) const {
@@ -149,10 +141,7 @@ COLORREF screenPixel(POINT at) {
 }
 
 Picture testPicture(int width, int height, int variant) {
-    Picture picture;
-    picture.width = width;
-    picture.height = height;
-    picture.bgra.resize(static_cast<std::size_t>(width) * height * 4);
+    Picture picture{width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height * 4)};
     const auto shade = [&](int value) { return static_cast<std::uint8_t>((value + variant * 97) & 0xFF); };
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
@@ -177,8 +166,6 @@ Picture testPicture(int width, int height, int variant) {
     return picture;
 }
 
-// --- image files -----------------------------------------------------------------------------------------------
-
 namespace {
 
 template <typename T> void releaseCom(T*& pointer) {
@@ -196,12 +183,13 @@ Picture decodeImageFile(const std::string& path) {
     IWICBitmapDecoder* decoder = nullptr;
     IWICBitmapFrameDecode* frame = nullptr;
     IWICFormatConverter* converter = nullptr;
-    const std::wstring widePath(path.begin(), path.end());
+    wchar_t widePath[MAX_PATH * 4] = {}; // in the code page the narrow file calls use
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, MAX_PATH * 4);
     UINT width = 0, height = 0;
     if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IWICImagingFactory),
                                    reinterpret_cast<void**>(&factory))) &&
-        SUCCEEDED(factory->CreateDecoderFromFilename(widePath.c_str(), nullptr, GENERIC_READ,
-                                                     WICDecodeMetadataCacheOnDemand, &decoder)) &&
+        SUCCEEDED(factory->CreateDecoderFromFilename(widePath, nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand,
+                                                     &decoder)) &&
         SUCCEEDED(decoder->GetFrame(0, &frame)) && SUCCEEDED(factory->CreateFormatConverter(&converter)) &&
         SUCCEEDED(converter->Initialize(frame, GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
                                         WICBitmapPaletteTypeCustom)) &&
@@ -242,14 +230,8 @@ COLORREF expectedFrameColor(const Picture& cut) {
     return RGB(255 - sum[0] / count, 255 - sum[1] / count, 255 - sum[2] / count);
 }
 
-// --- the pattern window ----------------------------------------------------------------------
-
-namespace {
-
 constexpr UINT showPictureMessage = WM_APP + 7;
 constexpr const char* patternClass = "OrvaneDriverPattern";
-
-} // namespace
 
 PatternWindow::PatternWindow(POINT topLeft, const Picture& picture) : picture_(picture) {
     HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -306,25 +288,16 @@ LRESULT CALLBACK PatternWindow::windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARA
 }
 
 void PatternWindow::run(POINT topLeft, HANDLE ready) {
-    static const ATOM registered = [] {
-        WNDCLASSEXA record{};
-        record.cbSize = sizeof(record);
-        record.lpfnWndProc = windowProc;
-        record.hInstance = GetModuleHandleA(nullptr);
-        record.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-        record.lpszClassName = patternClass;
-        return RegisterClassExA(&record);
-    }();
-    (void)registered;
+    WNDCLASSA record{};
+    record.lpfnWndProc = windowProc;
+    record.hInstance = GetModuleHandleA(nullptr);
+    record.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    record.lpszClassName = patternClass;
+    RegisterClassA(&record); // fails, harmlessly, for every window but the first
     threadId_ = GetCurrentThreadId();
-    int width = 0, height = 0;
-    {
-        std::lock_guard<std::mutex> hold(lock_);
-        width = picture_.width;
-        height = picture_.height;
-    }
-    window_ = CreateWindowExA(WS_EX_TOOLWINDOW, patternClass, "pattern", WS_POPUP, topLeft.x, topLeft.y, width, height,
-                              nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    // No lock: show() cannot come before the constructor has returned.
+    window_ = CreateWindowExA(WS_EX_TOOLWINDOW, patternClass, "pattern", WS_POPUP, topLeft.x, topLeft.y, picture_.width,
+                              picture_.height, nullptr, nullptr, record.hInstance, nullptr);
     SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     ShowWindow(window_, SW_SHOWNOACTIVATE);
     UpdateWindow(window_);

@@ -22,8 +22,6 @@ HWND firstNotAmong(const std::vector<HWND>& now, const std::vector<HWND>& before
 
 } // namespace
 
-// --- the user's profile --------------------------------------------------------------------
-
 std::string orvanePath() { return driverFolder() + "orvane.exe"; }
 
 std::string userName() {
@@ -61,8 +59,6 @@ std::vector<std::string> cacheImageFiles() {
     return images;
 }
 
-// --- a running program -------------------------------------------------------------------
-
 Process::Process(const std::string& exe, const std::string& workingFolder) {
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
@@ -79,13 +75,12 @@ Process::Process(const std::string& exe, const std::string& workingFolder) {
 }
 
 Process::~Process() {
-    if (!handle_)
-        return;
     if (running()) {
         TerminateProcess(handle_, 1);
         WaitForSingleObject(handle_, 5000);
     }
-    CloseHandle(handle_);
+    if (handle_)
+        CloseHandle(handle_);
 }
 
 bool Process::running() const { return handle_ && WaitForSingleObject(handle_, 0) == WAIT_TIMEOUT; }
@@ -102,7 +97,7 @@ bool Process::waitUntilIdle(DWORD timeoutMs) const { return handle_ && WaitForIn
 std::vector<HWND> trayIcons() {
     std::vector<HWND> icons;
     const HWND tray = FindWindowA("__winex11_standalone_tray", nullptr);
-    for (HWND icon = FindWindowExA(tray, nullptr, "__winex11_tray_icon", nullptr); icon;
+    for (HWND icon = tray ? FindWindowExA(tray, nullptr, "__winex11_tray_icon", nullptr) : nullptr; icon;
          icon = FindWindowExA(tray, icon, "__winex11_tray_icon", nullptr))
         if (IsWindowVisible(icon))
             icons.push_back(icon);
@@ -120,8 +115,6 @@ std::string trayUnavailableReason() {
                "can click: the user-level scenarios run under Wine";
     return "no notification area (neither Wine's tray nor Shell_TrayWnd)";
 }
-
-// --- a session -------------------------------------------------------------------------------------------------
 
 bool Session::fail(const std::string& why) {
     failure_ = why;
