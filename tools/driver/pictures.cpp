@@ -4,6 +4,7 @@
 #include <wincodec.h>
 
 #include <algorithm>
+#include <utility>
 
 #include <lodepng.h>
 
@@ -64,8 +65,7 @@ bool setDisplayMode(DWORD width, DWORD height) {
 }
 
 Picture grabScreen() {
-    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
-    const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
     Picture whole = grabScreen(
         RECT{left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN), top + GetSystemMetrics(SM_CYVIRTUALSCREEN)});
     whole.origin = {left, top};
@@ -74,14 +74,8 @@ Picture grabScreen() {
 
 Picture settledScreen(DWORD timeoutMs) {
     Picture last = grabScreen();
-    waitUntil(
-        [&] {
-            Picture next = grabScreen();
-            const bool same = next.sameColours(last);
-            last = std::move(next);
-            return same;
-        },
-        timeoutMs);
+    // The grab before, swapped for a new one, compared with it.
+    waitUntil([&] { return std::exchange(last, grabScreen()).sameColours(last); }, timeoutMs);
     return last;
 }
 

@@ -121,6 +121,12 @@ bool Session::fail(const std::string& why) {
     return false;
 }
 
+HWND Session::orFail(HWND window, const std::string& why) {
+    if (!window)
+        fail(why);
+    return window;
+}
+
 bool Session::start(const std::string& exe, const std::string& workingFolder) {
     failure_.clear();
     trayWindow_ = icon_ = options_ = nullptr;
@@ -175,15 +181,12 @@ bool Session::chooseMenuItem(HWND menu, int item, int itemCount, double* chosenM
 
 HWND Session::openMenu(POINT at, Button button, const char* what) {
     click(at, button);
-    const HWND menu = popupMenu(id(), 3000);
-    if (!menu)
-        fail(std::string("the ") + what + " menu did not open");
-    return menu;
+    return orFail(popupMenu(id(), 3000), std::string("the ") + what + " menu did not open");
 }
 
 HWND Session::openTrayMenu(Button button) {
     if (!icon_)
-        return fail("no notification icon to click"), nullptr;
+        return orFail(nullptr, "no notification icon to click");
     // The icon relays the click to the GUI thread: let it finish what it is at first.
     settle();
     return openMenu(centreOf(windowRect(icon_)), button, "tray");
@@ -252,10 +255,7 @@ bool Session::dragSelection(POINT from, POINT to, int steps) {
 }
 
 HWND Session::waitForNewScreenshot(const std::vector<HWND>& before, DWORD timeoutMs) {
-    const HWND made = waitFor([&] { return firstNotAmong(screenshots(), before); }, timeoutMs);
-    if (!made)
-        fail("no new screenshot window");
-    return made;
+    return orFail(waitFor([&] { return firstNotAmong(screenshots(), before); }, timeoutMs), "no new screenshot window");
 }
 
 HWND Session::pin(const RECT& rect, int steps) {
@@ -265,10 +265,6 @@ HWND Session::pin(const RECT& rect, int steps) {
     if (!dragSelection({rect.left, rect.top}, {rect.right, rect.bottom}, steps))
         return nullptr;
     return waitForNewScreenshot(before, 5000);
-}
-
-HWND Session::openScreenshotMenu(HWND shot) {
-    return openMenu(centreOf(windowRect(shot)), Button::right, "screenshot");
 }
 
 bool Session::chooseScreenshotItem(HWND shot, int item, double* chosenMs) {
@@ -284,7 +280,7 @@ HWND Session::openOptions() {
     // Found as soon as it exists: its children come after, and it shows last.
     if (!window ||
         !waitUntil([&] { return IsWindowVisible(window) && childWindows(window).size() == optionsChildCount; }, 3000))
-        return fail("no options window"), nullptr;
+        return orFail(nullptr, "no options window");
     // Painted once every child has painted itself and the thread is back in its loop.
     inputTaken(window);
     return options_ = window;
@@ -304,17 +300,13 @@ bool Session::closeOptions() {
 }
 
 HWND Session::waitForWindowTitled(const std::string& title, DWORD timeoutMs) {
-    const HWND found = waitFor(
-        [&]() -> HWND {
-            for (HWND window : topLevelWindows(id()))
-                if (IsWindowVisible(window) && windowTitle(window) == title)
-                    return window;
-            return nullptr;
-        },
-        timeoutMs);
-    if (!found)
-        fail("no window titled \"" + title + "\"");
-    return found;
+    const auto titled = [&]() -> HWND {
+        for (HWND window : topLevelWindows(id()))
+            if (IsWindowVisible(window) && windowTitle(window) == title)
+                return window;
+        return nullptr;
+    };
+    return orFail(waitFor(titled, timeoutMs), "no window titled \"" + title + "\"");
 }
 
 } // namespace driver

@@ -120,7 +120,7 @@ public:
     bool dragSelection(POINT from, POINT to, int steps = 8);
     HWND waitForNewScreenshot(const std::vector<HWND>& before, DWORD timeoutMs = 3000);
     HWND pin(const RECT& rect, int steps = 8); // PrintScreen, a drag over `rect`: the new screenshot
-    HWND openScreenshotMenu(HWND shot);        // by a right click
+    HWND openScreenshotMenu(HWND shot) { return openMenu(centreOf(windowRect(shot)), Button::right, "screenshot"); }
     bool chooseScreenshotItem(HWND shot, int item, double* chosenMs = nullptr);
 
     HWND openOptions(); // from the tray menu, shown with its controls and answering
@@ -133,6 +133,7 @@ public:
 
 private:
     bool fail(const std::string& why);
+    HWND orFail(HWND window, const std::string& why); // `window`, with why when it is null
     HWND openMenu(POINT at, Button button, const char* what);
 
     std::unique_ptr<Process> process_;
