@@ -4,7 +4,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <cctype>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
@@ -18,11 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string folderOf(const std::string& path) {
-    const std::size_t separator = path.find_last_of("\\/");
-    return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
-}
-
 void sendMouse(DWORD flags, DWORD wheelData = 0) {
     INPUT input{};
     input.type = INPUT_MOUSE;
@@ -31,13 +26,13 @@ void sendMouse(DWORD flags, DWORD wheelData = 0) {
     SendInput(1, &input, sizeof(input));
 }
 
-// Keys (virtual key, flags) in one SendInput call, so that nothing comes between them.
+// Keys (virtual key or character, flags) in one SendInput call, so that nothing comes between them.
 void sendKeys(std::initializer_list<std::pair<WORD, DWORD>> keys) {
     std::vector<INPUT> inputs;
-    for (const auto& [virtualKey, flags] : keys) {
+    for (const auto& [key, flags] : keys) {
         INPUT& input = inputs.emplace_back();
         input.type = INPUT_KEYBOARD;
-        input.ki.wVk = virtualKey;
+        (flags & KEYEVENTF_UNICODE ? input.ki.wScan : input.ki.wVk) = key;
         input.ki.dwFlags = flags;
     }
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
@@ -50,36 +45,18 @@ DWORD windowProcess(HWND window) {
 }
 
 // The thread that has the keyboard focus has taken the keys sent before.
-bool keysTaken(DWORD timeoutMs = 2000) {
+bool keysTaken() {
     GUITHREADINFO info{};
     info.cbSize = sizeof(info);
-    if (!GetGUIThreadInfo(0, &info))
-        return false;
-    return inputTaken(info.hwndFocus ? info.hwndFocus : info.hwndActive, timeoutMs);
-}
-
-// Types the characters as keyboard input (plain ASCII).
-void typeText(const std::string& text) {
-    for (const char c : text) {
-        INPUT inputs[2]{};
-        inputs[0].type = INPUT_KEYBOARD;
-        inputs[0].ki.wScan = static_cast<WORD>(static_cast<unsigned char>(c));
-        inputs[0].ki.dwFlags = KEYEVENTF_UNICODE;
-        inputs[1] = inputs[0];
-        inputs[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
-        SendInput(2, inputs, sizeof(INPUT));
-        keysTaken();
-    }
+    return GetGUIThreadInfo(0, &info) && inputTaken(info.hwndFocus ? info.hwndFocus : info.hwndActive);
 }
 
 } // namespace
 
-// --- files ---------------------------------------------------------------------------------
-
 std::string driverFolder() {
     char path[MAX_PATH * 4] = {};
     GetModuleFileNameA(nullptr, path, sizeof(path));
-    return folderOf(path);
+    return fs::path(path).parent_path().string() + "\\";
 }
 
 void writeFile(const std::string& path, const std::string& content) {
@@ -114,41 +91,32 @@ std::string scratchFolder(const std::string& name) {
     return folder.string() + "\\";
 }
 
-// --- waiting ---------------------------------------------------------------------------
-
 bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    for (;;) {
-        if (condition())
-            return true;
-        if (GetTickCount64() >= end)
-            return false;
-        Sleep(20);
-    }
+    return msUntil(condition, nowMs(), timeoutMs, 20).has_value();
 }
 
 double nowMs() {
-    static const double frequency = [] {
-        LARGE_INTEGER f{};
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER now{};
+    LARGE_INTEGER now{}, frequency{};
     QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) * 1000.0 / frequency;
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
-std::optional<double> msUntil(const std::function<bool()>& condition, double startMs, DWORD timeoutMs) {
+std::optional<double> msUntil(const std::function<bool()>& condition, double startMs, DWORD timeoutMs, DWORD pollMs) {
     for (;;) {
         if (condition())
             return nowMs() - startMs;
         if (nowMs() - startMs > timeoutMs)
             return std::nullopt;
-        Sleep(0);
+        Sleep(pollMs);
     }
 }
 
-// --- windows ----------------------------------------------------------------------------------
+HWND waitFor(const std::function<HWND()>& find, DWORD timeoutMs) {
+    HWND found = nullptr;
+    waitUntil([&] { return (found = find()) != nullptr; }, timeoutMs);
+    return found;
+}
 
 std::string className(HWND window) {
     char name[256] = {};
@@ -169,19 +137,16 @@ RECT windowRect(HWND window) {
 }
 
 std::vector<HWND> topLevelWindows(DWORD process) {
-    struct Search {
-        DWORD process;
-        std::vector<HWND> found;
-    } search{process, {}};
+    std::pair<DWORD, std::vector<HWND>> search{process, {}};
     EnumWindows(
         [](HWND window, LPARAM data) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(data);
-            if (s.process == 0 || windowProcess(window) == s.process)
-                s.found.push_back(window);
+            auto& [wanted, found] = *reinterpret_cast<decltype(search)*>(data);
+            if (wanted == 0 || windowProcess(window) == wanted)
+                found.push_back(window);
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return search.second;
 }
 
 bool waitUntilResponsive(HWND window, DWORD timeoutMs) {
@@ -190,16 +155,14 @@ bool waitUntilResponsive(HWND window, DWORD timeoutMs) {
 }
 
 HWND waitForWindow(DWORD process, const std::string& windowClass, DWORD timeoutMs) {
-    HWND found = nullptr;
-    waitUntil(
-        [&] {
+    return waitFor(
+        [&]() -> HWND {
             for (HWND window : topLevelWindows(process))
-                if (!found && className(window) == windowClass)
-                    found = window;
-            return found != nullptr;
+                if (className(window) == windowClass)
+                    return window;
+            return nullptr;
         },
         timeoutMs);
-    return found;
 }
 
 std::vector<HWND> descendants(HWND parent) {
@@ -223,7 +186,6 @@ std::vector<HWND> childWindows(HWND parent) {
 
 std::optional<POINT> closeButtonOf(HWND window) {
     const RECT rect = windowRect(window);
-    // The close button sits at the right end of the caption.
     for (int y = rect.top; y < rect.top + 40 && y < rect.bottom; y += 2)
         for (int x = rect.right - 1; x > rect.right - 80 && x > rect.left; x -= 2)
             if (SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(x, y)) == HTCLOSE)
@@ -238,8 +200,6 @@ std::vector<HWND> visibleWindows(DWORD process, const std::string& windowClass) 
             found.push_back(window);
     return found;
 }
-
-// --- input ---------------------------------------------------------------------------------------
 
 POINT centreOf(const RECT& rect) { return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
 
@@ -260,16 +220,13 @@ bool inputTaken(POINT screenPoint, DWORD timeoutMs) { return inputTaken(WindowFr
 bool painted(HWND window, DWORD timeoutMs) {
     if (!inputTaken(window, timeoutMs))
         return false;
-    // WM_PAINT comes once the queue is empty, for one window at a time: wait
-    // until nothing of the window and its children is left to paint.
     std::vector<HWND> windows = descendants(window);
     windows.push_back(window);
     const auto nothingLeft = [&] {
-        return std::none_of(windows.begin(), windows.end(),
-                            [](HWND each) { return GetUpdateRect(each, nullptr, FALSE); });
+        return std::none_of(windows.begin(), windows.end(), [](HWND each) { return GetUpdateRect(each, nullptr, 0); });
     };
-    // Then twice more through the loop: the paint under way ends, and the
-    // thread waits, which is when Wine puts what it painted on the screen.
+    // WM_PAINT comes one window at a time; then twice more through the loop: the paint under
+    // way ends, and the thread waits, which is when Wine puts what it painted on the screen.
     return waitUntil(nothingLeft, timeoutMs) && inputTaken(window, timeoutMs);
 }
 
@@ -306,10 +263,10 @@ void click(POINT screenPoint, Button button) {
 
 void pressLeft(POINT screenPoint) {
     pointAt(screenPoint);
-    sendMouse(MOUSEEVENTF_LEFTDOWN);
+    buttonDown();
 }
 
-void releaseLeft() { sendMouse(MOUSEEVENTF_LEFTUP); }
+void releaseLeft() { buttonUp(); }
 
 void pressChord(WORD modifier, WORD key) {
     sendKeys({{modifier, 0}, {key, 0}, {key, KEYEVENTF_KEYUP}, {modifier, KEYEVENTF_KEYUP}});
@@ -320,26 +277,15 @@ void keyDown(WORD virtualKey) { sendKeys({{virtualKey, 0}}); }
 void keyUp(WORD virtualKey) { sendKeys({{virtualKey, KEYEVENTF_KEYUP}}); }
 
 void pressChord(const std::vector<WORD>& keys) {
-    for (WORD key : keys) {
-        keyDown(key);
-        keysTaken();
-    }
-    for (auto key = keys.rbegin(); key != keys.rend(); ++key) {
-        keyUp(*key);
-        keysTaken();
-    }
+    for (WORD key : keys)
+        keyDown(key), keysTaken();
+    for (auto key = keys.rbegin(); key != keys.rend(); ++key)
+        keyUp(*key), keysTaken();
 }
 
-void buttonDown(Button button) {
-    sendMouse(button == Button::left    ? MOUSEEVENTF_LEFTDOWN
-              : button == Button::right ? MOUSEEVENTF_RIGHTDOWN
-                                        : MOUSEEVENTF_MIDDLEDOWN);
-}
-void buttonUp(Button button) {
-    sendMouse(button == Button::left    ? MOUSEEVENTF_LEFTUP
-              : button == Button::right ? MOUSEEVENTF_RIGHTUP
-                                        : MOUSEEVENTF_MIDDLEUP);
-}
+constexpr DWORD downFlags[] = {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_MIDDLEDOWN};
+void buttonDown(Button button) { sendMouse(downFlags[static_cast<int>(button)]); }
+void buttonUp(Button button) { sendMouse(downFlags[static_cast<int>(button)] << 1); } // each UP flag is DOWN's next bit
 
 void turnWheel(int notches) { sendMouse(MOUSEEVENTF_WHEEL, static_cast<DWORD>(notches * WHEEL_DELTA)); }
 
@@ -347,13 +293,12 @@ void drag(POINT from, POINT to, int steps) {
     pointAt(from);
     buttonDown();
     inputTaken(from);
-    for (int i = 1; i <= steps; ++i) {
-        const POINT at{from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps};
+    for (int i = 1; i <= steps + 1; ++i) {
+        const int k = std::min(i, steps);
+        const POINT at{from.x + (to.x - from.x) * k / steps, from.y + (to.y - from.y) * k / steps};
         moveMouse(at);
         inputTaken(at);
     }
-    moveMouse(to);
-    inputTaken(to);
     buttonUp();
 }
 
@@ -376,26 +321,9 @@ void handDrag(const std::vector<POINT>& path, DWORD paceMs, const std::vector<WO
     Sleep(2 * paceMs);
     moveMouse(path.back());
     Sleep(2 * paceMs);
-    if (finish)
-        finish();
-    else
-        buttonUp();
+    finish ? finish() : buttonUp();
     for (auto key = held.rbegin(); key != held.rend(); ++key)
         keyUp(*key);
-}
-
-// --- menus, controls and dialogs of another process ------------------------------------------
-
-HWND waitForPopupMenu(DWORD process, DWORD timeoutMs) {
-    HWND menu = nullptr;
-    waitUntil(
-        [&] {
-            const std::vector<HWND> open = visibleWindows(process, "#32768");
-            menu = open.empty() ? nullptr : open.front();
-            return menu != nullptr;
-        },
-        timeoutMs);
-    return menu;
 }
 
 bool popupMenuOpen(DWORD process) { return !visibleWindows(process, "#32768").empty(); }
@@ -411,11 +339,11 @@ void clickMenuItem(HWND menu, int index, int itemCount) {
 }
 
 std::string controlText(HWND control) {
-    const LRESULT length = SendMessageA(control, WM_GETTEXTLENGTH, 0, 0);
-    std::string text(static_cast<std::size_t>(length > 0 ? length : 0) + 1, '\0');
+    std::string text(static_cast<std::size_t>(std::max<LRESULT>(SendMessageA(control, WM_GETTEXTLENGTH, 0, 0), 0)) + 1,
+                     '\0');
     const LRESULT copied =
         SendMessageA(control, WM_GETTEXT, static_cast<WPARAM>(text.size()), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
+    text.resize(static_cast<std::size_t>(std::max<LRESULT>(copied, 0)));
     return text;
 }
 
@@ -449,71 +377,40 @@ bool typeInto(HWND edit, const std::string& text) {
     pressKey(VK_HOME);
     pressChord(VK_SHIFT, VK_END);
     pressKey(VK_DELETE);
-    typeText(text);
+    for (const char c : text) {
+        const auto unit = static_cast<WORD>(static_cast<unsigned char>(c));
+        sendKeys({{unit, KEYEVENTF_UNICODE}, {unit, KEYEVENTF_UNICODE | KEYEVENTF_KEYUP}});
+        keysTaken();
+    }
     return waitUntil([&] { return controlText(edit) == text; }, 3000);
 }
 
 namespace {
 
-// Memory inside another process, for the tree-view messages that carry a pointer.
-class RemoteBuffer {
-public:
-    RemoteBuffer(DWORD process, std::size_t size)
-        : process_(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process)) {
-        if (process_)
-            address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    }
-    ~RemoteBuffer() {
-        if (address_)
-            VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
-        if (process_)
-            CloseHandle(process_);
-    }
-    RemoteBuffer(const RemoteBuffer&) = delete;
-    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
-
-    char* address() const { return static_cast<char*>(address_); }
-    bool write(std::size_t offset, const void* data, std::size_t size) const {
-        return WriteProcessMemory(process_, address() + offset, data, size, nullptr) != 0;
-    }
-    bool read(std::size_t offset, void* data, std::size_t size) const {
-        return ReadProcessMemory(process_, address() + offset, data, size, nullptr) != 0;
-    }
-
-private:
-    HANDLE process_;
-    void* address_ = nullptr;
-};
-
+// An item's text, read through memory inside the tree's process (the message carries a pointer).
 std::string treeItemText(HWND tree, HTREEITEM item) {
     constexpr std::size_t textSize = 260;
-    RemoteBuffer remote(windowProcess(tree), sizeof(TVITEMA) + textSize);
-    if (!remote.address())
-        return {};
+    char text[textSize] = {};
+    const HANDLE process =
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, windowProcess(tree));
+    char* remote = process ? static_cast<char*>(VirtualAllocEx(process, nullptr, sizeof(TVITEMA) + textSize,
+                                                               MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE))
+                           : nullptr;
     TVITEMA request{};
     request.mask = TVIF_TEXT;
     request.hItem = item;
-    request.pszText = remote.address() + sizeof(TVITEMA);
+    request.pszText = remote + sizeof(TVITEMA);
     request.cchTextMax = static_cast<int>(textSize);
-    const char empty = '\0';
-    if (!remote.write(0, &request, sizeof(request)) || !remote.write(sizeof(TVITEMA), &empty, 1))
-        return {};
-    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(remote.address()));
-    char text[textSize] = {};
-    remote.read(sizeof(TVITEMA), text, textSize - 1);
+    if (remote && WriteProcessMemory(process, remote, &request, sizeof(request), nullptr) &&
+        WriteProcessMemory(process, remote + sizeof(TVITEMA), text, 1, nullptr)) {
+        SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(remote));
+        ReadProcessMemory(process, remote + sizeof(TVITEMA), text, textSize - 1, nullptr);
+    }
+    if (remote)
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    if (process)
+        CloseHandle(process);
     return text;
-}
-
-// `text`, leading spaces apart, starts with `start`, letters compared without case.
-bool startsWithIgnoringCase(const std::string& text, const std::string& start) {
-    const std::size_t first = std::min(text.find_first_not_of(' '), text.size());
-    if (text.size() - first < start.size())
-        return false;
-    for (std::size_t i = 0; i < start.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[first + i])) !=
-            std::tolower(static_cast<unsigned char>(start[i])))
-            return false;
-    return true;
 }
 
 HTREEITEM treeItem(HWND tree, UINT relation, HTREEITEM item) {
@@ -524,39 +421,35 @@ HTREEITEM treeItem(HWND tree, UINT relation, HTREEITEM item) {
 
 bool selectFolderInDialog(HWND dialog, const std::vector<std::string>& labels) {
     const std::vector<HWND> all = descendants(dialog);
-    const auto isTree = [](HWND window) { return className(window) == WC_TREEVIEWA; };
-    const auto treeAt = std::find_if(all.begin(), all.end(), isTree);
-    if (treeAt == all.end())
+    const auto tree = std::find_if(all.begin(), all.end(), [](HWND w) { return className(w) == WC_TREEVIEWA; });
+    if (tree == all.end())
         return false;
-    const HWND tree = *treeAt;
     HTREEITEM parent = nullptr;
     for (const std::string& label : labels) {
         if (parent)
-            SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(parent));
+            SendMessageA(*tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(parent));
         HTREEITEM found = nullptr;
-        for (HTREEITEM item = parent ? treeItem(tree, TVGN_CHILD, parent) : treeItem(tree, TVGN_ROOT, nullptr);
-             item && !found; item = treeItem(tree, TVGN_NEXT, item))
-            if (startsWithIgnoringCase(treeItemText(tree, item), label))
+        for (HTREEITEM item = treeItem(*tree, parent ? TVGN_CHILD : TVGN_ROOT, parent); item && !found;
+             item = treeItem(*tree, TVGN_NEXT, item)) {
+            std::string text = treeItemText(*tree, item);
+            text.erase(0, text.find_first_not_of(' '));
+            if (_strnicmp(text.c_str(), label.c_str(), label.size()) == 0)
                 found = item;
+        }
         if (!found)
             return false;
         parent = found;
     }
-    return SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(parent)) != 0;
+    return SendMessageA(*tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(parent)) != 0;
 }
 
 void clickDialogButton(HWND dialog, int id) {
-    const HWND button = GetDlgItem(dialog, id);
-    if (button)
+    if (const HWND button = GetDlgItem(dialog, id))
         click(centreOf(windowRect(button)));
 }
 
-// --- the key watcher -----------------------------------------------------------------------
-
 namespace {
-
 KeyWatcher* activeWatcher = nullptr;
-
 } // namespace
 
 KeyWatcher::KeyWatcher() {
@@ -586,9 +479,8 @@ KeyWatcher::~KeyWatcher() {
 
 LRESULT CALLBACK KeyWatcher::hookProc(int code, WPARAM wp, LPARAM lp) {
     if (code == HC_ACTION && activeWatcher) {
-        const auto* key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lp);
         std::lock_guard<std::mutex> hold(activeWatcher->lock_);
-        activeWatcher->keys_.push_back({wp, key->vkCode});
+        activeWatcher->keys_.push_back({wp, reinterpret_cast<const KBDLLHOOKSTRUCT*>(lp)->vkCode});
     }
     return CallNextHookEx(nullptr, code, wp, lp);
 }
@@ -599,11 +491,9 @@ std::vector<KeyWatcher::Key> KeyWatcher::keys() const {
 }
 
 bool KeyWatcher::saw(WPARAM message, DWORD virtualKey) const {
-    std::lock_guard<std::mutex> hold(lock_);
-    for (const Key& key : keys_)
-        if (key.message == message && key.virtualKey == virtualKey)
-            return true;
-    return false;
+    const std::vector<Key> all = keys();
+    return std::any_of(all.begin(), all.end(),
+                       [&](Key k) { return k.message == message && k.virtualKey == virtualKey; });
 }
 
 void KeyWatcher::clear() {

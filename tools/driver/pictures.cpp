@@ -4,7 +4,7 @@
 #include <wincodec.h>
 
 #include <algorithm>
-#include <cstring>
+#include <utility>
 
 #include <lodepng.h>
 
@@ -28,8 +28,7 @@ COLORREF Picture::pixel(int x, int y) const {
     y -= origin.y;
     if (x < 0 || y < 0 || x >= width || y >= height)
         return CLR_INVALID;
-    const std::uint8_t* p =
-        &bgra[(static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 4];
+    const std::uint8_t* p = &bgra[(static_cast<std::size_t>(y) * width + x) * 4];
     return RGB(p[2], p[1], p[0]);
 }
 
@@ -66,8 +65,7 @@ bool setDisplayMode(DWORD width, DWORD height) {
 }
 
 Picture grabScreen() {
-    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
-    const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
     Picture whole = grabScreen(
         RECT{left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN), top + GetSystemMetrics(SM_CYVIRTUALSCREEN)});
     whole.origin = {left, top};
@@ -76,21 +74,13 @@ Picture grabScreen() {
 
 Picture settledScreen(DWORD timeoutMs) {
     Picture last = grabScreen();
-    waitUntil(
-        [&] {
-            Picture next = grabScreen();
-            const bool same = next.sameColours(last);
-            last = std::move(next);
-            return same;
-        },
-        timeoutMs);
+    // The grab before, swapped for a new one, compared with it.
+    waitUntil([&] { return std::exchange(last, grabScreen()).sameColours(last); }, timeoutMs);
     return last;
 }
 
 Picture grabScreen(const RECT& area) {
-    Picture shot;
-    shot.width = area.right - area.left;
-    shot.height = area.bottom - area.top;
+    Picture shot{area.right - area.left, area.bottom - area.top, {}};
     if (shot.width <= 0 || shot.height <= 0)
         return {};
     HDC screen = GetDC(nullptr);
@@ -103,18 +93,13 @@ Picture grabScreen(const RECT& area) {
         BitBlt(memory, 0, 0, shot.width, shot.height, screen, area.left, area.top, SRCCOPY);
         GdiFlush();
         const auto* bytes = static_cast<const std::uint8_t*>(bits);
-        shot.bgra.assign(bytes,
-                         bytes + static_cast<std::size_t>(shot.width) * static_cast<std::size_t>(shot.height) * 4);
+        shot.bgra.assign(bytes, bytes + static_cast<std::size_t>(shot.width) * shot.height * 4);
         SelectObject(memory, previous);
     }
-    if (bitmap)
-        DeleteObject(bitmap);
-    if (memory)
-        DeleteDC(memory);
+    DeleteObject(bitmap); // both take null
+    DeleteDC(memory);
     ReleaseDC(nullptr, screen);
-    if (shot.bgra.empty())
-        return {};
-    return shot;
+    return shot.bgra.empty() ? Picture{} : shot;
 }
 
 Picture Picture::crop(const RECT& rect) const {
@@ -150,10 +135,7 @@ COLORREF screenPixel(POINT at) {
 }
 
 Picture testPicture(int width, int height, int variant) {
-    Picture picture;
-    picture.width = width;
-    picture.height = height;
-    picture.bgra.resize(static_cast<std::size_t>(width) * height * 4);
+    Picture picture{width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height * 4)};
     const auto shade = [&](int value) { return static_cast<std::uint8_t>((value + variant * 97) & 0xFF); };
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
@@ -178,63 +160,7 @@ Picture testPicture(int width, int height, int variant) {
     return picture;
 }
 
-// --- image files -----------------------------------------------------------------------------------------------
-
 namespace {
-
-template <typename T> T readAt(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
-    T value{};
-    if (offset + sizeof(T) <= bytes.size())
-        std::memcpy(&value, bytes.data() + offset, sizeof(T));
-    return value;
-}
-
-Picture decodeBmp(const std::vector<std::uint8_t>& file) {
-    Picture picture;
-    if (file.size() < 54 || file[0] != 'B' || file[1] != 'M')
-        return picture;
-    const auto dataOffset = readAt<std::uint32_t>(file, 10);
-    const auto width = readAt<std::int32_t>(file, 18);
-    const auto height = readAt<std::int32_t>(file, 22);
-    const auto bits = readAt<std::uint16_t>(file, 28);
-    if (width <= 0 || height == 0 || (bits != 24 && bits != 32))
-        return picture;
-    const int rows = std::abs(height);
-    const std::size_t stride = (static_cast<std::size_t>(width) * bits / 8 + 3) / 4 * 4;
-    if (dataOffset + stride * rows > file.size())
-        return picture;
-    picture.width = width;
-    picture.height = rows;
-    picture.bgra.resize(static_cast<std::size_t>(width) * rows * 4);
-    for (int y = 0; y < rows; ++y) {
-        const int fileRow = height > 0 ? rows - 1 - y : y;
-        const std::uint8_t* source = &file[dataOffset + stride * fileRow];
-        for (int x = 0; x < width; ++x) {
-            std::uint8_t* p = &picture.bgra[(static_cast<std::size_t>(y) * width + x) * 4];
-            std::copy_n(source + static_cast<std::size_t>(x) * bits / 8, 3, p);
-            p[3] = 255;
-        }
-    }
-    return picture;
-}
-
-Picture decodePng(const std::vector<std::uint8_t>& file) {
-    Picture picture;
-    std::vector<unsigned char> rgba;
-    unsigned width = 0, height = 0;
-    if (lodepng::decode(rgba, width, height, file) != 0)
-        return picture;
-    picture.width = static_cast<int>(width);
-    picture.height = static_cast<int>(height);
-    picture.bgra.resize(rgba.size());
-    for (std::size_t i = 0; i + 3 < rgba.size(); i += 4) {
-        picture.bgra[i] = rgba[i + 2];
-        picture.bgra[i + 1] = rgba[i + 1];
-        picture.bgra[i + 2] = rgba[i];
-        picture.bgra[i + 3] = rgba[i + 3];
-    }
-    return picture;
-}
 
 template <typename T> void releaseCom(T*& pointer) {
     if (pointer)
@@ -242,29 +168,29 @@ template <typename T> void releaseCom(T*& pointer) {
     pointer = nullptr;
 }
 
-Picture decodeWithImaging(const std::string& path) {
+} // namespace
+
+Picture decodeImageFile(const std::string& path) {
     Picture picture;
     const HRESULT initialised = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     IWICImagingFactory* factory = nullptr;
     IWICBitmapDecoder* decoder = nullptr;
     IWICBitmapFrameDecode* frame = nullptr;
     IWICFormatConverter* converter = nullptr;
-    const std::wstring widePath(path.begin(), path.end());
+    wchar_t widePath[MAX_PATH * 4] = {}; // in the code page the narrow file calls use
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, MAX_PATH * 4);
     UINT width = 0, height = 0;
     if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IWICImagingFactory),
                                    reinterpret_cast<void**>(&factory))) &&
-        SUCCEEDED(factory->CreateDecoderFromFilename(widePath.c_str(), nullptr, GENERIC_READ,
-                                                     WICDecodeMetadataCacheOnDemand, &decoder)) &&
+        SUCCEEDED(factory->CreateDecoderFromFilename(widePath, nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand,
+                                                     &decoder)) &&
         SUCCEEDED(decoder->GetFrame(0, &frame)) && SUCCEEDED(factory->CreateFormatConverter(&converter)) &&
         SUCCEEDED(converter->Initialize(frame, GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
                                         WICBitmapPaletteTypeCustom)) &&
         SUCCEEDED(converter->GetSize(&width, &height))) {
         std::vector<std::uint8_t> bgra(static_cast<std::size_t>(width) * height * 4);
-        if (SUCCEEDED(converter->CopyPixels(nullptr, width * 4, static_cast<UINT>(bgra.size()), bgra.data()))) {
-            picture.width = static_cast<int>(width);
-            picture.height = static_cast<int>(height);
-            picture.bgra = std::move(bgra);
-        }
+        if (SUCCEEDED(converter->CopyPixels(nullptr, width * 4, static_cast<UINT>(bgra.size()), bgra.data())))
+            picture = {static_cast<int>(width), static_cast<int>(height), std::move(bgra)};
     }
     releaseCom(converter);
     releaseCom(frame);
@@ -273,20 +199,6 @@ Picture decodeWithImaging(const std::string& path) {
     if (SUCCEEDED(initialised))
         CoUninitialize();
     return picture;
-}
-
-} // namespace
-
-Picture decodeImageFile(const std::string& path) {
-    const std::string bytes = readFile(path);
-    const std::vector<std::uint8_t> file(bytes.begin(), bytes.end());
-    if (file.size() >= 2 && file[0] == 'B' && file[1] == 'M')
-        return decodeBmp(file);
-    if (file.size() >= 8 && file[0] == 0x89 && file[1] == 'P')
-        return decodePng(file);
-    if (file.size() >= 3 && file[0] == 0xFF && file[1] == 0xD8)
-        return decodeWithImaging(path);
-    return {};
 }
 
 Picture dimmed(const Picture& picture, int percent) {
@@ -312,14 +224,8 @@ COLORREF expectedFrameColor(const Picture& cut) {
     return RGB(255 - sum[0] / count, 255 - sum[1] / count, 255 - sum[2] / count);
 }
 
-// --- the pattern window ----------------------------------------------------------------------
-
-namespace {
-
 constexpr UINT showPictureMessage = WM_APP + 7;
 constexpr const char* patternClass = "OrvaneDriverPattern";
-
-} // namespace
 
 PatternWindow::PatternWindow(POINT topLeft, const Picture& picture) : picture_(picture) {
     HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -376,25 +282,16 @@ LRESULT CALLBACK PatternWindow::windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARA
 }
 
 void PatternWindow::run(POINT topLeft, HANDLE ready) {
-    static const ATOM registered = [] {
-        WNDCLASSEXA record{};
-        record.cbSize = sizeof(record);
-        record.lpfnWndProc = windowProc;
-        record.hInstance = GetModuleHandleA(nullptr);
-        record.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-        record.lpszClassName = patternClass;
-        return RegisterClassExA(&record);
-    }();
-    (void)registered;
+    WNDCLASSA record{};
+    record.lpfnWndProc = windowProc;
+    record.hInstance = GetModuleHandleA(nullptr);
+    record.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    record.lpszClassName = patternClass;
+    RegisterClassA(&record); // fails, harmlessly, for every window but the first
     threadId_ = GetCurrentThreadId();
-    int width = 0, height = 0;
-    {
-        std::lock_guard<std::mutex> hold(lock_);
-        width = picture_.width;
-        height = picture_.height;
-    }
-    window_ = CreateWindowExA(WS_EX_TOOLWINDOW, patternClass, "pattern", WS_POPUP, topLeft.x, topLeft.y, width, height,
-                              nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    // No lock: show() cannot come before the constructor has returned.
+    window_ = CreateWindowExA(WS_EX_TOOLWINDOW, patternClass, "pattern", WS_POPUP, topLeft.x, topLeft.y, picture_.width,
+                              picture_.height, nullptr, nullptr, record.hInstance, nullptr);
     SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     ShowWindow(window_, SW_SHOWNOACTIVATE);
     UpdateWindow(window_);

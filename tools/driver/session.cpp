@@ -7,16 +7,27 @@
 
 namespace driver {
 
-// --- the user's profile --------------------------------------------------------------------
+namespace {
+
+HWND popupMenu(DWORD process, DWORD timeoutMs) {
+    return waitFor([&] { return firstOf(visibleWindows(process, "#32768")); }, timeoutMs);
+}
+
+HWND firstNotAmong(const std::vector<HWND>& now, const std::vector<HWND>& before) {
+    for (HWND window : now)
+        if (std::find(before.begin(), before.end(), window) == before.end())
+            return window;
+    return nullptr;
+}
+
+} // namespace
 
 std::string orvanePath() { return driverFolder() + "orvane.exe"; }
 
 std::string userName() {
     char name[257] = {};
     DWORD size = sizeof(name);
-    if (!GetUserNameA(name, &size))
-        return {};
-    return name;
+    return GetUserNameA(name, &size) ? name : "";
 }
 
 std::string settingsFolder() { return "C:/Users/" + userName() + "/AppData/Local/Lumagrab/"; }
@@ -48,8 +59,6 @@ std::vector<std::string> cacheImageFiles() {
     return images;
 }
 
-// --- a running program -------------------------------------------------------------------
-
 Process::Process(const std::string& exe, const std::string& workingFolder) {
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
@@ -66,22 +75,19 @@ Process::Process(const std::string& exe, const std::string& workingFolder) {
 }
 
 Process::~Process() {
-    if (!handle_)
-        return;
     if (running()) {
         TerminateProcess(handle_, 1);
         WaitForSingleObject(handle_, 5000);
     }
-    CloseHandle(handle_);
+    if (handle_)
+        CloseHandle(handle_);
 }
 
 bool Process::running() const { return handle_ && WaitForSingleObject(handle_, 0) == WAIT_TIMEOUT; }
 
 std::optional<DWORD> Process::waitForExit(DWORD timeoutMs) const {
-    if (!handle_ || WaitForSingleObject(handle_, timeoutMs) != WAIT_OBJECT_0)
-        return std::nullopt;
     DWORD code = 0;
-    if (!GetExitCodeProcess(handle_, &code))
+    if (!handle_ || WaitForSingleObject(handle_, timeoutMs) != WAIT_OBJECT_0 || !GetExitCodeProcess(handle_, &code))
         return std::nullopt;
     return code;
 }
@@ -91,9 +97,7 @@ bool Process::waitUntilIdle(DWORD timeoutMs) const { return handle_ && WaitForIn
 std::vector<HWND> trayIcons() {
     std::vector<HWND> icons;
     const HWND tray = FindWindowA("__winex11_standalone_tray", nullptr);
-    if (!tray)
-        return icons;
-    for (HWND icon = FindWindowExA(tray, nullptr, "__winex11_tray_icon", nullptr); icon;
+    for (HWND icon = tray ? FindWindowExA(tray, nullptr, "__winex11_tray_icon", nullptr) : nullptr; icon;
          icon = FindWindowExA(tray, icon, "__winex11_tray_icon", nullptr))
         if (IsWindowVisible(icon))
             icons.push_back(icon);
@@ -105,19 +109,22 @@ std::string trayUnavailableReason() {
     const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
     if (ntdll && GetProcAddress(ntdll, "wine_get_version"))
         return {};
-    // Windows' own notification area keeps every icon inside one toolbar (or,
-    // on Windows 11, a XAML island): no window per icon to find and click.
+    // Windows' own keeps every icon inside one toolbar (or a XAML island): no window per icon.
     if (FindWindowA("Shell_TrayWnd", nullptr))
         return "the notification area is Windows' own (Shell_TrayWnd), whose icons are not windows the driver "
                "can click: the user-level scenarios run under Wine";
     return "no notification area (neither Wine's tray nor Shell_TrayWnd)";
 }
 
-// --- a session -------------------------------------------------------------------------------------------------
-
 bool Session::fail(const std::string& why) {
     failure_ = why;
     return false;
+}
+
+HWND Session::orFail(HWND window, const std::string& why) {
+    if (!window)
+        fail(why);
+    return window;
 }
 
 bool Session::start(const std::string& exe, const std::string& workingFolder) {
@@ -127,29 +134,18 @@ bool Session::start(const std::string& exe, const std::string& workingFolder) {
     process_ = std::make_unique<Process>(exe, workingFolder);
     if (!process_->started())
         return fail(exe + " did not start: error " + std::to_string(GetLastError()));
-    trayWindow_ = waitForWindow(process_->id(), trayWindowClass, 10000);
-    if (!trayWindow_)
+    if (!(trayWindow_ = waitForWindow(process_->id(), trayWindowClass, 10000)))
         return fail("no tray window");
     if (!waitForIcon(iconsBefore, 10000))
         return fail("no notification icon");
-    // The keyboard hook comes after the icon: start-up is over once the
-    // program waits for messages in its loop.
-    if (!process_->waitUntilIdle(10000))
-        return fail("start-up did not get to the message loop");
-    return true;
+    // The keyboard hook comes after the icon: start-up is over once it waits in its loop.
+    return process_->waitUntilIdle(10000) || fail("start-up did not get to the message loop");
 }
 
 bool Session::waitForIcon(const std::vector<HWND>& iconsBefore, DWORD timeoutMs) {
-    return waitUntil(
-        [&] {
-            for (HWND icon : trayIcons())
-                if (std::find(iconsBefore.begin(), iconsBefore.end(), icon) == iconsBefore.end()) {
-                    icon_ = icon;
-                    return true;
-                }
-            return false;
-        },
-        timeoutMs);
+    const HWND icon = waitFor([&] { return firstNotAmong(trayIcons(), iconsBefore); }, timeoutMs);
+    icon_ = icon ? icon : icon_;
+    return icon != nullptr;
 }
 
 std::optional<DWORD> Session::stop(DWORD timeoutMs) {
@@ -183,25 +179,24 @@ bool Session::chooseMenuItem(HWND menu, int item, int itemCount, double* chosenM
     return fail("the menu stayed open");
 }
 
+HWND Session::openMenu(POINT at, Button button, const char* what) {
+    click(at, button);
+    return orFail(popupMenu(id(), 3000), std::string("the ") + what + " menu did not open");
+}
+
 HWND Session::openTrayMenu(Button button) {
-    if (!icon_) {
-        fail("no notification icon to click");
-        return nullptr;
-    }
+    if (!icon_)
+        return orFail(nullptr, "no notification icon to click");
     // The icon relays the click to the GUI thread: let it finish what it is at first.
     settle();
-    click(centreOf(windowRect(icon_)), button);
-    const HWND menu = waitForPopupMenu(id(), 3000);
-    if (!menu)
-        fail("the tray menu did not open");
-    return menu;
+    return openMenu(centreOf(windowRect(icon_)), button, "tray");
 }
 
 HWND Session::relayIconMouse(UINT mouseMessage) {
     constexpr UINT iconCallbackMessage = WM_USER + 1, iconId = 1;
     PostMessageA(trayWindow_, iconCallbackMessage, iconId, mouseMessage);
     settle();
-    return waitForPopupMenu(id(), mouseMessage == WM_LBUTTONUP || mouseMessage == WM_RBUTTONUP ? 3000 : 0);
+    return popupMenu(id(), mouseMessage == WM_LBUTTONUP || mouseMessage == WM_RBUTTONUP ? 3000 : 0);
 }
 
 bool Session::chooseTrayItem(TrayItem item) {
@@ -209,10 +204,7 @@ bool Session::chooseTrayItem(TrayItem item) {
     return menu && chooseMenuItem(menu, item, trayItemCount);
 }
 
-HWND Session::selectionWindow() const {
-    const std::vector<HWND> found = windows(selectionClass);
-    return found.empty() ? nullptr : found.front();
-}
+HWND Session::selectionWindow() const { return firstOf(windows(selectionClass)); }
 
 bool Session::startCapture(const std::vector<WORD>& keys) {
     // The hook is only called while the GUI thread waits for messages.
@@ -239,10 +231,8 @@ bool Session::pressInOverlay(POINT at) {
 bool Session::dragSelection(POINT from, POINT to, int steps) {
     if (!pressInOverlay(from))
         return false;
-    for (int i = 1; i <= steps; ++i) {
-        moveMouse({from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps});
-        settle();
-    }
+    for (int i = 1; i <= steps; ++i)
+        moveMouse({from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps}), settle();
     RECT want{std::min(from.x, to.x), std::min(from.y, to.y), std::max(from.x, to.x), std::max(from.y, to.y)};
     // An end on the last column (row) of an outer monitor edge is taken in: the pointer can go no further.
     if (to.x >= from.x && !MonitorFromPoint({to.x + 1, to.y}, MONITOR_DEFAULTTONULL))
@@ -265,18 +255,7 @@ bool Session::dragSelection(POINT from, POINT to, int steps) {
 }
 
 HWND Session::waitForNewScreenshot(const std::vector<HWND>& before, DWORD timeoutMs) {
-    HWND made = nullptr;
-    waitUntil(
-        [&] {
-            for (HWND window : screenshots())
-                if (std::find(before.begin(), before.end(), window) == before.end())
-                    made = window;
-            return made != nullptr;
-        },
-        timeoutMs);
-    if (!made)
-        fail("no new screenshot window");
-    return made;
+    return orFail(waitFor([&] { return firstNotAmong(screenshots(), before); }, timeoutMs), "no new screenshot window");
 }
 
 HWND Session::pin(const RECT& rect, int steps) {
@@ -286,14 +265,6 @@ HWND Session::pin(const RECT& rect, int steps) {
     if (!dragSelection({rect.left, rect.top}, {rect.right, rect.bottom}, steps))
         return nullptr;
     return waitForNewScreenshot(before, 5000);
-}
-
-HWND Session::openScreenshotMenu(HWND shot) {
-    click(centreOf(windowRect(shot)), Button::right);
-    const HWND menu = waitForPopupMenu(id(), 3000);
-    if (!menu)
-        fail("the screenshot menu did not open");
-    return menu;
 }
 
 bool Session::chooseScreenshotItem(HWND shot, int item, double* chosenMs) {
@@ -308,10 +279,8 @@ HWND Session::openOptions() {
     const HWND window = waitForWindow(id(), optionsClass, 3000);
     // Found as soon as it exists: its children come after, and it shows last.
     if (!window ||
-        !waitUntil([&] { return IsWindowVisible(window) && childWindows(window).size() == optionsChildCount; }, 3000)) {
-        fail("no options window");
-        return nullptr;
-    }
+        !waitUntil([&] { return IsWindowVisible(window) && childWindows(window).size() == optionsChildCount; }, 3000))
+        return orFail(nullptr, "no options window");
     // Painted once every child has painted itself and the thread is back in its loop.
     inputTaken(window);
     return options_ = window;
@@ -331,18 +300,13 @@ bool Session::closeOptions() {
 }
 
 HWND Session::waitForWindowTitled(const std::string& title, DWORD timeoutMs) {
-    HWND found = nullptr;
-    waitUntil(
-        [&] {
-            for (HWND window : topLevelWindows(id()))
-                if (IsWindowVisible(window) && windowTitle(window) == title)
-                    found = window;
-            return found != nullptr;
-        },
-        timeoutMs);
-    if (!found)
-        fail("no window titled \"" + title + "\"");
-    return found;
+    const auto titled = [&]() -> HWND {
+        for (HWND window : topLevelWindows(id()))
+            if (IsWindowVisible(window) && windowTitle(window) == title)
+                return window;
+        return nullptr;
+    };
+    return orFail(waitFor(titled, timeoutMs), "no window titled \"" + title + "\"");
 }
 
 } // namespace driver
