@@ -529,6 +529,8 @@ TEST_F(ScreenshotWindowUse, TheWheelZoomsAndFadesItTheKeysActAndAltF4ClosesItWit
 
     const HWND second = pin(area);
     ASSERT_NE(second, nullptr);
+    // A pin is active once it shows; a key before that would go to the closing overlays.
+    ASSERT_TRUE(waitUntil([&] { return GetForegroundWindow() == second; }, 3000)) << "the new pin is not active";
     pressKey(VK_ESCAPE);
     EXPECT_TRUE(waitUntil([&] { return !IsWindow(second); }, 3000)) << "Escape did not close the active pin";
     EXPECT_TRUE(waitUntil([] { return cacheImageFiles().empty(); }, 3000));
