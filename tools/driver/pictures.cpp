@@ -4,6 +4,7 @@
 #include <wincodec.h>
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include <lodepng.h>
@@ -79,6 +80,27 @@ Picture settledScreen(DWORD timeoutMs) {
     return last;
 }
 
+namespace {
+
+// X leaves what lies outside every monitor undefined, and two reads of it may differ: black, as a
+// capture shows it.
+void blackenOutsideMonitors(Picture& picture, const RECT& area) {
+    const std::vector<RECT> heads = monitors();
+    for (const RECT& head : heads)
+        if (area.left >= head.left && area.top >= head.top && area.right <= head.right && area.bottom <= head.bottom)
+            return;
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x) {
+            const LONG atX = area.left + x, atY = area.top + y;
+            if (std::none_of(heads.begin(), heads.end(), [&](const RECT& head) {
+                    return atX >= head.left && atX < head.right && atY >= head.top && atY < head.bottom;
+                }))
+                std::memset(&picture.bgra[(static_cast<std::size_t>(y) * picture.width + x) * 4], 0, 4);
+        }
+}
+
+} // namespace
+
 Picture grabScreen(const RECT& area) {
     Picture shot{area.right - area.left, area.bottom - area.top, {}};
     if (shot.width <= 0 || shot.height <= 0)
@@ -99,7 +121,10 @@ Picture grabScreen(const RECT& area) {
     DeleteObject(bitmap); // both take null
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
-    return shot.bgra.empty() ? Picture{} : shot;
+    if (shot.bgra.empty())
+        return {};
+    blackenOutsideMonitors(shot, area);
+    return shot;
 }
 
 Picture Picture::crop(const RECT& rect) const {
