@@ -21,7 +21,11 @@ constexpr int cycles = 300;
 constexpr int measuredAfter = 10;
 constexpr int gridColumns = 10, gridRows = 10; // the windows open at once
 constexpr int quickSaves = 50, copies = 50;
-constexpr std::int64_t byteSlack = 1024 * 1024;
+// What the heap keeps committed after a hundred windows varies from round to round by up to about
+// 2.7 MB (seen alike in Wine's resident and committed figures) and does not grow with more rounds;
+// three rounds of a hundred windows after the first make any leak per window plain above it.
+constexpr int laterGridRounds = 3;
+constexpr std::int64_t byteSlack = 4 * 1024 * 1024;
 constexpr long objectSlack = 5;
 
 // Where the captures are taken: clear of Wine's tray window at the top left.
@@ -166,7 +170,7 @@ TEST_F(LongRun, ThreeHundredCapturesAHundredWindowsAndTheirSavesAndCopiesLeaveNo
     const double started = nowMs();
     // The allocators keep freed memory for reuse, the most after a hundred windows at once, and how
     // much depends on the order threads ran in: a first round of everything comes before the first
-    // figures, so that what the second round adds is what the program kept.
+    // figures, so that what the later rounds add is what the program kept.
     for (int i = 1; i <= measuredAfter; ++i)
         ASSERT_NO_FATAL_FAILURE(captureAndClose(i));
     ASSERT_NO_FATAL_FAILURE(hundredAtOnce());
@@ -177,7 +181,8 @@ TEST_F(LongRun, ThreeHundredCapturesAHundredWindowsAndTheirSavesAndCopiesLeaveNo
     for (int i = measuredAfter + 1; i <= cycles; ++i)
         ASSERT_NO_FATAL_FAILURE(captureAndClose(i));
     cyclesMs = (nowMs() - cyclesMs) / (cycles - measuredAfter);
-    ASSERT_NO_FATAL_FAILURE(hundredAtOnce());
+    for (int round = 0; round < laterGridRounds; ++round)
+        ASSERT_NO_FATAL_FAILURE(hundredAtOnce());
     long lateLedger = 0;
     const ProcessFigures late = settledFigures(lateLedger);
     const double totalS = (nowMs() - started) / 1000;
@@ -196,10 +201,11 @@ TEST_F(LongRun, ThreeHundredCapturesAHundredWindowsAndTheirSavesAndCopiesLeaveNo
     EXPECT_LE(lateLedger - earlyLedger, objectSlack) << "GDI objects made and not deleted";
     EXPECT_EQ(late.windows, early.windows);
 
-    // Every Quick Save of both rounds is a whole PNG file holding the pixels of the cell it was taken from.
+    // Every Quick Save of every round is a whole PNG file holding the pixels of the cell it was taken from.
     std::vector<std::string> saved;
-    ASSERT_TRUE(
-        waitUntil([&] { return (saved = fileNamesIn(quickFolder)).size() == std::size_t(2 * quickSaves); }, 5000))
+    ASSERT_TRUE(waitUntil(
+        [&] { return (saved = fileNamesIn(quickFolder)).size() == std::size_t((1 + laterGridRounds) * quickSaves); },
+        5000))
         << saved.size() << " Quick Save files";
     std::set<int> cellsFound;
     for (const std::string& name : saved) {
