@@ -5,16 +5,16 @@
 
 #include <windows.h>
 
-// CreateFileA → CloseHandle. INVALID_HANDLE_VALUE, not null, means none.
-class FileHandle {
+// A handle closed by `release` on scope exit. INVALID_HANDLE_VALUE, not null, means none.
+template <BOOL(WINAPI* release)(HANDLE)> class KernelHandle {
 public:
-    explicit FileHandle(HANDLE opened) : handle_(opened) {}
-    ~FileHandle() {
+    explicit KernelHandle(HANDLE opened) : handle_(opened) {}
+    ~KernelHandle() {
         if (handle_ != INVALID_HANDLE_VALUE)
-            CloseHandle(handle_);
+            release(handle_);
     }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
+    KernelHandle(const KernelHandle&) = delete;
+    KernelHandle& operator=(const KernelHandle&) = delete;
 
     HANDLE get() const { return handle_; }
     explicit operator bool() const { return handle_ != INVALID_HANDLE_VALUE; }
@@ -23,20 +23,5 @@ private:
     HANDLE handle_;
 };
 
-// FindFirstFileA → FindClose; the first match is in `found` when it opened.
-class FindHandle {
-public:
-    FindHandle(const char* pattern, WIN32_FIND_DATAA& found) : search_(FindFirstFileA(pattern, &found)) {}
-    ~FindHandle() {
-        if (search_ != INVALID_HANDLE_VALUE)
-            FindClose(search_);
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-
-    HANDLE get() const { return search_; }
-    explicit operator bool() const { return search_ != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE search_;
-};
+using FileHandle = KernelHandle<CloseHandle>; // CreateFileA
+using FindHandle = KernelHandle<FindClose>;   // FindFirstFileA

@@ -99,7 +99,7 @@ void cleanCacheFolder(const std::string& folder) {
     patterns.push_back(cachePartPattern);
     for (const char* pattern : patterns) {
         WIN32_FIND_DATAA found{};
-        const FindHandle search((folder + pattern).c_str(), found);
+        const FindHandle search(FindFirstFileA((folder + pattern).c_str(), &found));
         if (!search)
             continue;
         do {
